@@ -1,0 +1,26 @@
+// Shared state of the emulated machine between the host modules (not for tests or tools).
+#pragma once
+
+#include <string>
+
+#include "host.h"
+
+namespace platform::host {
+
+// The registry store (registry_store.cpp). Load parses `file` whole and replaces the
+// registry only when it is valid; a missing file gives an empty registry.
+bool LoadRegistry(const std::string& file, std::string* error);
+void UnloadRegistry();
+
+// Sets the last error of the calling thread (system.cpp).
+void SetError(DWORD error);
+
+}  // namespace platform::host
+
+namespace platform::host {
+// Closes a handle that is not a file or search handle (the process token); false if unknown.
+bool CloseOtherHandle(HANDLE handle);
+// The emulated process token's shutdown privilege (system.cpp).
+bool ShutdownPrivilegeEnabled();
+void ResetProcessToken();
+}  // namespace platform::host

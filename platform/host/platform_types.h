@@ -1,0 +1,257 @@
+// Win32 types and constants for the host build: the same names, sizes and
+// values as the Windows headers, so that the logic compiles unchanged.
+#pragma once
+
+#include <cstdint>
+
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t UINT;
+typedef int INT;
+typedef char CHAR;
+typedef char16_t WCHAR;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef intptr_t LONG_PTR;
+typedef intptr_t INT_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef LONG LSTATUS;
+typedef DWORD ACCESS_MASK;
+typedef ACCESS_MASK REGSAM;
+typedef DWORD COLORREF;
+
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef BYTE* LPBYTE;
+typedef const BYTE* LPCBYTE;
+typedef DWORD* LPDWORD;
+typedef DWORD* PDWORD;
+
+typedef void* HANDLE;
+typedef HANDLE* PHANDLE;
+#define VK_DECLARE_HANDLE(name) struct name##__; typedef struct name##__* name
+VK_DECLARE_HANDLE(HKEY);
+VK_DECLARE_HANDLE(HWND);
+VK_DECLARE_HANDLE(HINSTANCE);
+VK_DECLARE_HANDLE(HRSRC);
+VK_DECLARE_HANDLE(HDC);
+VK_DECLARE_HANDLE(HBITMAP);
+VK_DECLARE_HANDLE(HBRUSH);
+#undef VK_DECLARE_HANDLE
+typedef HKEY* PHKEY;
+typedef HINSTANCE HMODULE;
+typedef HANDLE HGLOBAL;
+typedef void* HGDIOBJ;
+struct _IMAGELIST;
+typedef struct _IMAGELIST* HIMAGELIST;
+
+struct RECT { LONG left; LONG top; LONG right; LONG bottom; };
+typedef RECT* LPRECT;
+struct POINT { LONG x; LONG y; };
+typedef POINT* LPPOINT;
+
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+};
+typedef PAINTSTRUCT* LPPAINTSTRUCT;
+
+struct FILETIME { DWORD dwLowDateTime; DWORD dwHighDateTime; };
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[260];
+    CHAR cAlternateFileName[14];
+};
+typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
+
+struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+};
+typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
+
+struct SECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+struct OVERLAPPED;
+typedef OVERLAPPED* LPOVERLAPPED;
+
+struct LUID { DWORD LowPart; LONG HighPart; };
+typedef LUID* PLUID;
+struct LUID_AND_ATTRIBUTES { LUID Luid; DWORD Attributes; };
+struct TOKEN_PRIVILEGES { DWORD PrivilegeCount; LUID_AND_ATTRIBUTES Privileges[1]; };
+typedef TOKEN_PRIVILEGES* PTOKEN_PRIVILEGES;
+
+typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+#define CALLBACK
+#define WINAPI
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+
+#define LOWORD(l) ((WORD)(((DWORD)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD)(l)) >> 16) & 0xffff))
+#define MAKELONG(a, b) ((LONG)(((WORD)(a)) | ((DWORD)((WORD)(b))) << 16))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
+
+// Error codes.
+#define ERROR_SUCCESS 0L
+#define NO_ERROR 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_HANDLE_DISK_FULL 39L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_BADKEY 1010L
+#define ERROR_CANTOPEN 1011L
+#define ERROR_CANTREAD 1012L
+#define ERROR_CANTWRITE 1013L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+#define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
+#define ERROR_PRIVILEGE_NOT_HELD 1314L
+#define ERROR_NO_SUCH_PRIVILEGE 1313L
+
+// Registry.
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_CREATE_LINK 0x0020
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_DWORD_BIG_ENDIAN 5
+#define REG_LINK 6
+#define REG_MULTI_SZ 7
+#define REG_QWORD 11
+#define REG_OPTION_NON_VOLATILE 0
+#define REG_CREATED_NEW_KEY 1
+#define REG_OPENED_EXISTING_KEY 2
+
+// Files.
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x1
+#define FILE_SHARE_WRITE 0x2
+#define FILE_SHARE_DELETE 0x4
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_READONLY 0x1
+#define FILE_ATTRIBUTE_HIDDEN 0x2
+#define FILE_ATTRIBUTE_SYSTEM 0x4
+#define FILE_ATTRIBUTE_DIRECTORY 0x10
+#define FILE_ATTRIBUTE_ARCHIVE 0x20
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define MOVEFILE_REPLACE_EXISTING 0x1
+#define MOVEFILE_COPY_ALLOWED 0x2
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x4
+
+// System.
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+#define TOKEN_ADJUST_PRIVILEGES 0x0020
+#define TOKEN_QUERY 0x0008
+#define SE_PRIVILEGE_ENABLED 0x00000002
+#define SE_SHUTDOWN_NAME "SeShutdownPrivilege"
+#define EWX_LOGOFF 0
+#define EWX_SHUTDOWN 1
+#define EWX_REBOOT 2
+
+// Resources.
+#define RT_BITMAP MAKEINTRESOURCEA(2)
+#define RT_ICON MAKEINTRESOURCEA(3)
+#define RT_DIALOG MAKEINTRESOURCEA(5)
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_RCDATA MAKEINTRESOURCEA(10)
+#define RT_GROUP_ICON MAKEINTRESOURCEA(14)
+#define RT_VERSION MAKEINTRESOURCEA(16)
+#define RT_MANIFEST MAKEINTRESOURCEA(24)
+#define LANG_NEUTRAL 0x00
+#define LANG_JAPANESE 0x11
+#define SUBLANG_NEUTRAL 0x00
+#define SUBLANG_DEFAULT 0x01
+
+// Dialogs and controls.
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_SETTEXT 0x000C
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_CTLCOLORSTATIC 0x0138
+#define PBM_SETRANGE 0x0401
+#define PBM_SETPOS 0x0402
+#define IDOK 1
+#define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
+#define MB_OK 0x0
+#define MB_YESNO 0x4
+#define MB_ICONERROR 0x10
+#define MB_ICONQUESTION 0x20
+#define MB_ICONINFORMATION 0x40
+#define GWL_ID (-12)
+#define WHITE_BRUSH 0
+#define ILC_MASK 0x0001
+#define ILC_COLORDDB 0x00FE
+#define ILD_TRANSPARENT 0x0001

@@ -1,0 +1,19 @@
+// System calls the logic makes: version, last error, privileges and restart.
+#pragma once
+
+#include "platform_types.h"
+
+namespace platform {
+
+BOOL GetVersionExA(LPOSVERSIONINFOA info);
+DWORD GetLastError();
+void SetLastError(DWORD error);
+UINT GetACP();
+HANDLE GetCurrentProcess();
+BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
+BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD size,
+                           PTOKEN_PRIVILEGES previous, PDWORD returnedSize);
+BOOL ExitWindowsEx(UINT flags, DWORD reason);
+
+}  // namespace platform

@@ -1,0 +1,5 @@
+// Win32 types and constants for the Windows build: the system's own headers.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>

@@ -1,0 +1,64 @@
+#include "support/temp_machine.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/host/host.h"
+
+namespace vktest {
+
+TempMachine::TempMachine(const std::string& ini, const std::string& reg) {
+    char pattern[] = "/tmp/vkmachine-XXXXXX";
+    char* made = mkdtemp(pattern);
+    if (made == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+        return;
+    }
+    dir_ = made;
+    WriteHostFile(dir_ + "/machine.ini", ini);
+    if (!reg.empty()) WriteHostFile(dir_ + "/registry.reg", reg);
+    for (const char* sub : {"/drive_c", "/drive_c/WINDOWS", "/drive_c/WINDOWS/TEMP",
+                            "/drive_c/WINDOWS/system32"}) {
+        std::filesystem::create_directories(dir_ + sub);
+    }
+    Reopen();
+}
+
+TempMachine::~TempMachine() {
+    platform::host::CloseMachine();
+    std::error_code ignored;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+}
+
+void TempMachine::Reopen() {
+    std::string error;
+    if (!platform::host::OpenMachine(dir_, &error)) ADD_FAILURE() << error;
+}
+
+std::string TempMachine::host(const std::string& windowsPath) const {
+    std::string path = windowsPath;
+    std::string drive = "drive_";
+    drive += static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
+    std::string rest = path.size() > 2 ? path.substr(2) : "";
+    for (char& c : rest)
+        if (c == '\\') c = '/';
+    return dir_ + "/" + drive + rest;
+}
+
+std::string TempMachine::ReadHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void TempMachine::WriteHostFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace vktest
