@@ -1,0 +1,3 @@
+#include "app/entry.h"
+
+int RunUpdater(HINSTANCE) { return 0; }
