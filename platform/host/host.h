@@ -59,7 +59,18 @@ bool Injected(const char* name, DWORD* error);
 // Parses VKUPDATE_FAULTS ("Name:occurrence:error[,...]", occurrence "*" for every call).
 bool FaultsFromText(const std::string& text, std::string* error);
 
+// Whether the process token's shutdown privilege is enabled.
+bool ShutdownPrivilegeEnabled();
+
 // The updater's own module, whose resources are the embedded .res.
 HINSTANCE ModuleHandle();
 
+}  // namespace platform::host
+
+namespace platform::host {
+// Does what Windows does with PendingFileRenameOperations at start: each rename (replacing the
+// target when it was recorded with MOVEFILE_REPLACE_EXISTING) or delete in order, then removes
+// the value. `report` gets one line (UTF-8) per operation; false when an operation or the
+// registry failed, with `error` saying which (the other operations are still done).
+bool PerformPendingOperations(std::string* report, std::string* error);
 }  // namespace platform::host

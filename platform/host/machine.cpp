@@ -152,6 +152,7 @@ bool OpenMachine(const std::string& dir, std::string* error) {
         return false;
     }
     ClearFaults();
+    ResetProcessToken();
     const char* faults = std::getenv("VKUPDATE_FAULTS");
     if (faults != nullptr && !FaultsFromText(faults, error)) {
         CloseMachine();

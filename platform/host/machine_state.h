@@ -20,7 +20,11 @@ void SetError(DWORD error);
 namespace platform::host {
 // Closes a handle that is not a file or search handle (the process token); false if unknown.
 bool CloseOtherHandle(HANDLE handle);
-// The emulated process token's shutdown privilege (system.cpp).
-bool ShutdownPrivilegeEnabled();
+// Gives the emulated process a new token, as a new process has (system.cpp).
 void ResetProcessToken();
+}  // namespace platform::host
+
+namespace platform::host {
+// A new bitmap handle for LoadBitmapA, released by DeleteObject (drawing.cpp).
+HBITMAP NewBitmap();
 }  // namespace platform::host

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Runs the Windows build under Wine in a throwaway prefix inside the build folder: the platform
+# contract tests against the real Win32 calls, and the dialog on an Xvfb screen (found by its
+# title, a screenshot kept in build/artifacts, ended with Esc).
+#
+# The product is the 32-bit build. Where this kernel cannot start 32-bit programs (wine32
+# fails with "Exec format error"), the same sources are built for 64-bit Windows and run
+# under wine64 instead; the script says which one ran.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+root=$PWD
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  arch=win32; loader=/usr/lib/wine/wine; build=build/win32; export WINEARCH=win32
+else
+  arch=win64; loader=/usr/lib/wine/wine64; build=build/win64; export WINEARCH=win64
+  echo "wine: this kernel cannot run 32-bit programs; testing the 64-bit build of the same sources"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null || exit 1
+  cmake --build "$build" -j "$(nproc)" || exit 1
+fi
+server=/usr/lib/wine/wineserver
+
+export WINEPREFIX="$root/build/wine/prefix-$arch"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+artifacts="$root/build/artifacts"
+mkdir -p "$artifacts" "$root/build/wine"
+
+xvfb_pid=""
+cleanup() {
+  "$server" -k >/dev/null 2>&1
+  "$server" -w >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1
+}
+trap cleanup EXIT
+
+# A fresh prefix for every run: no state from an earlier run can pass or fail a test.
+rm -rf "$WINEPREFIX"
+DISPLAY= "$loader" wineboot --init >/dev/null 2>&1
+"$server" -w
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+# Unmanaged, undecorated windows keep keyboard focus reliable without a window manager; the
+# dialog's Japanese fonts are replaced by the IPA fonts.
+printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+  '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '"Decorated"="N"' '' \
+  '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+  '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' '' \
+  | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$WINEPREFIX/drive_c/settings.reg"
+"$loader" regedit /S 'C:\settings.reg' >/dev/null 2>&1
+"$server" -w
+
+passed=0
+failed=0
+
+echo "-- contract tests ($arch)"
+if "$loader" "$build/tests/contract_tests.exe" 2>&1 | tee "$root/build/wine/contract.log" | tr -d '\r'; then :; fi
+if grep -q '\[  PASSED  \]' "$root/build/wine/contract.log" && ! grep -q '\[  FAILED  \]' "$root/build/wine/contract.log"; then
+  count=$(grep -E '\[  PASSED  \] [0-9]+ test' "$root/build/wine/contract.log" | sed -E 's/.*\] ([0-9]+) test.*/\1/')
+  passed=$((passed + count))
+else
+  count=$(grep -cE '^\[  FAILED  \] [A-Za-z]' "$root/build/wine/contract.log" || true)
+  failed=$((failed + (count > 0 ? count : 1)))
+fi
+
+echo "-- dialog on screen ($arch)"
+exec 3>"$root/build/wine/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$root/build/wine/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n 1 "$root/build/wine/display")"
+
+dialog_ok=1
+"$loader" "$build/vkupdate.exe" &
+app_pid=$!
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Velkor TARN' 2>/dev/null | head -n 1)
+if [ -z "$window" ]; then
+  echo "dialog: no window titled 'Velkor TARN ...' appeared"
+  dialog_ok=0
+else
+  title=$(xdotool getwindowname "$window")
+  echo "dialog: window $window \"$title\""
+  sleep 1
+  /usr/bin/import -window root "$artifacts/dialog-$arch.png" && echo "dialog: screenshot $artifacts/dialog-$arch.png"
+  xdotool windowactivate --sync "$window" >/dev/null 2>&1
+  xdotool key --clearmodifiers --window "$window" Escape
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app_pid" 2>/dev/null; then
+    echo "dialog: Esc did not end the program"
+    dialog_ok=0
+    kill "$app_pid" 2>/dev/null
+  else
+    wait "$app_pid"; status=$?
+    echo "dialog: ended with exit code $status"
+    [ "$status" -eq 0 ] || dialog_ok=0
+  fi
+fi
+if [ "$dialog_ok" -eq 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+
+echo "wine: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
