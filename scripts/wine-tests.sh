@@ -52,6 +52,13 @@ printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
 passed=0
 failed=0
 
+echo "-- the product executable"
+if /usr/bin/python3 tests/win/check_exe.py build/win32/vkupdate.exe; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
 echo "-- contract tests ($arch)"
 if "$loader" "$build/tests/contract_tests.exe" 2>&1 | tee "$root/build/wine/contract.log" | tr -d '\r'; then :; fi
 if grep -q '\[  PASSED  \]' "$root/build/wine/contract.log" && ! grep -q '\[  FAILED  \]' "$root/build/wine/contract.log"; then
