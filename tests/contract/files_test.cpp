@@ -1,0 +1,230 @@
+// File and folder calls: the Windows behaviour the updater relies on, checked against the
+// emulated machine and against Windows itself (under Wine).
+#include <set>
+#include <string>
+
+#include "contract/fixture.h"
+
+namespace {
+
+class Files : public Contract {
+protected:
+    HANDLE Open(const std::string& name, DWORD access, DWORD share, DWORD disposition) {
+        return platform::CreateFileA(Path(name).c_str(), access, share, nullptr, disposition,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    DWORD Attributes(const std::string& name) { return platform::GetFileAttributesA(Path(name).c_str()); }
+    // Names a search for `pattern` (inside the test folder) returns, or {"<error N>"}.
+    std::set<std::string> Find(const std::string& pattern) {
+        WIN32_FIND_DATAA data;
+        HANDLE h = platform::FindFirstFileA(Path(pattern).c_str(), &data);
+        if (h == INVALID_HANDLE_VALUE) return {"<error " + std::to_string(platform::GetLastError()) + ">"};
+        std::set<std::string> names;
+        do names.insert(data.cFileName);
+        while (platform::FindNextFileA(h, &data));
+        EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+        EXPECT_TRUE(platform::FindClose(h));
+        return names;
+    }
+};
+
+TEST_F(Files, CreateFileDispositions) {
+    MakeFile("a.txt", "a longer first content");
+    MakeFile("a.txt", "ab");  // CREATE_ALWAYS truncates
+    EXPECT_EQ(ReadAll("a.txt"), "ab");
+
+    HANDLE h = Open("a.txt", GENERIC_WRITE, 0, CREATE_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    platform::CloseHandle(h);
+    EXPECT_EQ(ReadAll("a.txt"), "");
+
+    EXPECT_EQ(Open("a.txt", GENERIC_WRITE, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(Open("none.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Open("none\\b.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+
+    h = Open("new.txt", GENERIC_WRITE, 0, OPEN_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    platform::CloseHandle(h);
+    EXPECT_EQ(ReadAll("new.txt"), "");
+}
+
+TEST_F(Files, ReadAndWriteNeedTheirAccess) {
+    MakeFile("a.txt", "data");
+    HANDLE h = Open("a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 99;
+    EXPECT_FALSE(platform::WriteFile(h, "x", 1, &written, nullptr));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(written, 0u);
+    char buffer[16];
+    DWORD got = 0;
+    EXPECT_TRUE(platform::ReadFile(h, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "data");
+    EXPECT_TRUE(platform::ReadFile(h, buffer, sizeof buffer, &got, nullptr));  // end of file
+    EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(platform::CloseHandle(h));
+}
+
+TEST_F(Files, ShareModeZeroExcludesOtherOpens) {
+    MakeFile("a.txt", "data");
+    HANDLE h = Open("a.txt", GENERIC_READ, 0, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open("a.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(platform::DeleteFileA(Path("a.txt").c_str()));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(platform::MoveFileA(Path("a.txt").c_str(), Path("b.txt").c_str()));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(platform::CloseHandle(h));
+    EXPECT_EQ(ReadAll("a.txt"), "data");
+
+    // Readers that share reading admit readers, not writers.
+    h = Open("a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadAll("a.txt"), "data");
+    EXPECT_EQ(Open("a.txt", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    platform::CloseHandle(h);
+}
+
+TEST_F(Files, CopyFailIfExistsNeverReplaces) {
+    MakeFile("src.txt", "new");
+    MakeFile("dst.txt", "old");
+    EXPECT_FALSE(platform::CopyFileA(Path("src.txt").c_str(), Path("dst.txt").c_str(), TRUE));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(ReadAll("dst.txt"), "old");
+    EXPECT_FALSE(platform::CopyFileA(Path("SRC.TXT").c_str(), Path("DST.txt").c_str(), TRUE));
+    EXPECT_EQ(ReadAll("dst.txt"), "old");
+
+    EXPECT_TRUE(platform::CopyFileA(Path("src.txt").c_str(), Path("dst.txt").c_str(), FALSE));
+    EXPECT_EQ(ReadAll("dst.txt"), "new");
+    EXPECT_FALSE(platform::CopyFileA(Path("none.txt").c_str(), Path("x.txt").c_str(), FALSE));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    // The copy takes the source's read-only attribute.
+    ASSERT_TRUE(platform::SetFileAttributesA(Path("src.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(platform::CopyFileA(Path("src.txt").c_str(), Path("ro.txt").c_str(), TRUE));
+    EXPECT_TRUE(Attributes("ro.txt") & FILE_ATTRIBUTE_READONLY);
+    platform::SetFileAttributesA(Path("src.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    platform::SetFileAttributesA(Path("ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(Files, MoveFailsOntoAnExistingFile) {
+    MakeFile("a.txt", "A");
+    MakeFile("b.txt", "B");
+    EXPECT_FALSE(platform::MoveFileA(Path("a.txt").c_str(), Path("b.txt").c_str()));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(ReadAll("a.txt"), "A");
+    EXPECT_EQ(ReadAll("b.txt"), "B");
+
+    EXPECT_TRUE(platform::MoveFileExA(Path("a.txt").c_str(), Path("b.txt").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(ReadAll("a.txt"), "<missing>");
+    EXPECT_EQ(ReadAll("b.txt"), "A");
+    EXPECT_FALSE(platform::MoveFileA(Path("a.txt").c_str(), Path("c.txt").c_str()));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    // Folders move with what they hold.
+    ASSERT_TRUE(platform::CreateDirectoryA(Path("d1").c_str(), nullptr));
+    MakeFile("d1\\in.txt", "in");
+    EXPECT_TRUE(platform::MoveFileA(Path("d1").c_str(), Path("d2").c_str()));
+    EXPECT_EQ(ReadAll("d2\\in.txt"), "in");
+}
+
+// Opening a read-only file for writing is refused on Windows, but Wine run by root allows it:
+// that part is checked on the emulated machine only (host tests).
+TEST_F(Files, ReadOnlyFilesRefuseDelete) {
+    MakeFile("a.txt", "A");
+    ASSERT_TRUE(platform::SetFileAttributesA(Path("a.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(Attributes("a.txt") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(platform::DeleteFileA(Path("a.txt").c_str()));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadAll("a.txt"), "A");
+
+    ASSERT_TRUE(platform::SetFileAttributesA(Path("a.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(platform::DeleteFileA(Path("a.txt").c_str()));
+    EXPECT_FALSE(platform::DeleteFileA(Path("a.txt").c_str()));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(Files, AttributesOfMissingFilesAndFolders) {
+    EXPECT_EQ(Attributes("none.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Attributes("none\\x.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(platform::SetFileAttributesA(Path("none.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    ASSERT_TRUE(platform::CreateDirectoryA(Path("sub").c_str(), nullptr));
+    EXPECT_TRUE(Attributes("sub") & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(Attributes("SUB\\") & FILE_ATTRIBUTE_DIRECTORY);
+    MakeFile("h.txt", "");
+    ASSERT_TRUE(platform::SetFileAttributesA(Path("h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    DWORD hidden = Attributes("H.TXT");
+    EXPECT_TRUE(hidden & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(hidden & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+}
+
+TEST_F(Files, CreateDirectoryMakesTheLastLevelOnly) {
+    EXPECT_FALSE(platform::CreateDirectoryA(Path("x\\y").c_str(), nullptr));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_TRUE(platform::CreateDirectoryA(Path("x").c_str(), nullptr));
+    EXPECT_TRUE(platform::CreateDirectoryA(Path("x\\y").c_str(), nullptr));
+    EXPECT_FALSE(platform::CreateDirectoryA(Path("X").c_str(), nullptr));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    MakeFile("f", "");
+    EXPECT_FALSE(platform::CreateDirectoryA(Path("f").c_str(), nullptr));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+
+    EXPECT_FALSE(platform::RemoveDirectoryA(Path("x").c_str()));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_TRUE(platform::RemoveDirectoryA(Path("x\\y").c_str()));
+    EXPECT_TRUE(platform::RemoveDirectoryA(Path("x").c_str()));
+    EXPECT_EQ(Attributes("x"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Files, FindMatchesWildcardsWithoutRegardToCase) {
+    for (const char* name : {"a.lst", "B.LST", "c.txt", "noext"}) MakeFile(name, "12345");
+    EXPECT_EQ(Find("*.LST"), (std::set<std::string>{"a.lst", "B.LST"}));
+    EXPECT_EQ(Find("*.*"), (std::set<std::string>{".", "..", "a.lst", "B.LST", "c.txt", "noext"}));
+    EXPECT_EQ(Find("?.txt"), std::set<std::string>{"c.txt"});
+    EXPECT_EQ(Find("*.none"), std::set<std::string>{"<error 2>"});
+    EXPECT_EQ(Find("missing\\*"), std::set<std::string>{"<error 3>"});
+
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA(Path("C.TXT").c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(data.cFileName, "c.txt");
+    EXPECT_EQ(data.nFileSizeLow, 5u);
+    EXPECT_EQ(data.nFileSizeHigh, 0u);
+    EXPECT_FALSE(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(platform::FindNextFileA(h, &data));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    platform::FindClose(h);
+}
+
+TEST_F(Files, SearchGoesOnWhileReturnedEntriesAreDeleted) {
+    std::set<std::string> made;
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "f" + std::to_string(i) + ".tmp";
+        MakeFile(name, "x");
+        made.insert(name);
+    }
+    std::set<std::string> seen;
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA(Path("*.tmp").c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do {
+        EXPECT_TRUE(seen.insert(data.cFileName).second) << data.cFileName << " returned twice";
+        EXPECT_TRUE(platform::DeleteFileA(Path(data.cFileName).c_str())) << data.cFileName;
+    } while (platform::FindNextFileA(h, &data));
+    platform::FindClose(h);
+    EXPECT_EQ(seen, made);
+    EXPECT_EQ(Find("*.tmp"), std::set<std::string>{"<error 2>"});
+}
+
+}  // namespace

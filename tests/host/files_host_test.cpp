@@ -1,0 +1,295 @@
+// The emulated file system: mapping of Windows names to host files, wildcards, attributes kept
+// across restarts, the limited user's system folder, injected faults.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/host/host.h"
+#include "platform/host/wildcard.h"
+#include "platform/system.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+namespace host = platform::host;
+namespace fs = std::filesystem;
+
+// Shift-JIS: 表 and ソ end with 0x5C ('\'), － (0x81 0x7C) with 0x7C ('|').
+const std::string kHyo = "\x95\x5C";
+const std::string kSo = "\x83\x5C";
+const std::string kMinus = "\x81\x7C";  // U+FF0D in code page 932
+
+std::string Mapped(const std::string& windowsPath, DWORD* error = nullptr) {
+    std::string out;
+    DWORD e = host::ToHostPath(windowsPath, &out);
+    if (error != nullptr) *error = e;
+    return e == ERROR_SUCCESS ? out : "<error " + std::to_string(e) + ">";
+}
+
+bool Write(const std::string& path, const std::string& bytes, DWORD disposition = CREATE_ALWAYS) {
+    HANDLE h = platform::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = platform::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    platform::CloseHandle(h);
+    return ok;
+}
+
+TEST(HostPaths, ShiftJisNamesMapToUtf8AndBack) {
+    vktest::TempMachine m;
+    std::string folder = "C:\\" + kHyo;
+    std::string file = folder + "\\" + kSo + kMinus + ".txt";
+    ASSERT_TRUE(platform::CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(Write(file, "sjis"));
+    // 0x5C and 0x7C as trail bytes are neither separators nor reserved characters.
+    EXPECT_TRUE(fs::is_regular_file(m.dir() + "/drive_c/表/ソ－.txt"));
+    EXPECT_EQ(Mapped(file), m.dir() + "/drive_c/表/ソ－.txt");
+
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA((folder + "\\*.TXT").c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::string(data.cFileName), kSo + kMinus + ".txt");
+    EXPECT_EQ(data.nFileSizeLow, 4u);
+    platform::FindClose(h);
+    h = platform::FindFirstFileA(("C:\\" + kHyo).c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::string(data.cFileName), kHyo);
+    platform::FindClose(h);
+    // '?' stands for one double-byte character.
+    h = platform::FindFirstFileA((folder + "\\?" + kMinus + ".txt").c_str(), &data);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    platform::FindClose(h);
+}
+
+TEST(HostPaths, ExistingComponentsMatchWithoutRegardToCase) {
+    vktest::TempMachine m;
+    fs::create_directories(m.dir() + "/drive_c/Program Files/Foo");
+    vktest::TempMachine::WriteHostFile(m.dir() + "/drive_c/Program Files/Foo/App.INI", "x");
+    std::string base = m.dir() + "/drive_c/Program Files/Foo";
+    EXPECT_EQ(Mapped("c:\\PROGRAM FILES\\foo\\app.ini"), base + "/App.INI");
+    EXPECT_EQ(Mapped("C:/program files/FOO/New.txt"), base + "/New.txt");
+    EXPECT_EQ(Mapped("C:\\Program Files\\x\\..\\.\\Foo\\\\app.ini. "), base + "/App.INI");
+    EXPECT_EQ(Mapped("program files\\foo"), base);  // relative to C:\ .
+    EXPECT_EQ(Mapped("\\..\\..\\Program Files"), m.dir() + "/drive_c/Program Files");
+    EXPECT_EQ(Mapped("C:\\"), m.dir() + "/drive_c");
+
+    // Writing through another spelling writes the existing file, and makes no second one.
+    ASSERT_TRUE(Write("C:\\PROGRAM FILES\\FOO\\APP.INI", "new"));
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(base + "/App.INI"), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(base), fs::directory_iterator()), 1);
+}
+
+TEST(HostPaths, InvalidNamesAndMissingDrives) {
+    vktest::TempMachine m;
+    DWORD error = 0;
+    for (const char* bad : {"C:\\a<b", "C:\\a>b", "C:\\a|b", "C:\\a\"b", "C:\\a:b", "C:\\a*", "C:\\a?\\b",
+                            "C:\\tab\there", "C:\\\x95"}) {
+        Mapped(bad, &error);
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_NAME)) << bad;
+    }
+    Mapped("D:\\x", &error);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(platform::CreateFileA("C:\\a|b", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(platform::GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST(HostWildcards, WindowsRules) {
+    vktest::TempMachine m;  // code page 932
+    using host::WildcardMatch;
+    EXPECT_TRUE(WildcardMatch("*.LST", "a.lst"));
+    EXPECT_TRUE(WildcardMatch("*.LST", "B.LsT"));
+    EXPECT_FALSE(WildcardMatch("*.LST", "c.lstx"));
+    EXPECT_FALSE(WildcardMatch("*.LST", "lst"));
+    EXPECT_TRUE(WildcardMatch("*.*", "noext"));
+    EXPECT_TRUE(WildcardMatch("*.*", ".."));
+    EXPECT_TRUE(WildcardMatch("a.*", "a"));
+    EXPECT_TRUE(WildcardMatch("*", ""));
+    EXPECT_TRUE(WildcardMatch("a?c", "ABC"));
+    EXPECT_FALSE(WildcardMatch("a?c", "ac"));
+    EXPECT_FALSE(WildcardMatch("a?c", "abbc"));
+    EXPECT_TRUE(WildcardMatch("*b*b*", "abcbd"));
+    EXPECT_TRUE(WildcardMatch("?", kHyo));           // one character of two bytes
+    EXPECT_FALSE(WildcardMatch("??", kHyo));
+    EXPECT_FALSE(WildcardMatch("*\\", kHyo));  // the trail byte 0x5C is no character of its own
+}
+
+TEST(HostAttributes, DefaultsAndSurvivalAcrossRestart) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(Write("C:\\a.txt", "a"));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\WINDOWS"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    ASSERT_TRUE(platform::SetFileAttributesA("C:\\a.txt", 0));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(platform::SetFileAttributesA("C:\\a.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(platform::SetFileAttributesA("C:\\WINDOWS", FILE_ATTRIBUTE_SYSTEM));
+
+    m.Reopen();
+    EXPECT_EQ(platform::GetFileAttributesA("c:\\A.TXT"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\windows"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY));
+
+    // Attributes go with a moved folder; a new file of an old name starts afresh.
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\d", nullptr));
+    ASSERT_TRUE(platform::MoveFileA("C:\\a.txt", "C:\\d\\a.txt"));
+    ASSERT_TRUE(platform::MoveFileA("C:\\d", "C:\\e"));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\e\\a.txt"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(platform::SetFileAttributesA("C:\\e\\a.txt", FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(platform::DeleteFileA("C:\\e\\a.txt"));
+    ASSERT_TRUE(Write("C:\\e\\a.txt", "again", CREATE_NEW));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\e\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+}
+
+TEST(HostAttributes, HiddenFilesNeedTheirAttributesToBeReplaced) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(Write("C:\\h.dat", "h"));
+    ASSERT_TRUE(platform::SetFileAttributesA("C:\\h.dat", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(Write("C:\\h.dat", "x"));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    HANDLE h = platform::CreateFileA("C:\\h.dat", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_HIDDEN, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    platform::CloseHandle(h);
+}
+
+TEST(HostLimitedUser, SystemFolderRefusesChanges) {
+    vktest::TempMachine m("[windows]\nadmin = 0\n");
+    vktest::TempMachine::WriteHostFile(m.host("C:\\WINDOWS\\system32\\old.dll"), "old");
+    ASSERT_TRUE(Write("C:\\new.dll", "new"));
+    const DWORD denied = ERROR_ACCESS_DENIED;
+
+    EXPECT_FALSE(Write("c:\\windows\\SYSTEM32\\x.dll", "x"));
+    EXPECT_EQ(platform::GetLastError(), denied);
+    EXPECT_FALSE(Write("C:\\WINDOWS\\system32\\old.dll", "x", OPEN_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), denied);
+    EXPECT_FALSE(platform::CopyFileA("C:\\new.dll", "C:\\WINDOWS\\system32\\new.dll", FALSE));
+    EXPECT_EQ(platform::GetLastError(), denied);
+    EXPECT_FALSE(platform::MoveFileA("C:\\new.dll", "C:\\WINDOWS\\system32\\new.dll"));
+    EXPECT_EQ(platform::GetLastError(), denied);
+    EXPECT_FALSE(platform::MoveFileA("C:\\WINDOWS\\system32\\old.dll", "C:\\old.dll"));
+    EXPECT_EQ(platform::GetLastError(), denied);
+    EXPECT_FALSE(platform::DeleteFileA("C:\\WINDOWS\\system32\\old.dll"));
+    EXPECT_EQ(platform::GetLastError(), denied);
+    EXPECT_FALSE(platform::SetFileAttributesA("C:\\WINDOWS\\system32\\old.dll", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(platform::GetLastError(), denied);
+    EXPECT_FALSE(platform::CreateDirectoryA("C:\\WINDOWS\\system32\\drivers", nullptr));
+    EXPECT_EQ(platform::GetLastError(), denied);
+    EXPECT_FALSE(platform::MoveFileExA("C:\\new.dll", "C:\\x.dll", MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_EQ(platform::GetLastError(), denied);
+
+    // Reading the system folder, and writing elsewhere (a folder named like it), are allowed.
+    HANDLE h = platform::CreateFileA("C:\\WINDOWS\\system32\\old.dll", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    platform::CloseHandle(h);
+    EXPECT_TRUE(Write("C:\\WINDOWS\\system32x.dll", "x"));
+    EXPECT_TRUE(platform::CopyFileA("C:\\WINDOWS\\system32\\old.dll", "C:\\copy.dll", TRUE));
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\WINDOWS\\system32\\old.dll")), "old");
+}
+
+TEST(HostFaults, InjectedErrorsFailTheNamedCall) {
+    vktest::TempMachine m;
+    host::FailCall("CreateFileA", 1, ERROR_DISK_FULL);
+    EXPECT_FALSE(Write("C:\\a.txt", "a"));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_FALSE(fs::exists(m.host("C:\\a.txt")));
+    EXPECT_TRUE(Write("C:\\a.txt", "a"));  // the next call goes through
+
+    host::FailCall("WriteFile", 1, ERROR_WRITE_FAULT);
+    EXPECT_FALSE(Write("C:\\a.txt", "b"));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_WRITE_FAULT));
+
+    host::FailCall("FindNextFileA", 1, ERROR_ACCESS_DENIED, true);
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA("C:\\*", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(platform::FindNextFileA(h, &data));
+    EXPECT_FALSE(platform::FindNextFileA(h, &data));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(platform::FindClose(h));
+
+    for (const char* name : {"DeleteFileA", "MoveFileA", "CopyFileA", "GetFileAttributesA", "RemoveDirectoryA"})
+        host::FailCall(name, 1, ERROR_SHARING_VIOLATION);
+    EXPECT_FALSE(platform::DeleteFileA("C:\\a.txt"));
+    EXPECT_FALSE(platform::MoveFileA("C:\\a.txt", "C:\\b.txt"));
+    EXPECT_FALSE(platform::CopyFileA("C:\\a.txt", "C:\\b.txt", FALSE));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\a.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(platform::RemoveDirectoryA("C:\\WINDOWS\\TEMP"));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(fs::exists(m.host("C:\\a.txt")));
+    EXPECT_FALSE(fs::exists(m.host("C:\\b.txt")));
+}
+
+TEST(HostFolders, TempAndSystemFolderBuffers) {
+    vktest::TempMachine m("[folders]\ntemp = C:\\Temp\ndocuments = C:\\My Documents\n");
+    char buffer[64];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(platform::GetTempPathA(8, buffer), 9u);  // "C:\Temp\" + NUL
+    EXPECT_EQ(buffer[0], '#');
+    EXPECT_EQ(platform::GetTempPathA(9, buffer), 8u);
+    EXPECT_STREQ(buffer, "C:\\Temp\\");
+    EXPECT_EQ(platform::GetSystemDirectoryA(buffer, 19), 20u);
+    EXPECT_EQ(platform::GetSystemDirectoryA(buffer, sizeof buffer), 19u);
+    EXPECT_STREQ(buffer, "C:\\WINDOWS\\system32");
+    EXPECT_EQ(platform::GetSystemDirectoryA(nullptr, 0), 20u);
+}
+
+// Windows refuses these; Wine run by root does not, so they are checked here, not in the
+// contract tests.
+TEST(HostFiles, ReadOnlyFilesRefuseWritesAndReplacement) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(Write("C:\\ro.txt", "ro"));
+    ASSERT_TRUE(Write("C:\\src.txt", "src"));
+    ASSERT_TRUE(platform::SetFileAttributesA("C:\\ro.txt", FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\ro.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(Write("C:\\ro.txt", "x", OPEN_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(Write("C:\\ro.txt", "x", CREATE_ALWAYS));
+    EXPECT_FALSE(platform::CopyFileA("C:\\src.txt", "C:\\ro.txt", FALSE));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(platform::MoveFileExA("C:\\src.txt", "C:\\ro.txt", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\ro.txt")), "ro");
+    // Renaming a read-only file is allowed, and it stays read-only.
+    EXPECT_TRUE(platform::MoveFileA("C:\\ro.txt", "C:\\ro2.txt"));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\ro2.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+// Windows changes the spelling when a name differs only in case; Wine keeps the old one.
+TEST(HostFiles, RenameChangingOnlyTheCase) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(Write("C:\\b.txt", "b"));
+    ASSERT_TRUE(Write("C:\\old.txt", "old"));
+    EXPECT_TRUE(platform::MoveFileA("C:\\b.txt", "C:\\B.TXT"));
+    EXPECT_TRUE(fs::exists(m.dir() + "/drive_c/B.TXT"));
+    EXPECT_FALSE(fs::exists(m.dir() + "/drive_c/b.txt"));
+    // Replacing a file of another spelling leaves one file, spelled as asked.
+    EXPECT_TRUE(platform::MoveFileExA("C:\\B.TXT", "C:\\OLD.TXT", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.dir() + "/drive_c/OLD.TXT"), "b");
+    EXPECT_FALSE(fs::exists(m.dir() + "/drive_c/old.txt"));
+}
+
+TEST(HostFiles, FailedCopyKeepsTheOldTarget) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(Write("C:\\src.txt", "new"));
+    ASSERT_TRUE(Write("C:\\dst.txt", "old"));
+    HANDLE h = platform::CreateFileA("C:\\dst.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(platform::CopyFileA("C:\\src.txt", "C:\\dst.txt", FALSE));  // open without delete sharing
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    platform::CloseHandle(h);
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\dst.txt")), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m.host("C:\\")), fs::directory_iterator()), 3);  // + WINDOWS
+
+    EXPECT_FALSE(platform::CloseHandle(h));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// Operations pending until restart: what MoveFileExA(MOVEFILE_DELAY_UNTIL_REBOOT) records, and
+// what the restart does with it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/host/host.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+namespace host = platform::host;
+namespace fs = std::filesystem;
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// The value's bytes, or "<error N>".
+std::string PendingValue() {
+    HKEY key = nullptr;
+    LONG r = platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key);
+    if (r != ERROR_SUCCESS) return "<error " + std::to_string(r) + ">";
+    char data[1024];
+    DWORD type = 0, size = sizeof data;
+    r = platform::RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type,
+                                   reinterpret_cast<BYTE*>(data), &size);
+    platform::RegCloseKey(key);
+    if (r != ERROR_SUCCESS) return "<error " + std::to_string(r) + ">";
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    return std::string(data, size);
+}
+
+void Put(const vktest::TempMachine& m, const std::string& windowsPath, const std::string& bytes) {
+    vktest::TempMachine::WriteHostFile(m.host(windowsPath), bytes);
+}
+
+TEST(HostPending, DelayedOperationsAreRecordedAsWindowsRecordsThem) {
+    vktest::TempMachine m;
+    const DWORD delay = MOVEFILE_DELAY_UNTIL_REBOOT;
+    // The files need not exist yet: only the names are recorded, as full paths.
+    EXPECT_TRUE(platform::MoveFileExA("C:\\new\\a.dll", "C:\\WINDOWS\\system32\\a.dll",
+                                      delay | MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(platform::MoveFileExA("C:\\x\\..\\old.tmp", nullptr, delay));
+    EXPECT_TRUE(platform::MoveFileExA("b.txt", "C:/c.txt", delay));
+    const char expected[] =
+        "\\??\\C:\\new\\a.dll\0!\\??\\C:\\WINDOWS\\system32\\a.dll\0"
+        "\\??\\C:\\old.tmp\0\0"
+        "\\??\\C:\\b.txt\0\\??\\C:\\c.txt\0"
+        "\0";
+    EXPECT_EQ(PendingValue(), std::string(expected, sizeof expected - 1));
+
+    EXPECT_FALSE(platform::MoveFileExA("C:\\a|b", nullptr, delay));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    m.Reopen();
+    EXPECT_EQ(PendingValue(), std::string(expected, sizeof expected - 1));
+}
+
+TEST(HostPending, RestartPerformsTheOperationsInOrderAndClearsThem) {
+    vktest::TempMachine m;
+    Put(m, "C:\\x.txt", "x");
+    Put(m, "C:\\z.txt", "old z");
+    Put(m, "C:\\del.txt", "d");
+    ASSERT_TRUE(platform::SetFileAttributesA("C:\\z.txt", FILE_ATTRIBUTE_READONLY));
+    const DWORD delay = MOVEFILE_DELAY_UNTIL_REBOOT;
+    ASSERT_TRUE(platform::MoveFileExA("C:\\x.txt", "C:\\y.txt", delay));
+    ASSERT_TRUE(platform::MoveFileExA("C:\\y.txt", "C:\\z.txt", delay | MOVEFILE_REPLACE_EXISTING));
+    ASSERT_TRUE(platform::MoveFileExA("C:\\del.txt", nullptr, delay));
+    ASSERT_TRUE(fs::exists(m.host("C:\\x.txt")));  // nothing happens before the restart
+
+    std::string report, error;
+    EXPECT_TRUE(host::PerformPendingOperations(&report, &error)) << error;
+    EXPECT_EQ(report,
+              "rename C:\\x.txt -> C:\\y.txt\n"
+              "rename C:\\y.txt -> C:\\z.txt\n"
+              "delete C:\\del.txt\n");
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\z.txt")), "x");
+    EXPECT_FALSE(fs::exists(m.host("C:\\x.txt")));
+    EXPECT_FALSE(fs::exists(m.host("C:\\y.txt")));
+    EXPECT_FALSE(fs::exists(m.host("C:\\del.txt")));
+    EXPECT_EQ(PendingValue(), "<error 2>");
+    m.Reopen();
+    EXPECT_EQ(PendingValue(), "<error 2>");
+    EXPECT_TRUE(host::PerformPendingOperations(&report, &error));
+    EXPECT_EQ(report, "no pending file operations\n");
+}
+
+TEST(HostPending, AFailedOperationDoesNotStopTheOthers) {
+    vktest::TempMachine m;
+    Put(m, "C:\\a.txt", "a");
+    Put(m, "C:\\b.txt", "b");
+    Put(m, "C:\\c.txt", "c");
+    const DWORD delay = MOVEFILE_DELAY_UNTIL_REBOOT;
+    ASSERT_TRUE(platform::MoveFileExA("C:\\a.txt", "C:\\b.txt", delay));  // no replace: b stays
+    ASSERT_TRUE(platform::MoveFileExA("C:\\missing.txt", nullptr, delay));
+    ASSERT_TRUE(platform::MoveFileExA("C:\\c.txt", "C:\\d.txt", delay));
+    std::string report, error;
+    EXPECT_FALSE(host::PerformPendingOperations(&report, &error));
+    EXPECT_NE(error.find("rename C:\\a.txt -> C:\\b.txt: error 183"), std::string::npos) << error;
+    EXPECT_NE(error.find("delete C:\\missing.txt: error 2"), std::string::npos) << error;
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\b.txt")), "b");
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\d.txt")), "c");
+    EXPECT_EQ(PendingValue(), "<error 2>");
+}
+
+TEST(HostPending, RecordingFailsWhenTheRegistryDoes) {
+    vktest::TempMachine m;
+    host::FailCall("RegSetValueExA", 1, ERROR_CANTWRITE);
+    EXPECT_FALSE(platform::MoveFileExA("C:\\a", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_CANTWRITE));
+    host::FailCall("MoveFileExA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_FALSE(platform::MoveFileExA("C:\\a", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(PendingValue(), "<error 2>");
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+// The vkmachine tool: a made machine has what a Windows XP machine has; reboot does the
+// pending operations; bad command lines are refused.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/host/host.h"
+#include "platform/registry.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+namespace host = platform::host;
+namespace fs = std::filesystem;
+
+class VkMachine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vkmachine-tool-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override {
+        host::CloseMachine();
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    // Runs vkmachine with `args`; returns its exit code, output in out_.
+    int Run(const std::string& args) {
+        std::string log = root_ + "/out.txt";
+        std::string command = std::string(VK_BINARY_DIR) + "/vkmachine " + args + " >" + log + " 2>&1";
+        int status = std::system(command.c_str());
+        out_ = vktest::TempMachine::ReadHostFile(log);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Value(HKEY root, const std::string& key, const std::string& name) {
+        HKEY k = nullptr;
+        if (platform::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "<no key>";
+        char data[512] = {0};
+        DWORD type = 0, size = sizeof data - 1;
+        LONG r = platform::RegQueryValueExA(k, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+        platform::RegCloseKey(k);
+        return r == ERROR_SUCCESS && type == REG_SZ ? std::string(data) : "<no value>";
+    }
+    bool IsFolder(const std::string& windowsPath) {
+        DWORD a = platform::GetFileAttributesA(windowsPath.c_str());
+        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    std::string root_, out_;
+};
+
+TEST_F(VkMachine, CreateMakesAnXpMachine) {
+    std::string dir = root_ + "/m";
+    ASSERT_EQ(Run("create " + dir + " --admin 0 --minor 0 --documents 'C:\\Docs\\表'"), 0) << out_;
+    std::string error;
+    ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
+    EXPECT_FALSE(host::Config().admin);
+    EXPECT_EQ(host::Config().minor, 0u);
+    const std::string docs = "C:\\Docs\\\x95\x5C";
+    EXPECT_EQ(host::Config().documents, docs);
+
+    const std::string shell = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, shell, "Personal"), docs);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, shell, "Desktop"), "C:\\Docs\\Desktop");
+    const std::string all = "C:\\Documents and Settings\\All Users";
+    const std::string hklmShell = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, hklmShell, "Common Programs"), all + "\\Start Menu\\Programs");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, hklmShell, "Common Desktop"), all + "\\Desktop");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, hklmShell, "Common AppData"), all + "\\Application Data");
+    HKEY k = nullptr;
+    EXPECT_EQ(platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services", 0, KEY_READ, &k),
+              ERROR_SUCCESS);
+    platform::RegCloseKey(k);
+
+    for (const std::string& f : {std::string("C:\\WINDOWS\\TEMP"), std::string("C:\\WINDOWS\\system32\\drivers"),
+                                 docs, std::string("C:\\Program Files"), all + "\\Start Menu\\Programs"})
+        EXPECT_TRUE(IsFolder(f)) << f;
+    EXPECT_TRUE(fs::is_directory(dir + "/drive_c/Docs/表"));
+
+    host::CloseMachine();
+    EXPECT_EQ(Run("create " + dir), 1) << out_;  // not empty
+    EXPECT_NE(out_.find("not an empty folder"), std::string::npos) << out_;
+}
+
+TEST_F(VkMachine, RebootPerformsPendingOperations) {
+    std::string dir = root_ + "/m";
+    ASSERT_EQ(Run("create " + dir), 0) << out_;
+    std::string error;
+    ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
+    vktest::TempMachine::WriteHostFile(dir + "/drive_c/WINDOWS/TEMP/new.dll", "new");
+    ASSERT_TRUE(platform::MoveFileExA("C:\\WINDOWS\\TEMP\\new.dll", "C:\\WINDOWS\\system32\\vk.dll",
+                                      MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
+    host::CloseMachine();
+
+    EXPECT_EQ(Run("reboot " + dir), 0) << out_;
+    EXPECT_EQ(out_, "rename C:\\WINDOWS\\TEMP\\new.dll -> C:\\WINDOWS\\system32\\vk.dll\n");
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(dir + "/drive_c/WINDOWS/system32/vk.dll"), "new");
+    EXPECT_EQ(Run("reboot " + dir), 0) << out_;
+    EXPECT_EQ(out_, "no pending file operations\n");
+    EXPECT_EQ(Run("reboot " + root_ + "/none"), 1) << out_;
+}
+
+TEST_F(VkMachine, BadCommandLinesAreUsageErrors) {
+    EXPECT_EQ(Run(""), 2);
+    EXPECT_NE(out_.find("usage: vkmachine create DIR"), std::string::npos) << out_;
+    EXPECT_EQ(Run("frobnicate " + root_), 2);
+    EXPECT_EQ(Run("create"), 2);
+    EXPECT_EQ(Run("create " + root_ + "/m --colour blue"), 2);
+    EXPECT_EQ(Run("create " + root_ + "/m --admin"), 2);
+    EXPECT_EQ(Run("create " + root_ + "/m --admin 2"), 2);
+    EXPECT_EQ(Run("create " + root_ + "/m --temp relative"), 2);
+    EXPECT_EQ(Run("reboot"), 2);
+    EXPECT_FALSE(fs::exists(root_ + "/m"));  // nothing made on a usage error
+    EXPECT_EQ(Run("--help"), 0);
+}
+
+}  // namespace
