@@ -26,9 +26,6 @@
 #define KEY_WOW64_64KEY 0x0100
 #define KEY_WOW64_32KEY 0x0200
 #endif
-#ifndef ERROR_BAD_PATHNAME
-#define ERROR_BAD_PATHNAME 161L
-#endif
 #ifndef ERROR_NOACCESS
 #define ERROR_NOACCESS 998L
 #endif
@@ -108,37 +105,6 @@ LONG Resolve(HKEY key, OpenKey* out) {
     return ERROR_SUCCESS;
 }
 
-const RegKey* FindKey(const RegTree& tree, int root, const std::vector<std::string>& path) {
-    const RegKey* key = &tree.roots[root];
-    for (size_t i = 0; key != nullptr && i < path.size(); ++i) key = key->FindSubkey(path[i]);
-    return key;
-}
-
-RegKey* FindKey(RegTree* tree, int root, const std::vector<std::string>& path) {
-    return const_cast<RegKey*>(FindKey(*tree, root, path));
-}
-
-// Splits a subkey path at its backslashes (not at the trail byte of a double-byte character);
-// doubled and trailing backslashes are ignored as Windows ignores them.
-LONG SplitPath(LPCSTR subKey, std::vector<std::string>* names) {
-    names->clear();
-    if (subKey == nullptr) return ERROR_SUCCESS;
-    if (subKey[0] == '\\') return ERROR_BAD_PATHNAME;
-    std::string name;
-    for (const char* p = subKey;; ++p) {
-        if (*p == '\\' || *p == '\0') {
-            if (!name.empty()) names->push_back(name);
-            name.clear();
-            if (*p == '\0') return ERROR_SUCCESS;
-        } else if (host::IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
-            name += *p++;
-            name += *p;
-        } else {
-            name += *p;
-        }
-    }
-}
-
 template <typename Call>
 LONG Guarded(Call call) {
     try {
@@ -157,11 +123,11 @@ LONG OpenKeyEx(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result) {
     LONG status = Resolve(key, &parent);
     if (status != ERROR_SUCCESS) return status;
     std::vector<std::string> names;
-    if ((status = SplitPath(subKey, &names)) != ERROR_SUCCESS) return status;
+    if ((status = host::RegSplitPath(subKey, &names)) != ERROR_SUCCESS) return status;
     OpenKey opened = parent;
     opened.path.insert(opened.path.end(), names.begin(), names.end());
     if ((status = Grant(opened.root, access, &opened.access)) != ERROR_SUCCESS) return status;
-    if (FindKey(host::Registry(), opened.root, opened.path) == nullptr) return ERROR_FILE_NOT_FOUND;
+    if (host::RegFindKey(host::Registry(), opened.root, opened.path) == nullptr) return ERROR_FILE_NOT_FOUND;
     *result = NewHandle(opened);
     return ERROR_SUCCESS;
 }
@@ -205,13 +171,13 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR, DWORD, REGS
         LONG status = Resolve(key, &parent);
         if (status != ERROR_SUCCESS) return status;
         std::vector<std::string> names;
-        if ((status = SplitPath(subKey, &names)) != ERROR_SUCCESS) return status;
+        if ((status = host::RegSplitPath(subKey, &names)) != ERROR_SUCCESS) return status;
         for (const std::string& name : names)
             if (!host::RegNameStorable(name)) return ERROR_INVALID_PARAMETER;
         OpenKey opened = parent;
         opened.path.insert(opened.path.end(), names.begin(), names.end());
         if ((status = Grant(opened.root, access, &opened.access)) != ERROR_SUCCESS) return status;
-        bool exists = FindKey(host::Registry(), opened.root, opened.path) != nullptr;
+        bool exists = host::RegFindKey(host::Registry(), opened.root, opened.path) != nullptr;
         if (!exists) {
             if (ReadOnly(opened.root)) return ERROR_ACCESS_DENIED;
             status = host::ChangeRegistry([&](RegTree* tree, bool* changed) -> LONG {
@@ -240,7 +206,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
         if (data == nullptr && size != nullptr) *size = 0;
         if (type != nullptr) *type = REG_NONE;
         if (!(opened.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-        const RegKey* at = FindKey(host::Registry(), opened.root, opened.path);
+        const RegKey* at = host::RegFindKey(host::Registry(), opened.root, opened.path);
         if (at == nullptr) return ERROR_KEY_DELETED;
         const RegValue* value = at->FindValue(valueName != nullptr ? valueName : "");
         if (value == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -276,7 +242,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
         if (!host::RegNameStorable(name)) return ERROR_INVALID_PARAMETER;
         std::string bytes(reinterpret_cast<const char*>(data), data != nullptr ? size : 0);
         return host::ChangeRegistry([&](RegTree* tree, bool* changed) -> LONG {
-            RegKey* at = FindKey(tree, opened.root, opened.path);
+            RegKey* at = host::RegFindKey(tree, opened.root, opened.path);
             if (at == nullptr) return ERROR_KEY_DELETED;
             RegValue* value = at->FindValue(name);
             if (value == nullptr) {
@@ -302,7 +268,7 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
         if (!(opened.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
         std::string name = valueName != nullptr ? valueName : "";
         return host::ChangeRegistry([&](RegTree* tree, bool* changed) -> LONG {
-            RegKey* at = FindKey(tree, opened.root, opened.path);
+            RegKey* at = host::RegFindKey(tree, opened.root, opened.path);
             if (at == nullptr) return ERROR_KEY_DELETED;
             RegValue* value = at->FindValue(name);
             if (value == nullptr) return ERROR_FILE_NOT_FOUND;

@@ -13,6 +13,10 @@
 #include "machine_state.h"
 #include "regfile.h"
 
+#ifndef ERROR_BAD_PATHNAME
+#define ERROR_BAD_PATHNAME 161L
+#endif
+
 namespace platform::host {
 namespace {
 
@@ -137,6 +141,63 @@ RegKey* RegKey::AddSubkey(const std::string& keyName, bool* created) {
         it = subkeys.insert(it, std::move(key));
     }
     return &*it;
+}
+
+DWORD RegSplitPath(const char* path, std::vector<std::string>* names) {
+    names->clear();
+    if (path == nullptr) return ERROR_SUCCESS;
+    if (path[0] == '\\') return ERROR_BAD_PATHNAME;
+    std::string name;
+    for (const char* p = path;; ++p) {
+        if (*p == '\\' || *p == '\0') {
+            if (!name.empty()) names->push_back(name);
+            name.clear();
+            if (*p == '\0') return ERROR_SUCCESS;
+        } else if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
+            name += *p++;
+            name += *p;
+        } else {
+            name += *p;
+        }
+    }
+}
+
+const RegKey* RegFindKey(const RegTree& tree, int root, const std::vector<std::string>& names) {
+    const RegKey* key = &tree.roots[root];
+    for (size_t i = 0; key != nullptr && i < names.size(); ++i) key = key->FindSubkey(names[i]);
+    return key;
+}
+
+RegKey* RegFindKey(RegTree* tree, int root, const std::vector<std::string>& names) {
+    return const_cast<RegKey*>(RegFindKey(*tree, root, names));
+}
+
+DWORD RegReadSystemValue(int root, const std::string& keyPath, const std::string& name, DWORD* type,
+                         std::string* data) {
+    std::vector<std::string> names;
+    DWORD status = RegSplitPath(keyPath.c_str(), &names);
+    if (status != ERROR_SUCCESS) return status;
+    if (!Current().loaded) return ERROR_INVALID_HANDLE;
+    const RegKey* key = RegFindKey(Registry(), root, names);
+    const RegValue* value = key != nullptr ? key->FindValue(name) : nullptr;
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    *type = value->type;
+    *data = value->data;
+    return ERROR_SUCCESS;
+}
+
+DWORD RegDeleteSystemValue(int root, const std::string& keyPath, const std::string& name) {
+    std::vector<std::string> names;
+    DWORD status = RegSplitPath(keyPath.c_str(), &names);
+    if (status != ERROR_SUCCESS) return status;
+    return ChangeRegistry([&](RegTree* tree, bool* changed) -> DWORD {
+        RegKey* key = RegFindKey(tree, root, names);
+        RegValue* value = key != nullptr ? key->FindValue(name) : nullptr;
+        if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+        key->values.erase(key->values.begin() + (value - key->values.data()));
+        *changed = true;
+        return ERROR_SUCCESS;
+    });
 }
 
 const RegTree& Registry() { return Current().tree; }

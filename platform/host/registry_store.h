@@ -42,6 +42,20 @@ const char* RegRootName(int root);
 // regard to case; the trail bytes of double-byte characters are left alone.
 std::string RegFoldName(const std::string& name);
 
+// Splits a key path at its backslashes (not at the trail byte of a double-byte character);
+// doubled and trailing backslashes are ignored, a leading one gives ERROR_BAD_PATHNAME.
+DWORD RegSplitPath(const char* path, std::vector<std::string>* names);
+// The key at `names` below a root, or nullptr.
+const RegKey* RegFindKey(const RegTree& tree, int root, const std::vector<std::string>& names);
+RegKey* RegFindKey(RegTree* tree, int root, const std::vector<std::string>& names);
+
+// The system's own access, which `admin = 0` does not limit (vkmachine reboot reads and clears
+// PendingFileRenameOperations): a value's type and bytes, and its removal (saved at once).
+// ERROR_FILE_NOT_FOUND for a missing key or value.
+DWORD RegReadSystemValue(int root, const std::string& keyPath, const std::string& name, DWORD* type,
+                         std::string* data);
+DWORD RegDeleteSystemValue(int root, const std::string& keyPath, const std::string& name);
+
 // The loaded registry; empty when no machine is open.
 const RegTree& Registry();
 // Changes whenever a registry is loaded or unloaded, so that old key handles go stale.

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -143,9 +144,14 @@ void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite) {
     out += " (" + std::to_string(scroll + 1) + "-" + std::to_string(scroll + kTextLines) + " / " +
            std::to_string(lines.size()) + ")  Up/Down/PgUp/PgDn\n\n";
 
-    // The static texts of the template (notices), then the progress bar and the buttons.
+    // The static texts of the template (notices) from top to bottom, then the progress bar
+    // and the buttons.
+    std::vector<const Window*> notices;
     for (auto& child : dialog->children)
-        if (child->className == "static" && !child->text.empty()) out += " " + Utf8(child->text) + "\n";
+        if (child->className == "static" && !child->text.empty()) notices.push_back(child.get());
+    std::sort(notices.begin(), notices.end(),
+              [](const Window* a, const Window* b) { return a->rect.top < b->rect.top; });
+    for (const Window* notice : notices) out += " " + Utf8(notice->text) + "\n";
     if (const Window* bar = Control(dialog, 1004)) {
         int span = bar->rangeHigh - bar->rangeLow;
         int filled = span > 0 ? (bar->pos - bar->rangeLow) * 50 / span : 0;

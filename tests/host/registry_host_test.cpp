@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/host/host.h"
+#include "platform/host/registry_store.h"
 #include "platform/registry.h"
 #include "support/temp_machine.h"
 
@@ -140,7 +141,8 @@ TEST(RegistryStore, NamesTheFileCannotHoldAreRefused) {
     LONG status = 0;
     EXPECT_EQ(Create(HKEY_CURRENT_USER, "Software\\two\nlines", KEY_ALL_ACCESS, &status), nullptr);
     EXPECT_EQ(status, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Set(HKEY_CURRENT_USER, "\x87\x90", REG_SZ, "x"), ERROR_INVALID_PARAMETER);  // reads back as 81 E0
+    EXPECT_EQ(Set(HKEY_CURRENT_USER, "\x87\x90", REG_SZ, "x"),
+              ERROR_INVALID_PARAMETER);  // reads back as 81 E0
     EXPECT_EQ(Set(HKEY_CURRENT_USER, "lone\x82", REG_SZ, "x"), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.reg"), "");
 }
@@ -178,6 +180,19 @@ TEST(RegistryLimitedUser, MachineKeysAreReadOnly) {
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(Set(key, "x", REG_SZ, "x"), ERROR_SUCCESS);
     platform::RegCloseKey(key);
+
+    // The system itself is not limited (a restart clearing pending operations).
+    DWORD type = 0;
+    std::string data;
+    ASSERT_EQ(
+        host::RegReadSystemValue(host::kLocalMachine, "software\\maker\\product", "version", &type, &data),
+        ERROR_SUCCESS);
+    EXPECT_EQ(data, std::string("3.1\0", 4));
+    ASSERT_EQ(host::RegDeleteSystemValue(host::kLocalMachine, "SOFTWARE\\Maker\\Product", "Version"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(file).find("\"Version\""), std::string::npos);
+    EXPECT_EQ(host::RegDeleteSystemValue(host::kLocalMachine, "SOFTWARE\\Maker\\Product", "Version"),
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST(RegistryFaults, InjectedFailuresHitTheChosenCall) {
