@@ -8,6 +8,7 @@
 
 #include "file_system.h"
 #include "machine_state.h"
+#include "registry_store.h"
 #include "platform/registry.h"
 
 namespace platform::host {
@@ -95,17 +96,16 @@ bool PerformPendingOperations(std::string* report, std::string* error) {
         *error = "no machine is open";
         return false;
     }
-    HKEY key = nullptr;
-    LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    // The restart is the system's own work: an `admin = 0` machine does not limit it.
+    DWORD type = 0;
     std::string data;
-    if (r == ERROR_SUCCESS) r = ReadPending(key, &data);
+    DWORD r = RegReadSystemValue(kLocalMachine, kSessionManager, kPending, &type, &data);
     if (r == ERROR_FILE_NOT_FOUND) {
-        if (key != nullptr) RegCloseKey(key);
         *report = "no pending file operations\n";
         return true;
     }
+    if (r == ERROR_SUCCESS && type != REG_MULTI_SZ) r = kErrorInvalidData;
     if (r != ERROR_SUCCESS) {
-        if (key != nullptr) RegCloseKey(key);
         *error = "cannot read PendingFileRenameOperations (error " + std::to_string(r) + ")";
         return false;
     }
@@ -132,8 +132,7 @@ bool PerformPendingOperations(std::string* report, std::string* error) {
             ok = false;
         }
     }
-    r = RegDeleteValueA(key, kPending);
-    RegCloseKey(key);
+    r = RegDeleteSystemValue(kLocalMachine, kSessionManager, kPending);
     if (r != ERROR_SUCCESS) {
         *error += (error->empty() ? "" : "; ") + std::string("cannot clear PendingFileRenameOperations (error ") +
                   std::to_string(r) + ")";

@@ -126,8 +126,8 @@ LONG OpenKeyEx(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result) {
     if ((status = host::RegSplitPath(subKey, &names)) != ERROR_SUCCESS) return status;
     OpenKey opened = parent;
     opened.path.insert(opened.path.end(), names.begin(), names.end());
-    if ((status = Grant(opened.root, access, &opened.access)) != ERROR_SUCCESS) return status;
     if (host::RegFindKey(host::Registry(), opened.root, opened.path) == nullptr) return ERROR_FILE_NOT_FOUND;
+    if ((status = Grant(opened.root, access, &opened.access)) != ERROR_SUCCESS) return status;
     *result = NewHandle(opened);
     return ERROR_SUCCESS;
 }

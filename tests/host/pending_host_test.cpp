@@ -117,3 +117,23 @@ TEST(HostPending, RecordingFailsWhenTheRegistryDoes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HostPending, RestartPerformsOperationsEvenWithoutAdministrator) {
+    vktest::TempMachine m;
+    Put(m, "C:\\WINDOWS\\system32\\old.sys", "old");
+    Put(m, "C:\\WINDOWS\\system32\\new.tmp", "new");
+    ASSERT_TRUE(platform::MoveFileExA("C:\\WINDOWS\\system32\\old.sys", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    ASSERT_TRUE(platform::MoveFileExA("C:\\WINDOWS\\system32\\new.tmp", "C:\\WINDOWS\\system32\\old.sys",
+                                      MOVEFILE_DELAY_UNTIL_REBOOT));
+    vktest::TempMachine::WriteHostFile(m.dir() + "/machine.ini", "[windows]\nadmin = 0\n");
+    m.Reopen();
+    std::string report, error;
+    ASSERT_TRUE(host::PerformPendingOperations(&report, &error)) << error;
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\WINDOWS\\system32\\old.sys")), "new");
+    EXPECT_FALSE(fs::exists(m.host("C:\\WINDOWS\\system32\\new.tmp")));
+    EXPECT_EQ(PendingValue(), "<error 2>");
+}
+
+}  // namespace
