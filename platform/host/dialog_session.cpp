@@ -134,11 +134,7 @@ int RestartRequests() { return session.restarts; }
 namespace platform {
 
 INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
-    DWORD error = 0;
-    if (host::Injected("DialogBoxParamA", &error)) {
-        host::SetError(error);
-        return -1;
-    }
+    if (host::InjectedFailure("DialogBoxParamA")) return -1;
     HWND handle = host::CreateDialogWindows(module, templateName);
     host::Window* dialog = host::FromHandle(handle);
     if (dialog == nullptr || proc == nullptr || host::session.dialog != nullptr) {
@@ -184,11 +180,7 @@ INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPR
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
-    DWORD error = 0;
-    if (host::Injected("EndDialog", &error)) {
-        host::SetError(error);
-        return FALSE;
-    }
+    if (host::InjectedFailure("EndDialog")) return FALSE;
     host::Window* w = host::FromHandle(dialog);
     if (w == nullptr || w->parent != nullptr) {
         host::SetError(1400);  // ERROR_INVALID_WINDOW_HANDLE
@@ -200,11 +192,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    DWORD error = 0;
-    if (host::Injected("MessageBoxA", &error)) {
-        host::SetError(error);
-        return 0;
-    }
+    if (host::InjectedFailure("MessageBoxA")) return 0;
     (void)owner;
     std::string body = host::Utf8(text != nullptr ? text : "");
     std::string title = host::Utf8(caption != nullptr ? caption : "Error");
@@ -232,11 +220,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
 }
 
 BOOL ExitWindowsEx(UINT flags, DWORD) {
-    DWORD error = 0;
-    if (host::Injected("ExitWindowsEx", &error)) {
-        host::SetError(error);
-        return FALSE;
-    }
+    if (host::InjectedFailure("ExitWindowsEx")) return FALSE;
     // The NT family restarts only for a process that holds the shutdown privilege.
     if (host::Config().platformId == VER_PLATFORM_WIN32_NT && !host::ShutdownPrivilegeEnabled()) {
         host::SetError(ERROR_PRIVILEGE_NOT_HELD);

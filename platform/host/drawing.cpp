@@ -29,13 +29,6 @@ struct Gdi {
     int brush = 0;                    // the stock white brush's identity
 } gdi;
 
-bool Fails(const char* name) {
-    DWORD error = 0;
-    if (!Injected(name, &error)) return false;
-    SetError(error);
-    return true;
-}
-
 }  // namespace
 
 ImageDraw LastImageDraw() { return gdi.last; }
@@ -61,10 +54,10 @@ HBITMAP NewBitmap() {
 
 namespace platform {
 
-void InitCommonControls() { host::Fails("InitCommonControls"); }
+void InitCommonControls() { host::InjectedFailure("InitCommonControls"); }
 
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
-    if (host::Fails("BeginPaint") || host::FromHandle(window) == nullptr || paint == nullptr) return nullptr;
+    if (host::InjectedFailure("BeginPaint") || host::FromHandle(window) == nullptr || paint == nullptr) return nullptr;
     *paint = PAINTSTRUCT();
     paint->hdc = reinterpret_cast<HDC>(&host::gdi.dc);
     ++host::gdi.paints;
@@ -78,7 +71,7 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
-    if (host::Fails("DeleteObject") || host::gdi.objects.erase(object) == 0) return FALSE;
+    if (host::InjectedFailure("DeleteObject") || host::gdi.objects.erase(object) == 0) return FALSE;
     delete static_cast<int*>(object);
     return TRUE;
 }
@@ -102,7 +95,7 @@ COLORREF SetTextColor(HDC dc, COLORREF color) {
 }
 
 HIMAGELIST ImageList_Create(int width, int height, UINT, int, int) {
-    if (host::Fails("ImageList_Create") || width <= 0 || height <= 0) return nullptr;
+    if (host::InjectedFailure("ImageList_Create") || width <= 0 || height <= 0) return nullptr;
     host::ImageList* list = new host::ImageList();
     list->width = width;
     list->height = height;
@@ -112,7 +105,7 @@ HIMAGELIST ImageList_Create(int width, int height, UINT, int, int) {
 
 int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
     host::ImageList* l = reinterpret_cast<host::ImageList*>(list);
-    if (host::Fails("ImageList_AddMasked") || !host::gdi.objects.count(l) || !host::gdi.objects.count(bitmap))
+    if (host::InjectedFailure("ImageList_AddMasked") || !host::gdi.objects.count(l) || !host::gdi.objects.count(bitmap))
         return -1;
     l->mask = mask;
     return l->count++;
@@ -120,7 +113,7 @@ int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
 
 BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style) {
     host::ImageList* l = reinterpret_cast<host::ImageList*>(list);
-    if (host::Fails("ImageList_Draw") || !host::gdi.objects.count(l) || index < 0 || index >= l->count ||
+    if (host::InjectedFailure("ImageList_Draw") || !host::gdi.objects.count(l) || index < 0 || index >= l->count ||
         reinterpret_cast<host::DeviceContext*>(dc) != &host::gdi.dc)
         return FALSE;
     host::gdi.last = {x, y, l->width, l->height, style, l->mask, true};

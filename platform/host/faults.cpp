@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host.h"
+#include "machine_state.h"
 
 namespace platform::host {
 namespace {
@@ -51,6 +52,13 @@ bool Injected(const char* name, DWORD* error) {
         }
     }
     return false;
+}
+
+bool InjectedFailure(const char* name) {
+    DWORD error = 0;
+    if (!Injected(name, &error)) return false;
+    SetError(error);
+    return true;
 }
 
 bool FaultsFromText(const std::string& text, std::string* error) {

@@ -149,10 +149,7 @@ namespace platform {
 
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     DWORD error = 0;
-    if (host::Injected("SetFileAttributesA", &error)) {
-        host::SetError(error);
-        return FALSE;
-    }
+    if (host::InjectedFailure("SetFileAttributesA")) return FALSE;
     host::Target t;
     error = host::ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && !t.exists)
@@ -168,10 +165,7 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
 
 DWORD GetFileAttributesA(LPCSTR name) {
     DWORD error = 0;
-    if (host::Injected("GetFileAttributesA", &error)) {
-        host::SetError(error);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (host::InjectedFailure("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
     host::Target t;
     error = host::ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && !t.exists)

@@ -142,10 +142,7 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAP
     using namespace host;
     if (written != nullptr) *written = 0;
     DWORD error = 0;
-    if (Injected("WriteFile", &error)) {
-        SetError(error);
-        return FALSE;
-    }
+    if (InjectedFailure("WriteFile")) return FALSE;
     OpenFile* f = Lookup(file);
     if (f == nullptr) error = ERROR_INVALID_HANDLE;
     else if (!f->write) error = ERROR_ACCESS_DENIED;
@@ -170,10 +167,7 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED) 
     using namespace host;
     if (read != nullptr) *read = 0;
     DWORD error = 0;
-    if (Injected("ReadFile", &error)) {
-        SetError(error);
-        return FALSE;
-    }
+    if (InjectedFailure("ReadFile")) return FALSE;
     OpenFile* f = Lookup(file);
     if (f == nullptr) error = ERROR_INVALID_HANDLE;
     else if (!f->read) error = ERROR_ACCESS_DENIED;
@@ -197,11 +191,7 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED) 
 
 BOOL CloseHandle(HANDLE handle) {
     using namespace host;
-    DWORD error = 0;
-    if (Injected("CloseHandle", &error)) {
-        SetError(error);
-        return FALSE;
-    }
+    if (InjectedFailure("CloseHandle")) return FALSE;
     auto it = Files().find(handle);
     if (it != Files().end()) {
         close(it->second->fd);

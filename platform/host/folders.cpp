@@ -68,20 +68,12 @@ BOOL RemoveDirectoryA(LPCSTR name) {
 }
 
 DWORD GetTempPathA(DWORD size, LPSTR buffer) {
-    DWORD error = 0;
-    if (host::Injected("GetTempPathA", &error)) {
-        host::SetError(error);
-        return 0;
-    }
+    if (host::InjectedFailure("GetTempPathA")) return 0;
     return host::CopyOut(host::Config().temp, buffer, size);
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    DWORD error = 0;
-    if (host::Injected("GetSystemDirectoryA", &error)) {
-        host::SetError(error);
-        return 0;
-    }
+    if (host::InjectedFailure("GetSystemDirectoryA")) return 0;
     return host::CopyOut(host::Config().system, buffer, size);
 }
 

@@ -14,6 +14,9 @@ void UnloadRegistry();
 
 // Sets the last error of the calling thread (system.cpp).
 void SetError(DWORD error);
+// Counts a call of `name` and, when a fault is injected for it, sets the last error to the
+// injected error and returns true (faults.cpp).
+bool InjectedFailure(const char* name);
 
 }  // namespace platform::host
 

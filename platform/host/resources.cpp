@@ -93,10 +93,7 @@ HINSTANCE ModuleHandle() { return kModule; }
 
 HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
     DWORD error = 0;
-    if (host::Injected("FindResourceExA", &error)) {
-        host::SetError(error);
-        return nullptr;
-    }
+    if (host::InjectedFailure("FindResourceExA")) return nullptr;
     if (!OwnModule(module)) {
         host::SetError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -115,11 +112,7 @@ HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
 }
 
 HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
-    DWORD error = 0;
-    if (host::Injected("LoadResource", &error)) {
-        host::SetError(error);
-        return nullptr;
-    }
+    if (host::InjectedFailure("LoadResource")) return nullptr;
     const host::ResEntry* entry = FromHandle(resource);
     if (!OwnModule(module) || entry == nullptr) {
         host::SetError(ERROR_INVALID_HANDLE);
@@ -135,11 +128,7 @@ LPVOID LockResource(HGLOBAL data) {
 }
 
 DWORD SizeofResource(HMODULE module, HRSRC resource) {
-    DWORD error = 0;
-    if (host::Injected("SizeofResource", &error)) {
-        host::SetError(error);
-        return 0;
-    }
+    if (host::InjectedFailure("SizeofResource")) return 0;
     const host::ResEntry* entry = FromHandle(resource);
     if (!OwnModule(module) || entry == nullptr) {
         host::SetError(ERROR_INVALID_HANDLE);
@@ -184,10 +173,7 @@ int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int size) {
 
 HBITMAP LoadBitmapA(HINSTANCE module, LPCSTR name) {
     DWORD error = 0;
-    if (host::Injected("LoadBitmapA", &error)) {
-        host::SetError(error);
-        return nullptr;
-    }
+    if (host::InjectedFailure("LoadBitmapA")) return nullptr;
     if (!OwnModule(module)) {
         host::SetError(ERROR_INVALID_HANDLE);
         return nullptr;

@@ -31,11 +31,7 @@ void SetLastError(DWORD error) { lastError = error; }
 UINT GetACP() { return host::MachineIsOpen() ? host::Config().codepage : 932; }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
-    DWORD error = 0;
-    if (host::Injected("GetVersionExA", &error)) {
-        host::SetError(error);
-        return FALSE;
-    }
+    if (host::InjectedFailure("GetVersionExA")) return FALSE;
     if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
         host::SetError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
@@ -53,11 +49,7 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
 HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
-    DWORD error = 0;
-    if (host::Injected("OpenProcessToken", &error)) {
-        host::SetError(error);
-        return FALSE;
-    }
+    if (host::InjectedFailure("OpenProcessToken")) return FALSE;
     // The 95/98/Me family has no security: the call does not exist there.
     if (host::Config().platformId != VER_PLATFORM_WIN32_NT) {
         host::SetError(120);  // ERROR_CALL_NOT_IMPLEMENTED
@@ -72,11 +64,7 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
 }
 
 BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
-    DWORD error = 0;
-    if (host::Injected("LookupPrivilegeValueA", &error)) {
-        host::SetError(error);
-        return FALSE;
-    }
+    if (host::InjectedFailure("LookupPrivilegeValueA")) return FALSE;
     if (system != nullptr || name == nullptr || luid == nullptr ||
         std::strcmp(name, SE_SHUTDOWN_NAME) != 0) {
         host::SetError(ERROR_NO_SUCH_PRIVILEGE);
@@ -88,11 +76,7 @@ BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
 
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD,
                            PTOKEN_PRIVILEGES, PDWORD) {
-    DWORD error = 0;
-    if (host::Injected("AdjustTokenPrivileges", &error)) {
-        host::SetError(error);
-        return FALSE;
-    }
+    if (host::InjectedFailure("AdjustTokenPrivileges")) return FALSE;
     if (token != &processToken || newState == nullptr) {
         host::SetError(ERROR_INVALID_HANDLE);
         return FALSE;

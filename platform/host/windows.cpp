@@ -52,13 +52,6 @@ Window* Child(Window* dialog, int id) {
     return nullptr;
 }
 
-bool Fails(const char* name) {
-    DWORD error = 0;
-    if (!Injected(name, &error)) return false;
-    SetError(error);
-    return true;
-}
-
 }  // namespace
 
 Window* FromHandle(HWND window) {
@@ -148,7 +141,7 @@ void ProgressState(HWND bar, int* low, int* high, int* pos) {
 namespace platform {
 
 HWND GetDlgItem(HWND dialog, int id) {
-    if (host::Fails("GetDlgItem")) return nullptr;
+    if (host::InjectedFailure("GetDlgItem")) return nullptr;
     host::Window* w = host::FromHandle(dialog);
     if (w == nullptr) {
         host::SetError(1400);  // ERROR_INVALID_WINDOW_HANDLE
@@ -160,7 +153,7 @@ HWND GetDlgItem(HWND dialog, int id) {
 }
 
 LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (host::Fails("SendDlgItemMessageA")) return 0;
+    if (host::InjectedFailure("SendDlgItemMessageA")) return 0;
     host::Window* w = host::Child(host::FromHandle(dialog), id);
     if (w == nullptr) return 0;
     if (w->className == "msctls_progress32") {
@@ -182,7 +175,7 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
 }
 
 BOOL EnableWindow(HWND window, BOOL enable) {
-    if (host::Fails("EnableWindow")) return FALSE;
+    if (host::InjectedFailure("EnableWindow")) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr) return FALSE;
     BOOL wasDisabled = !w->enabled;
@@ -191,7 +184,7 @@ BOOL EnableWindow(HWND window, BOOL enable) {
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
-    if (host::Fails("SetWindowTextA")) return FALSE;
+    if (host::InjectedFailure("SetWindowTextA")) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr) {
         host::SetError(1400);
@@ -202,7 +195,7 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 }
 
 LONG GetWindowLongA(HWND window, int index) {
-    if (host::Fails("GetWindowLongA")) return 0;
+    if (host::InjectedFailure("GetWindowLongA")) return 0;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr) return 0;
     switch (index) {
@@ -214,13 +207,13 @@ LONG GetWindowLongA(HWND window, int index) {
 }
 
 HWND GetParent(HWND window) {
-    if (host::Fails("GetParent")) return nullptr;
+    if (host::InjectedFailure("GetParent")) return nullptr;
     host::Window* w = host::FromHandle(window);
     return w != nullptr && w->parent != nullptr ? host::ToHandle(w->parent) : nullptr;
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
-    if (host::Fails("GetWindowRect")) return FALSE;
+    if (host::InjectedFailure("GetWindowRect")) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr || rect == nullptr) return FALSE;
     *rect = w->rect;
@@ -228,7 +221,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 }
 
 BOOL ScreenToClient(HWND window, LPPOINT point) {
-    if (host::Fails("ScreenToClient")) return FALSE;
+    if (host::InjectedFailure("ScreenToClient")) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr || point == nullptr) return FALSE;
     POINT origin = w->parent == nullptr ? host::ClientOrigin(w) : POINT{w->rect.left, w->rect.top};
