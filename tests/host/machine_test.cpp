@@ -1,0 +1,97 @@
+// The emulated machine's description: machine.ini, the version it reports, faults by name.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/files.h"
+#include "platform/host/host.h"
+#include "platform/system.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+namespace host = platform::host;
+
+TEST(Machine, VersionComesFromMachineIniWithTheRecordSizeChecked) {
+    vktest::TempMachine m("; a Windows 98 machine\n[windows]\nplatform = 1 ; 9x\nmajor=4\nminor = 10\n");
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    ASSERT_TRUE(platform::GetVersionExA(&info));
+    EXPECT_EQ(info.dwPlatformId, 1u);
+    EXPECT_EQ(info.dwMajorVersion, 4u);
+    EXPECT_EQ(info.dwMinorVersion, 10u);
+    info.dwOSVersionInfoSize = 156;  // the extended record is not what the updater passes
+    EXPECT_FALSE(platform::GetVersionExA(&info));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
+TEST(Machine, DefaultsAreAJapaneseXpAdministrator) {
+    vktest::TempMachine m;
+    EXPECT_EQ(host::Config().platformId, 2u);
+    EXPECT_EQ(host::Config().major, 5u);
+    EXPECT_EQ(host::Config().minor, 1u);
+    EXPECT_EQ(platform::GetACP(), 932u);
+    EXPECT_TRUE(host::Config().admin);
+    char temp[MAX_PATH];
+    EXPECT_EQ(platform::GetTempPathA(sizeof temp, temp), 16u);
+    EXPECT_STREQ(temp, "C:\\WINDOWS\\TEMP\\");
+}
+
+TEST(Machine, FoldersAreReadInUtf8AndKeptInTheCodePage) {
+    vktest::TempMachine m("[folders]\ntemp = D:\\作業\ndocuments = C:\\文書\n");
+    EXPECT_EQ(host::Config().temp, "D:\\\x8D\xEC\x8B\xC6\\");  // a trailing backslash is added
+    EXPECT_EQ(host::Config().documents, "C:\\\x95\xB6\x8F\x91");
+}
+
+TEST(Machine, MalformedIniNamesFileAndLineAndOpensNothing) {
+    struct Case {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"[windows]\nplatform = 3\n", "machine.ini:2: platform must be 1 or 2"},
+        {"[windows]\n\nmajr = 5\n", "machine.ini:3: unknown key \"majr\" in [windows]"},
+        {"[window]\n", "machine.ini:1: unknown section [window]"},
+        {"major = 5\n", "machine.ini:1: key \"major\" outside a section"},
+        {"[folders]\ntemp = WINDOWS\n", "machine.ini:2: temp must be a full Windows path"},
+        {"[windows]\ncodepage = 99999\n", "machine.ini:2: codepage must be a number"},
+        {"[windows]\ncodepage = 12345\n", "code page 12345 is not supported"},
+        {"[windows]\nadmin\n", "machine.ini:2: expected key = value"},
+    };
+    vktest::TempMachine m;
+    for (const Case& c : cases) {
+        vktest::TempMachine::WriteHostFile(m.dir() + "/machine.ini", c.text);
+        std::string error;
+        EXPECT_FALSE(host::OpenMachine(m.dir(), &error)) << c.text;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.dir() + "/machine.ini"), c.text) << "never rewritten";
+    }
+}
+
+TEST(Machine, MissingMachineSaysHowToMakeOne) {
+    std::string error;
+    EXPECT_FALSE(host::OpenMachine("/nonexistent/vk", &error));
+    EXPECT_NE(error.find("vkmachine create"), std::string::npos) << error;
+    EXPECT_FALSE(host::MachineIsOpen());
+}
+
+TEST(Machine, FaultsFailTheNthCallOfANamedFunction) {
+    vktest::TempMachine m;
+    char temp[MAX_PATH];
+    host::FailCall("GetTempPathA", 2, ERROR_ACCESS_DENIED);
+    EXPECT_GT(platform::GetTempPathA(sizeof temp, temp), 0u);
+    EXPECT_EQ(platform::GetTempPathA(sizeof temp, temp), 0u);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_GT(platform::GetTempPathA(sizeof temp, temp), 0u) << "only the second call fails";
+    EXPECT_EQ(host::CallCount("GetTempPathA"), 3);
+
+    std::string error;
+    ASSERT_TRUE(host::FaultsFromText("CreateDirectoryA:*:112", &error)) << error;
+    EXPECT_FALSE(platform::CreateDirectoryA("C:\\a", nullptr));
+    EXPECT_FALSE(platform::CreateDirectoryA("C:\\b", nullptr));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_FALSE(host::FaultsFromText("CreateDirectoryA:0:5", &error));
+    EXPECT_FALSE(host::FaultsFromText("CreateDirectoryA:1", &error));
+    EXPECT_NE(error.find("Name:occurrence:error"), std::string::npos);
+}
+
+}  // namespace
