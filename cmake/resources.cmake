@@ -30,9 +30,9 @@ add_custom_command(OUTPUT ${VK_GENERATED_RESOURCES}
   COMMENT "Making the pictures, the icon and the welcome text")
 
 set(VK_RES_FILE ${CMAKE_BINARY_DIR}/vkupdate.res)
-file(GLOB VK_RES_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+file(GLOB VK_RES_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/* ${CMAKE_SOURCE_DIR}/text/text_ids.h)
 add_custom_command(OUTPUT ${VK_RES_FILE}
-  COMMAND ${VK_WINDRES} -O res -I ${CMAKE_SOURCE_DIR}/resources -I ${VK_GENERATED_DIR}
+  COMMAND ${VK_WINDRES} -O res -I ${CMAKE_SOURCE_DIR} -I ${CMAKE_SOURCE_DIR}/resources -I ${VK_GENERATED_DIR}
           -i ${CMAKE_SOURCE_DIR}/resources/vkupdate.rc -o ${VK_RES_FILE}
   DEPENDS ${VK_RES_INPUTS} ${VK_GENERATED_RESOURCES}
   COMMENT "Compiling vkupdate.rc")
