@@ -53,7 +53,7 @@ passed=0
 failed=0
 
 echo "-- the product executable"
-if /usr/bin/python3 tests/win/check_exe.py build/win32/vkupdate.exe; then
+if /usr/bin/python3 tests/win/check_exe.py build/win32/vkupdate.exe build/win32/vkupdate.res; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1))
