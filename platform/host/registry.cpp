@@ -13,26 +13,6 @@
 #include "regfile.h"
 #include "registry_store.h"
 
-#ifndef MAXIMUM_ALLOWED
-#define MAXIMUM_ALLOWED 0x02000000
-#endif
-#ifndef GENERIC_EXECUTE
-#define GENERIC_EXECUTE 0x20000000u
-#endif
-#ifndef GENERIC_ALL
-#define GENERIC_ALL 0x10000000u
-#endif
-#ifndef KEY_WOW64_64KEY
-#define KEY_WOW64_64KEY 0x0100
-#define KEY_WOW64_32KEY 0x0200
-#endif
-#ifndef ERROR_NOACCESS
-#define ERROR_NOACCESS 998L
-#endif
-#ifndef ERROR_KEY_DELETED
-#define ERROR_KEY_DELETED 1018L
-#endif
-
 namespace platform {
 namespace {
 

@@ -13,10 +13,6 @@
 #include "machine_state.h"
 #include "regfile.h"
 
-#ifndef ERROR_BAD_PATHNAME
-#define ERROR_BAD_PATHNAME 161L
-#endif
-
 namespace platform::host {
 namespace {
 
