@@ -191,29 +191,6 @@ TEST(ResourceLookup, NeutralLanguageFindsTheWelcomeTextStoredInJapanese) {
     EXPECT_FALSE(platform::host::FindResourceBytes(5, 103, &bytes, &size));
 }
 
-TEST(ResourceLookup, EveryCallCanBeMadeToFail) {
-    vktest::TempMachine machine;
-    HMODULE module = platform::host::ModuleHandle();
-    HRSRC found = platform::FindResourceExA(module, RT_RCDATA, MAKEINTRESOURCEA(IDR_WELCOME_TEXT), 0);
-    platform::host::FailCall("FindResourceExA", 1, ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(platform::FindResourceExA(module, RT_RCDATA, MAKEINTRESOURCEA(IDR_WELCOME_TEXT), 0), nullptr);
-    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
-    EXPECT_NE(platform::FindResourceExA(module, RT_RCDATA, MAKEINTRESOURCEA(IDR_WELCOME_TEXT), 0), nullptr);
-    platform::host::FailCall("LoadResource", 1, ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(platform::LoadResource(module, found), nullptr);
-    platform::host::FailCall("LockResource", 1, 0);
-    EXPECT_EQ(platform::LockResource(platform::LoadResource(module, found)), nullptr);
-    platform::host::FailCall("SizeofResource", 1, ERROR_INVALID_HANDLE);
-    EXPECT_EQ(platform::SizeofResource(module, found), 0u);
-    platform::host::FailCall("LoadBitmapA", 1, ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(platform::LoadBitmapA(module, MAKEINTRESOURCEA(IDB_LOGO)), nullptr);
-    char buffer[16] = "stale";
-    platform::host::FailCall("LoadStringA", 1, ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(platform::LoadStringA(module, 3, buffer, sizeof buffer), 0);
-    EXPECT_STREQ(buffer, "");
-    EXPECT_EQ(platform::host::CallCount("LoadStringA"), 1);
-}
-
 TEST(ResourceLookup, BitmapsLoadByNumber) {
     vktest::TempMachine machine;
     HMODULE module = platform::host::ModuleHandle();
