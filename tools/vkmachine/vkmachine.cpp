@@ -178,12 +178,11 @@ bool Populate(std::string* error) {
     for (const std::string& f : folders)
         if (!MakeFolders(f, error)) return false;
 
+    // The same key path serves both roots: key names are compared without regard to case.
     const std::string shell = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     const std::string version = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
     for (const auto& v : common)
-        if (!SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                       v.first, v.second, error))
-            return false;
+        if (!SetString(HKEY_LOCAL_MACHINE, shell, v.first, v.second, error)) return false;
     for (const auto& v : user)
         if (!SetString(HKEY_CURRENT_USER, shell, v.first, v.second, error)) return false;
     return SetString(HKEY_LOCAL_MACHINE, version, "ProgramFilesDir", "C:\\Program Files", error) &&
