@@ -9,6 +9,8 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info);
 DWORD GetLastError();
 void SetLastError(DWORD error);
 UINT GetACP();
+// Whether `c` starts a double-byte character in the ANSI code page.
+BOOL IsDBCSLeadByte(BYTE c);
 HANDLE GetCurrentProcess();
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);

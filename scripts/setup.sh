@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev googletest libmspack-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb xdotool imagemagick fonts-ipafont-gothic
-  liblnk-utils python3-pefile locales tmux
+  liblnk-utils python3-pefile locales tmux mscompress libbenchmark-dev
 )
 
 missing=()

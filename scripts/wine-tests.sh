@@ -59,15 +59,22 @@ else
   failed=$((failed + 1))
 fi
 
-echo "-- contract tests ($arch)"
-if "$loader" "$build/tests/contract_tests.exe" 2>&1 | tee "$root/build/wine/contract.log" | tr -d '\r'; then :; fi
-if grep -q '\[  PASSED  \]' "$root/build/wine/contract.log" && ! grep -q '\[  FAILED  \]' "$root/build/wine/contract.log"; then
-  count=$(grep -E '\[  PASSED  \] [0-9]+ test' "$root/build/wine/contract.log" | sed -E 's/.*\] ([0-9]+) test.*/\1/')
-  passed=$((passed + count))
-else
-  count=$(grep -cE '^\[  FAILED  \] [A-Za-z]' "$root/build/wine/contract.log" || true)
-  failed=$((failed + (count > 0 ? count : 1)))
-fi
+# Runs one GoogleTest program under Wine and adds its counts; a program that does not report
+# PASSED (a crash, a missing DLL) counts as a failure, never as nothing run.
+run_gtest() {
+  local name=$1 exe=$2 log="$root/build/wine/$1.log" count
+  echo "-- $name ($arch)"
+  "$loader" "$exe" 2>&1 | tr -d '\r' | tee "$log"
+  if grep -q '\[  PASSED  \]' "$log" && ! grep -q '\[  FAILED  \]' "$log"; then
+    count=$(grep -E '\[  PASSED  \] [0-9]+ test' "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/')
+    passed=$((passed + count))
+  else
+    count=$(grep -cE '^\[  FAILED  \] [A-Za-z]' "$log" || true)
+    failed=$((failed + (count > 0 ? count : 1)))
+  fi
+}
+run_gtest contract "$build/tests/contract_tests.exe"
+run_gtest logic "$build/tests/logic_tests.exe"
 
 echo "-- dialog on screen ($arch)"
 exec 3>"$root/build/wine/display"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/entry.h"
-#include "host.h"
+#include "platform/host/machine/host.h"
 
 int main() {
     std::string error;

@@ -7,6 +7,7 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) { return ::GetVersionExA(info); }
 DWORD GetLastError() { return ::GetLastError(); }
 void SetLastError(DWORD error) { ::SetLastError(error); }
 UINT GetACP() { return ::GetACP(); }
+BOOL IsDBCSLeadByte(BYTE c) { return ::IsDBCSLeadByte(c); }
 HANDLE GetCurrentProcess() { return ::GetCurrentProcess(); }
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/host/host.h"
-#include "platform/host/wildcard.h"
+#include "platform/host/machine/host.h"
+#include "platform/host/files/wildcard.h"
 #include "platform/system.h"
 #include "support/temp_machine.h"
 

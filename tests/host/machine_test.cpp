@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "platform/files.h"
-#include "platform/host/host.h"
+#include "platform/host/machine/host.h"
 #include "platform/system.h"
 #include "support/temp_machine.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/host/host.h"
+#include "platform/host/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "support/temp_machine.h"

@@ -4,8 +4,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/host/host.h"
-#include "platform/host/regfile.h"
+#include "platform/host/machine/host.h"
+#include "platform/host/registry/regfile.h"
 #include "support/temp_machine.h"
 
 namespace host = platform::host;

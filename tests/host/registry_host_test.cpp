@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/host/host.h"
-#include "platform/host/registry_store.h"
+#include "platform/host/machine/host.h"
+#include "platform/host/registry/registry_store.h"
 #include "platform/registry.h"
 #include "support/temp_machine.h"
 

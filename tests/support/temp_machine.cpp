@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/host/host.h"
+#include "platform/host/machine/host.h"
 
 namespace vktest {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/host/host.h"
+#include "platform/host/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 

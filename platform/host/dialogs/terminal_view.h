@@ -1,0 +1,34 @@
+// The dialog drawn on a terminal (UTF-8), and single keys read from it.
+#pragma once
+
+#include <termios.h>
+
+#include <string>
+
+#include "platform/host/dialogs/windows_model.h"
+
+namespace platform::host {
+
+enum class Key { None, Start, Exit, Yes, No, Ok, Up, Down, PageUp, PageDown, End };
+
+// Puts the terminal into single-key mode for the life of the object.
+class RawTerminal {
+public:
+    RawTerminal();
+    ~RawTerminal();
+    RawTerminal(const RawTerminal&) = delete;
+    RawTerminal& operator=(const RawTerminal&) = delete;
+
+private:
+    bool active_ = false;
+    struct termios saved_;
+};
+
+Key ReadKey();
+// Draws the dialog; `scroll` is the first line of the text box shown; `textBoxWhite` when the
+// dialog asked for a white text box.
+void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite);
+// Draws a message box over the dialog.
+void DrawMessageBox(const std::string& caption, const std::string& text, UINT style);
+
+}  // namespace platform::host

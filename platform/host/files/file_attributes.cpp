@@ -1,0 +1,180 @@
+// File attributes on the emulated machine: SetFileAttributesA, GetFileAttributesA and the
+// store that keeps the READONLY/HIDDEN/SYSTEM/ARCHIVE bits in attributes.txt beside the drives.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "platform/host/files/file_system.h"
+#include "platform/host/machine/machine_state.h"
+#include "platform/files.h"
+
+namespace platform::host {
+namespace {
+
+const DWORD kKeptBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                        FILE_ATTRIBUTE_ARCHIVE;
+
+using Store = std::map<std::string, DWORD>;
+
+std::string StoreFile() { return MachineDir() + "/attributes.txt"; }
+
+// The store key of a host path: its path relative to the machine folder, or "" outside it.
+std::string Key(const std::string& host) {
+    const std::string& dir = MachineDir();
+    if (dir.empty() || host.size() <= dir.size() + 1 || host.compare(0, dir.size(), dir) != 0 ||
+        host[dir.size()] != '/')
+        return "";
+    return host.substr(dir.size() + 1);
+}
+
+bool Below(const std::string& key, const std::string& folder) {
+    return key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0 &&
+           key[folder.size()] == '/';
+}
+
+Store Load() {
+    Store store;
+    std::ifstream in(StoreFile(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t tab = line.find('\t');
+        if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
+        DWORD bits = static_cast<DWORD>(std::strtoul(line.substr(0, tab).c_str(), nullptr, 16));
+        store[line.substr(tab + 1)] = bits & kKeptBits;
+    }
+    return store;
+}
+
+// Writes the store whole to a new file and renames it over the old one; entries of paths
+// that no longer exist are dropped.
+bool Save(const Store& store) {
+    std::string path = StoreFile(), fresh = path + ".new";
+    std::ostringstream text;
+    text << "# Windows attributes (hex) of files of this machine, by path below the machine folder\n";
+    bool any = false;
+    for (const auto& [key, bits] : store) {
+        struct stat st;
+        if (lstat((MachineDir() + "/" + key).c_str(), &st) != 0) continue;
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(bits));
+        text << hex << '\t' << key << '\n';
+        any = true;
+    }
+    if (!any) {
+        std::remove(path.c_str());
+        return true;
+    }
+    {
+        std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
+        out << text.str();
+        if (!out.flush()) return false;
+    }
+    return std::rename(fresh.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+DWORD ReadAttributes(const std::string& host, bool isDir) {
+    Store store = Load();
+    auto it = store.find(Key(host));
+    DWORD bits = it != store.end() ? it->second : isDir ? 0 : FILE_ATTRIBUTE_ARCHIVE;
+    if (isDir) return bits | FILE_ATTRIBUTE_DIRECTORY;
+    return bits == 0 ? FILE_ATTRIBUTE_NORMAL : bits;
+}
+
+bool WriteAttributes(const std::string& host, DWORD attributes) {
+    std::string key = Key(host);
+    if (key.empty()) return false;
+    struct stat st;
+    bool isDir = stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    DWORD bits = attributes & kKeptBits;
+    Store store = Load();
+    if (bits == (isDir ? 0 : FILE_ATTRIBUTE_ARCHIVE))
+        store.erase(key);
+    else
+        store[key] = bits;
+    return Save(store);
+}
+
+void ForgetAttributes(const std::string& host) {
+    std::string key = Key(host);
+    Store store = Load();
+    bool changed = false;
+    for (auto it = store.begin(); it != store.end();) {
+        if (it->first == key || Below(it->first, key)) {
+            it = store.erase(it);
+            changed = true;
+        } else {
+            ++it;
+        }
+    }
+    if (changed) Save(store);
+}
+
+void MoveAttributes(const std::string& from, const std::string& to) {
+    std::string a = Key(from), b = Key(to);
+    if (a.empty() || b.empty() || a == b) return;
+    Store store = Load(), moved;
+    for (const auto& [key, bits] : store) {
+        if (key == b || Below(key, b)) continue;  // replaced by what moves there
+        if (key == a)
+            moved[b] = bits;
+        else if (Below(key, a))
+            moved[b + key.substr(a.size())] = bits;
+        else
+            moved[key] = bits;
+    }
+    Save(moved);
+}
+
+void CopyAttributes(const std::string& from, const std::string& to) {
+    std::string b = Key(to);
+    if (b.empty()) return;
+    Store store = Load();
+    auto it = store.find(Key(from));
+    if (it != store.end())
+        store[b] = it->second;
+    else
+        store.erase(b);
+    Save(store);
+}
+
+}  // namespace platform::host
+
+namespace platform {
+
+BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
+    DWORD error = 0;
+    if (host::InjectedFailure("SetFileAttributesA")) return FALSE;
+    host::Target t;
+    error = host::ResolveTarget(name, &t);
+    if (error == ERROR_SUCCESS && !t.exists)
+        error = t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    if (error == ERROR_SUCCESS) error = host::CheckSystemFolderAccess(t.win);
+    if (error == ERROR_SUCCESS && !host::WriteAttributes(t.host, attributes)) error = ERROR_ACCESS_DENIED;
+    if (error != ERROR_SUCCESS) {
+        host::SetError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR name) {
+    DWORD error = 0;
+    if (host::InjectedFailure("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+    host::Target t;
+    error = host::ResolveTarget(name, &t);
+    if (error == ERROR_SUCCESS && !t.exists)
+        error = t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    if (error != ERROR_SUCCESS) {
+        host::SetError(error);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return host::ReadAttributes(t.host, t.isDir);
+}
+
+}  // namespace platform

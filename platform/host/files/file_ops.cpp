@@ -1,0 +1,193 @@
+// Whole-file operations on the emulated machine: DeleteFileA, MoveFileA, MoveFileExA, CopyFileA.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/host/files/file_system.h"
+#include "platform/host/machine/machine_state.h"
+#include "platform/files.h"
+
+namespace platform::host {
+namespace {
+
+const DWORD kErrorNotSameDevice = 17;
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat x, y;
+    return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino;
+}
+
+DWORD Missing(const Target& t) { return t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; }
+
+BOOL Result(DWORD error) {
+    if (error == ERROR_SUCCESS) return TRUE;
+    SetError(error);
+    return FALSE;
+}
+
+// Copies the bytes and modification time of `from` into a new file `to`.
+DWORD CopyBytes(const std::string& from, const std::string& to) {
+    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return ErrorFromErrno(errno);
+    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) {
+        int e = errno;
+        close(in);
+        return ErrorFromErrno(e);
+    }
+    DWORD error = ERROR_SUCCESS;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = ErrorFromErrno(errno);
+        if (n <= 0) break;
+        for (ssize_t done = 0; done < n && error == ERROR_SUCCESS;) {
+            ssize_t w = write(out, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) error = w < 0 ? ErrorFromErrno(errno) : ERROR_DISK_FULL;
+            else done += w;
+        }
+        if (error != ERROR_SUCCESS) break;
+    }
+    struct stat st;
+    if (error == ERROR_SUCCESS && fstat(in, &st) == 0) {
+        struct timespec times[2] = {st.st_atim, st.st_mtim};
+        futimens(out, times);
+    }
+    close(in);
+    if (close(out) != 0 && error == ERROR_SUCCESS) error = ErrorFromErrno(errno);
+    return error;
+}
+
+// True when the existing `target` may not be overwritten by a copy of `source`: it is
+// read-only, or hidden or system where the source is not (CreateFileA's CREATE_ALWAYS rule).
+bool ReadOnlyOrHiddenFrom(const std::string& target, const std::string& source) {
+    DWORD t = ReadAttributes(target, false), s = ReadAttributes(source, false);
+    const DWORD hs = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return (t & FILE_ATTRIBUTE_READONLY) || (t & hs & ~s);
+}
+
+}  // namespace
+
+DWORD MoveTarget(const Target& from, const Target& to, DWORD flags) {
+    if (!from.exists) return Missing(from);
+    if (from.win.parts.empty() || to.win.parts.empty()) return ERROR_ACCESS_DENIED;
+    if (!to.parentIsDir) return ERROR_PATH_NOT_FOUND;
+    bool same = to.exists && SameFile(from.host, to.host);
+    bool replaces = to.exists && !same;
+    if (replaces) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING)) return ERROR_ALREADY_EXISTS;
+        if (to.isDir || from.isDir) return ERROR_ACCESS_DENIED;
+        if (ReadAttributes(to.host, false) & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+        if (OpenWithoutDeleteSharing(to.host)) return ERROR_SHARING_VIOLATION;
+    }
+    if (OpenWithoutDeleteSharing(from.host)) return ERROR_SHARING_VIOLATION;
+    if (from.win.drive != to.win.drive && (from.isDir || !(flags & MOVEFILE_COPY_ALLOWED)))
+        return kErrorNotSameDevice;
+    // A name that differs only in case renames the file itself; a replaced file takes the
+    // spelling the caller gave.
+    std::string dest = replaces ? to.host : to.leafHost;
+    if (std::rename(from.host.c_str(), dest.c_str()) != 0) return ErrorFromErrno(errno);
+    if (replaces && dest != to.leafHost && std::rename(dest.c_str(), to.leafHost.c_str()) == 0)
+        dest = to.leafHost;
+    MoveAttributes(from.host, dest);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace platform::host
+
+namespace platform {
+
+BOOL DeleteFileA(LPCSTR name) {
+    using namespace host;
+    DWORD error = 0;
+    if (Injected("DeleteFileA", &error)) return Result(error);
+    Target t;
+    error = ResolveTarget(name, &t);
+    if (error == ERROR_SUCCESS && !t.exists) error = Missing(t);
+    if (error == ERROR_SUCCESS && t.isDir) error = ERROR_ACCESS_DENIED;
+    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(t.win);
+    if (error == ERROR_SUCCESS && OpenWithoutDeleteSharing(t.host)) error = ERROR_SHARING_VIOLATION;
+    if (error == ERROR_SUCCESS && (ReadAttributes(t.host, false) & FILE_ATTRIBUTE_READONLY))
+        error = ERROR_ACCESS_DENIED;
+    if (error == ERROR_SUCCESS && unlink(t.host.c_str()) != 0) error = ErrorFromErrno(errno);
+    if (error == ERROR_SUCCESS) ForgetAttributes(t.host);
+    return Result(error);
+}
+
+static DWORD MoveCall(LPCSTR from, LPCSTR to, DWORD flags) {
+    using namespace host;
+    Target a, b;
+    DWORD error = ResolveTarget(from, &a);
+    if (error != ERROR_SUCCESS) return error;
+    if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+        // Recorded for the next start in HKEY_LOCAL_MACHINE: administrators only.
+        if (!Config().admin) return ERROR_ACCESS_DENIED;
+        if (to == nullptr) return RecordPendingOperation(a.win, nullptr, false);
+        WindowsPath target;
+        error = ParseWindowsPath(to, false, &target);
+        if (error != ERROR_SUCCESS) return error;
+        return RecordPendingOperation(a.win, &target, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+    }
+    if (to == nullptr) return ERROR_INVALID_PARAMETER;
+    error = ResolveTarget(to, &b);
+    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(a.win);
+    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(b.win);
+    if (error == ERROR_SUCCESS) error = MoveTarget(a, b, flags);
+    return error;
+}
+
+BOOL MoveFileA(LPCSTR from, LPCSTR to) {
+    DWORD error = 0;
+    if (host::Injected("MoveFileA", &error)) return host::Result(error);
+    return host::Result(MoveCall(from, to, MOVEFILE_COPY_ALLOWED));
+}
+
+BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
+    DWORD error = 0;
+    if (host::Injected("MoveFileExA", &error)) return host::Result(error);
+    return host::Result(MoveCall(from, to, flags));
+}
+
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+    using namespace host;
+    DWORD error = 0;
+    if (Injected("CopyFileA", &error)) return Result(error);
+    Target a, b;
+    error = ResolveTarget(from, &a);
+    if (error == ERROR_SUCCESS) error = ResolveTarget(to, &b);
+    if (error == ERROR_SUCCESS && !a.exists) error = Missing(a);
+    if (error == ERROR_SUCCESS && a.isDir) error = ERROR_ACCESS_DENIED;
+    if (error == ERROR_SUCCESS && !b.parentIsDir) error = ERROR_PATH_NOT_FOUND;
+    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(b.win);
+    if (error == ERROR_SUCCESS && b.exists) {
+        if (failIfExists) error = ERROR_FILE_EXISTS;
+        else if (b.isDir || b.win.parts.empty()) error = ERROR_ACCESS_DENIED;
+        else if (SameFile(a.host, b.host)) error = ERROR_SHARING_VIOLATION;
+        else if (ReadOnlyOrHiddenFrom(b.host, a.host)) error = ERROR_ACCESS_DENIED;
+        else if (OpenWithoutDeleteSharing(b.host)) error = ERROR_SHARING_VIOLATION;
+    }
+    if (error != ERROR_SUCCESS) return Result(error);
+    // The copy is written beside the target and renamed over it, so a failed copy leaves an
+    // existing target as it was.
+    std::string dest = b.exists ? b.host : b.leafHost;
+    std::string partial = b.parentHost + "/.vkcopy-" + std::to_string(getpid()) + ".tmp";
+    unlink(partial.c_str());
+    error = CopyBytes(a.host, partial);
+    if (error == ERROR_SUCCESS && std::rename(partial.c_str(), dest.c_str()) != 0)
+        error = ErrorFromErrno(errno);
+    if (error != ERROR_SUCCESS) {
+        unlink(partial.c_str());
+        return Result(error);
+    }
+    DWORD bits = ReadAttributes(a.host, false) & ~FILE_ATTRIBUTE_NORMAL;
+    WriteAttributes(dest, bits | FILE_ATTRIBUTE_ARCHIVE);
+    return TRUE;
+}
+
+}  // namespace platform

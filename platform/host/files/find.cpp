@@ -1,0 +1,147 @@
+// Folder searches on the emulated machine: FindFirstFileA, FindNextFileA, FindClose. A search
+// reads the whole folder at FindFirstFileA, so deleting returned entries does not disturb it.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/host/files/file_system.h"
+#include "platform/host/machine/machine_state.h"
+#include "platform/files.h"
+#include "platform/host/files/wildcard.h"
+
+namespace platform::host {
+namespace {
+
+struct Search {
+    std::vector<WIN32_FIND_DATAA> entries;
+    size_t next = 0;
+};
+
+std::map<HANDLE, std::unique_ptr<Search>>& Searches() {
+    static std::map<HANDLE, std::unique_ptr<Search>> searches;
+    return searches;
+}
+
+FILETIME ToFileTime(const struct timespec& t) {
+    // 100-nanosecond steps since 1601-01-01.
+    uint64_t ticks = (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull +
+                     static_cast<uint64_t>(t.tv_nsec) / 100;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+bool Describe(const std::string& host, const std::string& ansi, WIN32_FIND_DATAA* data) {
+    struct stat st;
+    if (ansi.size() >= sizeof data->cFileName || stat(host.c_str(), &st) != 0) return false;
+    std::memset(data, 0, sizeof *data);
+    bool isDir = S_ISDIR(st.st_mode);
+    data->dwFileAttributes = ReadAttributes(host, isDir);
+    data->ftCreationTime = ToFileTime(st.st_mtim);
+    data->ftLastAccessTime = ToFileTime(st.st_atim);
+    data->ftLastWriteTime = ToFileTime(st.st_mtim);
+    uint64_t size = isDir ? 0 : static_cast<uint64_t>(st.st_size);
+    data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data->nFileSizeLow = static_cast<DWORD>(size);
+    std::memcpy(data->cFileName, ansi.c_str(), ansi.size() + 1);
+    return true;
+}
+
+// Windows lists "." and "..", then the names in order without regard to case.
+bool ListedBefore(const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
+    auto rank = [](const char* n) { return std::strcmp(n, ".") == 0 ? 0 : std::strcmp(n, "..") == 0 ? 1 : 2; };
+    int ra = rank(a.cFileName), rb = rank(b.cFileName);
+    if (ra != rb) return ra < rb;
+    for (const char *x = a.cFileName, *y = b.cFileName;; ++x, ++y) {
+        unsigned char cx = static_cast<unsigned char>(*x), cy = static_cast<unsigned char>(*y);
+        if (cx >= 'a' && cx <= 'z') cx -= 'a' - 'A';
+        if (cy >= 'a' && cy <= 'z') cy -= 'a' - 'A';
+        if (cx != cy || cx == 0) return cx < cy;
+    }
+}
+
+DWORD Collect(LPCSTR pattern, std::vector<WIN32_FIND_DATAA>* found) {
+    if (pattern == nullptr) return ERROR_INVALID_PARAMETER;
+    std::vector<std::string> chars = SplitCharacters(pattern);
+    if (chars.empty() || chars.back() == "\\" || chars.back() == "/") return ERROR_FILE_NOT_FOUND;
+    WindowsPath path;
+    DWORD error = ParseWindowsPath(pattern, true, &path);
+    if (error != ERROR_SUCCESS) return error;
+    if (path.parts.empty()) return ERROR_FILE_NOT_FOUND;
+    std::string dir;
+    error = MapWindowsPath(path, path.parts.size() - 1, &dir);
+    if (error != ERROR_SUCCESS) return error;
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) return ERROR_PATH_NOT_FOUND;
+    const std::string& wanted = path.parts.back();
+    bool root = path.parts.size() == 1;
+    WIN32_FIND_DATAA data;
+    while (struct dirent* e = readdir(d)) {
+        std::string name = e->d_name, ansi;
+        bool dots = name == "." || name == "..";
+        if (dots && root) continue;  // a drive's root has no "." and ".."
+        if (!Utf8ToAnsi(name, &ansi) || !WildcardMatch(wanted, ansi)) continue;
+        if (Describe(dir + "/" + name, ansi, &data)) found->push_back(data);
+    }
+    closedir(d);
+    if (found->empty()) return ERROR_FILE_NOT_FOUND;
+    std::sort(found->begin(), found->end(), ListedBefore);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+}  // namespace platform::host
+
+namespace platform {
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
+    using namespace host;
+    DWORD error = 0;
+    if (!Injected("FindFirstFileA", &error)) {
+        auto search = std::make_unique<Search>();
+        error = found == nullptr ? ERROR_INVALID_PARAMETER : Collect(pattern, &search->entries);
+        if (error == ERROR_SUCCESS) {
+            *found = search->entries[0];
+            search->next = 1;
+            HANDLE handle = search.get();
+            Searches()[handle] = std::move(search);
+            return handle;
+        }
+    }
+    SetError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
+BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
+    using namespace host;
+    DWORD error = 0;
+    if (!Injected("FindNextFileA", &error)) {
+        auto it = Searches().find(handle);
+        if (it == Searches().end() || found == nullptr) {
+            error = ERROR_INVALID_HANDLE;
+        } else if (it->second->next >= it->second->entries.size()) {
+            error = ERROR_NO_MORE_FILES;
+        } else {
+            *found = it->second->entries[it->second->next++];
+            return TRUE;
+        }
+    }
+    SetError(error);
+    return FALSE;
+}
+
+BOOL FindClose(HANDLE handle) {
+    using namespace host;
+    DWORD error = 0;
+    if (!Injected("FindClose", &error)) {
+        if (Searches().erase(handle) == 1) return TRUE;
+        error = ERROR_INVALID_HANDLE;
+    }
+    SetError(error);
+    return FALSE;
+}
+
+}  // namespace platform

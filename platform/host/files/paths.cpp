@@ -1,0 +1,234 @@
+// Windows paths of the emulated machine: parsing, and mapping to the host folder drive_<x>.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/host/files/file_system.h"
+
+namespace platform::host {
+namespace {
+
+const DWORD kErrorBadNetPath = 53;
+const DWORD kErrorFilenameTooLong = 206;
+const DWORD kErrorNotSameDevice = 17;
+const DWORD kErrorGenFailure = 31;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsDirectory(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Checks one raw component: no control or reserved characters (wildcards only when allowed),
+// no lead byte without its trail byte, and convertible to UTF-8.
+bool ValidComponent(const std::string& part, bool wildcards) {
+    for (size_t i = 0; i < part.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(part[i]);
+        if (IsLeadByte(c)) {
+            if (i + 1 >= part.size()) return false;
+            ++i;  // the trail byte may be any value, 0x5C and 0x7C included
+            continue;
+        }
+        if (c < 0x20 || std::strchr("<>:\"|", c) != nullptr) return false;
+        if (!wildcards && (c == '*' || c == '?')) return false;
+    }
+    std::string utf8;
+    return AnsiToUtf8(part, &utf8);
+}
+
+// The entry of host folder `dir` that names `part` (machine code page): the exact spelling if
+// it exists, else the first entry equal without regard to case. False when there is none.
+bool FindEntry(const std::string& dir, const std::string& part, std::string* entry) {
+    std::string utf8;
+    if (!AnsiToUtf8(part, &utf8)) return false;
+    struct stat st;
+    if (lstat((dir + "/" + utf8).c_str(), &st) == 0) {
+        *entry = utf8;
+        return true;
+    }
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) return false;
+    bool found = false;
+    while (struct dirent* e = readdir(d)) {
+        std::string name = e->d_name, ansi;
+        if (name == "." || name == "..") continue;
+        if (Utf8ToAnsi(name, &ansi) && SameName(ansi, part)) {
+            *entry = name;
+            found = true;
+            break;
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCharacters(const std::string& text) {
+    std::vector<std::string> chars;
+    for (size_t i = 0; i < text.size(); ++i) {
+        size_t n = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        chars.push_back(text.substr(i, n));
+        i += n - 1;
+    }
+    return chars;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    std::vector<std::string> x = SplitCharacters(a), y = SplitCharacters(b);
+    if (x.size() != y.size()) return false;
+    for (size_t i = 0; i < x.size(); ++i) {
+        if (x[i].size() == 1 && y[i].size() == 1) {
+            if (FoldAscii(x[i][0]) != FoldAscii(y[i][0])) return false;
+        } else if (x[i] != y[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string WindowsPath::Text() const {
+    std::string text(1, drive);
+    text += ":\\";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) text += '\\';
+        text += parts[i];
+    }
+    return text;
+}
+
+DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* out) {
+    WindowsPath result;
+    if (path.empty()) return ERROR_PATH_NOT_FOUND;
+    size_t i = 0;
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return kErrorBadNetPath;
+    if (path.size() >= 2 && path[1] == ':') {
+        char d = path[0];
+        if (d >= 'a' && d <= 'z') d = static_cast<char>(d - 'a' + 'A');
+        if (d < 'A' || d > 'Z') return ERROR_INVALID_NAME;
+        result.drive = d;
+        i = 2;  // "C:x" is relative to the current folder of C:, which is its root
+    }
+    // Raw components, split at separators that are not the trail byte of a double-byte character.
+    std::vector<std::string> raw(1);
+    for (; i < path.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        if (IsLeadByte(c) && i + 1 < path.size()) {
+            raw.back() += path.substr(i, 2);
+            ++i;
+        } else if (IsSeparator(path[i])) {
+            raw.emplace_back();
+        } else {
+            raw.back() += path[i];
+        }
+    }
+    // Windows drops trailing dots and spaces of the last component (not of "." or "..").
+    std::string& last = raw.back();
+    if (last != "." && last != "..") {
+        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    }
+    for (size_t k = 0; k < raw.size(); ++k) {
+        const std::string& part = raw[k];
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!result.parts.empty()) result.parts.pop_back();
+            continue;
+        }
+        if (!ValidComponent(part, wildcardLast && k + 1 == raw.size())) return ERROR_INVALID_NAME;
+        if (part.size() > 255) return kErrorFilenameTooLong;
+        result.parts.push_back(part);
+    }
+    *out = result;
+    return ERROR_SUCCESS;
+}
+
+DWORD MapWindowsPath(const WindowsPath& path, size_t count, std::string* hostPath) {
+    if (!MachineIsOpen()) return ERROR_PATH_NOT_FOUND;
+    std::string dir = MachineDir() + "/drive_" + static_cast<char>(path.drive - 'A' + 'a');
+    if (!IsDirectory(dir)) return ERROR_PATH_NOT_FOUND;
+    if (count > path.parts.size()) count = path.parts.size();
+    bool matching = true;
+    for (size_t i = 0; i < count; ++i) {
+        std::string entry;
+        if (matching && FindEntry(dir, path.parts[i], &entry)) {
+            dir += "/" + entry;
+            continue;
+        }
+        matching = false;  // below a missing component nothing exists
+        if (!AnsiToUtf8(path.parts[i], &entry)) return ERROR_INVALID_NAME;
+        dir += "/" + entry;
+    }
+    *hostPath = dir;
+    return ERROR_SUCCESS;
+}
+
+DWORD ToHostPath(const std::string& windowsPath, std::string* hostPath) {
+    WindowsPath path;
+    DWORD error = ParseWindowsPath(windowsPath, false, &path);
+    if (error != ERROR_SUCCESS) return error;
+    return MapWindowsPath(path, path.parts.size(), hostPath);
+}
+
+DWORD ResolveTarget(LPCSTR name, Target* target) {
+    if (name == nullptr) return ERROR_INVALID_PARAMETER;
+    Target t;
+    DWORD error = ParseWindowsPath(name, false, &t.win);
+    if (error != ERROR_SUCCESS) return error;
+    size_t n = t.win.parts.size();
+    error = MapWindowsPath(t.win, n == 0 ? 0 : n - 1, &t.parentHost);
+    if (error != ERROR_SUCCESS) return error;
+    t.parentIsDir = IsDirectory(t.parentHost);
+    if (n == 0) {
+        t.host = t.leafHost = t.parentHost;
+    } else {
+        std::string utf8, entry;
+        if (!AnsiToUtf8(t.win.parts.back(), &utf8)) return ERROR_INVALID_NAME;
+        t.leafHost = t.parentHost + "/" + utf8;
+        t.host = t.parentIsDir && FindEntry(t.parentHost, t.win.parts.back(), &entry)
+                     ? t.parentHost + "/" + entry
+                     : t.leafHost;
+    }
+    struct stat st;
+    t.exists = stat(t.host.c_str(), &st) == 0;
+    t.isDir = t.exists && S_ISDIR(st.st_mode);
+    *target = t;
+    return ERROR_SUCCESS;
+}
+
+DWORD CheckSystemFolderAccess(const WindowsPath& path) {
+    if (Config().admin) return ERROR_SUCCESS;
+    WindowsPath system;
+    if (ParseWindowsPath(Config().system, false, &system) != ERROR_SUCCESS) return ERROR_SUCCESS;
+    if (path.drive != system.drive || path.parts.size() < system.parts.size()) return ERROR_SUCCESS;
+    for (size_t i = 0; i < system.parts.size(); ++i) {
+        if (!SameName(path.parts[i], system.parts[i])) return ERROR_SUCCESS;
+    }
+    return ERROR_ACCESS_DENIED;
+}
+
+DWORD ErrorFromErrno(int error) {
+    switch (error) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case EBUSY:
+    case EINVAL: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case ENOSPC:
+    case EDQUOT: return ERROR_DISK_FULL;
+    case ENAMETOOLONG: return kErrorFilenameTooLong;
+    case EXDEV: return kErrorNotSameDevice;
+    default: return kErrorGenFailure;
+    }
+}
+
+}  // namespace platform::host

@@ -1,0 +1,144 @@
+// Operations pending until restart: recorded by MoveFileExA(MOVEFILE_DELAY_UNTIL_REBOOT) in
+// PendingFileRenameOperations, as Windows records them, and performed at the next start.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/host/files/file_system.h"
+#include "platform/host/machine/machine_state.h"
+#include "platform/host/registry/registry_store.h"
+#include "platform/registry.h"
+
+namespace platform::host {
+namespace {
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPending[] = "PendingFileRenameOperations";
+const char kNtPrefix[] = "\\??\\";
+const DWORD kErrorInvalidData = 13;
+
+// Reads the value's bytes; ERROR_FILE_NOT_FOUND when there is none.
+LONG ReadPending(HKEY key, std::string* data) {
+    DWORD type = 0, size = 0;
+    LONG r = RegQueryValueExA(key, kPending, nullptr, &type, nullptr, &size);
+    if (r != ERROR_SUCCESS) return r;
+    if (type != REG_MULTI_SZ) return kErrorInvalidData;
+    data->assign(size, '\0');
+    if (size == 0) return ERROR_SUCCESS;
+    r = RegQueryValueExA(key, kPending, nullptr, &type, reinterpret_cast<BYTE*>(&(*data)[0]), &size);
+    data->resize(size);
+    return r;
+}
+
+std::string StripPrefix(const std::string& name) {
+    size_t n = sizeof kNtPrefix - 1;
+    return name.compare(0, n, kNtPrefix) == 0 ? name.substr(n) : name;
+}
+
+std::string Utf8(const std::string& ansi) {
+    std::string text;
+    return AnsiToUtf8(ansi, &text) ? text : ansi;
+}
+
+// One recorded operation, done as the system does it at start (no administrator or system
+// folder checks: nothing runs yet).
+DWORD Perform(const std::string& from, const std::string& to, bool replace) {
+    Target a, b;
+    DWORD error = ResolveTarget(from.c_str(), &a);
+    if (error != ERROR_SUCCESS) return error;
+    if (to.empty()) {
+        if (!a.exists) return a.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+        if ((a.isDir ? rmdir(a.host.c_str()) : unlink(a.host.c_str())) != 0) return ErrorFromErrno(errno);
+        ForgetAttributes(a.host);
+        return ERROR_SUCCESS;
+    }
+    error = ResolveTarget(to.c_str(), &b);
+    if (error != ERROR_SUCCESS) return error;
+    if (replace && b.exists && !b.isDir) {
+        DWORD bits = ReadAttributes(b.host, false);
+        if (bits & FILE_ATTRIBUTE_READONLY) WriteAttributes(b.host, bits & ~FILE_ATTRIBUTE_READONLY);
+    }
+    return MoveTarget(a, b, (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_COPY_ALLOWED);
+}
+
+}  // namespace
+
+DWORD RecordPendingOperation(const WindowsPath& from, const WindowsPath* to, bool replace) {
+    std::string entry = kNtPrefix + from.Text();
+    entry += '\0';
+    if (to != nullptr) entry += (replace ? "!" : "") + std::string(kNtPrefix) + to->Text();
+    entry += '\0';
+    HKEY key = nullptr;
+    LONG r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                             KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (r != ERROR_SUCCESS) return static_cast<DWORD>(r);
+    std::string data;
+    r = ReadPending(key, &data);
+    if (r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND) {
+        // The list ends with an empty string: drop that terminator, append, end it again.
+        if (!data.empty() && data.back() == '\0') data.pop_back();
+        if (!data.empty() && data.back() != '\0') data += '\0';
+        data += entry;
+        data += '\0';
+        r = RegSetValueExA(key, kPending, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                           static_cast<DWORD>(data.size()));
+    }
+    RegCloseKey(key);
+    return static_cast<DWORD>(r);
+}
+
+bool PerformPendingOperations(std::string* report, std::string* error) {
+    report->clear();
+    error->clear();
+    if (!MachineIsOpen()) {
+        *error = "no machine is open";
+        return false;
+    }
+    // The restart is the system's own work: an `admin = 0` machine does not limit it.
+    DWORD type = 0;
+    std::string data;
+    DWORD r = RegReadSystemValue(kLocalMachine, kSessionManager, kPending, &type, &data);
+    if (r == ERROR_FILE_NOT_FOUND) {
+        *report = "no pending file operations\n";
+        return true;
+    }
+    if (r == ERROR_SUCCESS && type != REG_MULTI_SZ) r = kErrorInvalidData;
+    if (r != ERROR_SUCCESS) {
+        *error = "cannot read PendingFileRenameOperations (error " + std::to_string(r) + ")";
+        return false;
+    }
+    // Pairs of strings: source, then target ("" = delete, leading '!' = replace an existing one).
+    std::vector<std::string> strings;
+    for (size_t start = 0; start < data.size();) {
+        size_t end = data.find('\0', start);
+        if (end == std::string::npos) end = data.size();
+        strings.push_back(data.substr(start, end - start));
+        start = end + 1;
+    }
+    bool ok = true;
+    for (size_t i = 0; i + 1 < strings.size() && !strings[i].empty(); i += 2) {
+        std::string from = StripPrefix(strings[i]), to = strings[i + 1];
+        bool replace = !to.empty() && to[0] == '!';
+        to = StripPrefix(replace ? to.substr(1) : to);
+        DWORD e = Perform(from, to, replace);
+        std::string what = to.empty() ? "delete " + Utf8(from) : "rename " + Utf8(from) + " -> " + Utf8(to);
+        if (e == ERROR_SUCCESS) {
+            *report += what + "\n";
+        } else {
+            *report += what + ": failed, error " + std::to_string(e) + "\n";
+            *error += (error->empty() ? "" : "; ") + what + ": error " + std::to_string(e);
+            ok = false;
+        }
+    }
+    r = RegDeleteSystemValue(kLocalMachine, kSessionManager, kPending);
+    if (r != ERROR_SUCCESS) {
+        *error += (error->empty() ? "" : "; ") + std::string("cannot clear PendingFileRenameOperations (error ") +
+                  std::to_string(r) + ")";
+        return false;
+    }
+    return ok;
+}
+
+}  // namespace platform::host

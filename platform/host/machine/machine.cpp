@@ -1,0 +1,183 @@
+// The emulated machine: its folder, machine.ini and the loading of its registry.
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/host/machine/host.h"
+#include "platform/host/machine/machine_state.h"
+
+namespace platform::host {
+namespace {
+
+struct State {
+    bool open = false;
+    std::string dir;
+    MachineConfig config;
+};
+
+State& Current() {
+    static State state;
+    return state;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos) return "";
+    size_t e = s.find_last_not_of(" \t\r");
+    return s.substr(b, e - b + 1);
+}
+
+bool ParseNumber(const std::string& text, unsigned long max, unsigned long* value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    unsigned long v = std::strtoul(text.c_str(), &end, 10);
+    if (*end != '\0' || v > max) return false;
+    *value = v;
+    return true;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool ParseMachineIni(const std::string& text, const std::string& file, MachineConfig* config,
+                     std::string* error) {
+    MachineConfig result;
+    std::istringstream in(text);
+    std::string line, section;
+    std::string folders[3];  // UTF-8 until the code page is known
+    bool folderSet[3] = {false, false, false};
+    int number = 0;
+    auto fail = [&](const std::string& why) {
+        *error = file + ":" + std::to_string(number) + ": " + why;
+        return false;
+    };
+    while (std::getline(in, line)) {
+        ++number;
+        size_t comment = line.find(';');
+        if (comment != std::string::npos) line.erase(comment);
+        line = Trim(line);
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            if (line.back() != ']') return fail("section header without ']'");
+            section = Trim(line.substr(1, line.size() - 2));
+            if (section != "windows" && section != "folders")
+                return fail("unknown section [" + section + "] (known: [windows], [folders])");
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) return fail("expected key = value");
+        std::string key = Trim(line.substr(0, eq));
+        std::string value = Trim(line.substr(eq + 1));
+        if (section.empty()) return fail("key \"" + key + "\" outside a section");
+        unsigned long n = 0;
+        if (section == "windows") {
+            if (key == "platform") {
+                if (!ParseNumber(value, 2, &n) || n < 1) return fail("platform must be 1 or 2");
+                result.platformId = n;
+            } else if (key == "major" || key == "minor") {
+                if (!ParseNumber(value, 255, &n)) return fail(key + " must be a number 0-255");
+                (key == "major" ? result.major : result.minor) = n;
+            } else if (key == "codepage") {
+                if (!ParseNumber(value, 65535, &n)) return fail("codepage must be a number");
+                result.codepage = n;
+            } else if (key == "admin" || key == "shfolder") {
+                if (!ParseNumber(value, 1, &n)) return fail(key + " must be 0 or 1");
+                (key == "admin" ? result.admin : result.shfolder) = n == 1;
+            } else {
+                return fail("unknown key \"" + key + "\" in [windows]");
+            }
+        } else {
+            int i = key == "temp" ? 0 : key == "system" ? 1 : key == "documents" ? 2 : -1;
+            if (i < 0) return fail("unknown key \"" + key + "\" in [folders]");
+            if (value.size() < 3 || value[1] != ':' || value[2] != '\\')
+                return fail(key + " must be a full Windows path such as C:\\WINDOWS");
+            folders[i] = value;
+            folderSet[i] = true;
+        }
+    }
+    // Folder texts are UTF-8 in the file and ANSI in the machine.
+    State saved = Current();
+    Current().open = true;
+    Current().config = result;
+    std::string* targets[3] = {&result.temp, &result.system, &result.documents};
+    bool ok = true;
+    for (int i = 0; i < 3 && ok; ++i) {
+        if (!folderSet[i]) continue;
+        if (!Utf8ToAnsi(folders[i], targets[i])) {
+            *error = file + ": folder \"" + folders[i] + "\" cannot be written in code page " +
+                     std::to_string(result.codepage);
+            ok = false;
+        }
+    }
+    std::string probe;
+    if (ok && !Utf8ToAnsi("C", &probe)) {
+        *error = file + ": code page " + std::to_string(result.codepage) + " is not supported";
+        ok = false;
+    }
+    Current() = saved;
+    if (!ok) return false;
+    if (result.temp.empty() || result.temp.back() != '\\') result.temp += '\\';
+    *config = result;
+    return true;
+}
+
+bool OpenMachine(const std::string& dir, std::string* error) {
+    if (!IsDirectory(dir)) {
+        *error = "machine folder " + dir + " does not exist; make one with: vkmachine create " + dir;
+        return false;
+    }
+    std::string iniPath = dir + "/machine.ini";
+    std::ifstream ini(iniPath, std::ios::binary);
+    if (!ini) {
+        *error = dir + " is not a machine (no machine.ini); make one with: vkmachine create " + dir;
+        return false;
+    }
+    std::stringstream text;
+    text << ini.rdbuf();
+    MachineConfig config;
+    if (!ParseMachineIni(text.str(), iniPath, &config, error)) return false;
+    CloseMachine();
+    Current().open = true;
+    Current().dir = dir;
+    Current().config = config;
+    if (!LoadRegistry(dir + "/registry.reg", error)) {
+        CloseMachine();
+        return false;
+    }
+    ClearFaults();
+    ResetProcessToken();
+    const char* faults = std::getenv("VKUPDATE_FAULTS");
+    if (faults != nullptr && !FaultsFromText(faults, error)) {
+        CloseMachine();
+        return false;
+    }
+    return true;
+}
+
+bool OpenMachineFromEnvironment(std::string* error) {
+    const char* dir = std::getenv("VKUPDATE_MACHINE");
+    if (dir == nullptr || *dir == '\0') {
+        *error = "VKUPDATE_MACHINE is not set: it names the folder of an emulated Windows machine; "
+                 "make one with: vkmachine create DIR";
+        return false;
+    }
+    return OpenMachine(dir, error);
+}
+
+void CloseMachine() {
+    if (Current().open) UnloadRegistry();
+    Current() = State();
+}
+
+bool MachineIsOpen() { return Current().open; }
+const std::string& MachineDir() { return Current().dir; }
+const MachineConfig& Config() { return Current().config; }
+
+}  // namespace platform::host

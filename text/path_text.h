@@ -1,0 +1,27 @@
+// Paths and texts as the logic builds them: ANSI text in the machine's code page, in fixed
+// buffers whose size is always given. Every function that writes checks the size first.
+#pragma once
+
+#include <cstddef>
+
+// 1 when the last character of `text` (by character of the code page, so the second byte of
+// a double-byte character never counts) is "\" or "/"; 0 for the empty text.
+int EndsWithSeparator(const char* text);
+
+// out = folder, a backslash unless the folder is empty or already ends with a separator, then
+// name. Returns 1; 0 when the result would not fit `size` bytes, with out set to "".
+// `out` must not overlap the inputs.
+int JoinPath(char* out, size_t size, const char* folder, const char* name);
+
+// out = text. Returns 1; 0 when it would not fit, with out set to "".
+int CopyText(char* out, size_t size, const char* text);
+
+// Appends text to the NUL-terminated out. Returns 1; 0 when it would not fit, out unchanged.
+int AppendText(char* out, size_t size, const char* text);
+
+// The drive and directory parts of `path`, put together again: the drive ("X:") when the
+// second character is a colon, then the rest up to and including its last separator, that
+// part cut to 255 bytes (never inside a double-byte character). "C:\a\b" gives "C:\a\",
+// "C:\a\" gives itself, "D:" gives "D:", a text without drive or separator gives "".
+// Returns 1; 0 when the result would not fit `size`, with out set to "". `out` may be `path`.
+int DriveAndDirectory(const char* path, char* out, size_t size);
