@@ -33,6 +33,7 @@ typedef BYTE* LPBYTE;
 typedef const BYTE* LPCBYTE;
 typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;
+typedef UINT* PUINT;
 
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;

@@ -1,0 +1,4 @@
+// Defaults for the product's settings under HKEY_CURRENT_USER.
+#pragma once
+
+void ApplySettingsDefaults();
