@@ -1,0 +1,50 @@
+// The 41 payload rows in route order; the payload index is not the row number.
+#include "payload/payload_table.h"
+
+const PayloadEntry PayloadTable[PAYLOAD_ROW_COUNT] = {
+    // Common route.
+    {"MOD01.DLL", "vk001.tmp", 1},
+    {"VKTARN.EXE", "vk002.tmp", 2},
+    {"VKTARN.INI", "vk003.tmp", 3},
+    {"MOD04.DLL", "vk004.tmp", 4},
+    {"MOD05.DLL", "vk005.tmp", 5},
+    {"VKPLAYER.EXE", "vk006.tmp", 6},
+    {"MOD07.DLL", "vk007.tmp", 7},
+    {"MOD08.DLL", "vk008.tmp", 8},
+    {"MOD09.DLL", "vk009.tmp", 9},
+    {"MOD10.DLL", "vk010.tmp", 10},
+    {"MOD11.DLL", "vk011.tmp", 11},
+    {"MOD12.DLL", "vk012.tmp", 12},
+    {"MOD13.DLL", "vk013.tmp", 13},
+    {"MOD14.DLL", "vk014.tmp", 14},
+    {"CDRVKVSD.DLL", "vk015.tmp", 15},
+    {"MOD16.INI", "vk016.tmp", 16},
+    {"MOD17.DLL", "vk017.tmp", 17},
+    {"MOD18.DLL", "vk018.tmp", 18},
+    {"MOD19.DLL", "vk019.tmp", 19},
+    {"MOD20.DLL", "vk020.tmp", 20},
+    {"MOD21.DLL", "vk021.tmp", 21},
+    {"MOD22.DLL", "vk022.tmp", 22},
+    {"MOD23.DLL", "vk023.tmp", 23},
+    {"MOD24.DLL", "vk024.tmp", 24},
+    {"MOD25.DLL", "vk025.tmp", 25},
+    {"MOD26.DLL", "vk026.tmp", 26},
+    {"MOD27.DLL", "vk027.tmp", 27},
+    {"MOD28.DLL", "vk028.tmp", 28},
+    {"MOD29.DLL", "vk029.tmp", 29},
+    {"MOD30.DLL", "vk030.tmp", 30},
+    {"MOD31.DLL", "vk031.tmp", 31},
+    {"MOD32.DLL", "vk039.tmp", 39},
+    {"VKTARN.exe.manifest", "vk040.tmp", 40},
+    {"VKPLAYER.exe.manifest", "vk041.tmp", 41},
+    // 95/98/Me route: the system-folder row, then the install-folder rows.
+    {"IOSUBSYS\\CDRVKVSD.VXD", "VK032.TMP", 32},
+    {"MOD36.DLL", "vk033.tmp", 33},
+    {"MOD37.DLL", "vk034.tmp", 34},
+    {"MOD38.VXD", "vk035.tmp", 35},
+    // NT 4.0 route.
+    {"Drivers\\MOD39.SYS", "vk036.tmp", 36},
+    {"Drivers\\CDRVKVSD.SYS", "vk037.tmp", 37},
+    // Windows 2000 and later.
+    {"Drivers\\CDRVKVSD.SYS", "vk038.tmp", 38},
+};
