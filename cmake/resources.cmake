@@ -1,5 +1,6 @@
 # Compiles resources/vkupdate.rc to one .res that both builds carry:
 #   VK_RES_FILE          the compiled .res
+#   VK_PAYLOAD_DIR       the payload files as made (payload_<id>.szdd) and expanded/<temp name>
 #   vk_res               the target that makes it
 #   VK_RES_BLOB_SOURCE   host build: assembler source that embeds the .res bytes
 #   VK_RES_OBJECT        Windows build: the .res as a COFF object to link
@@ -29,12 +30,48 @@ add_custom_command(OUTPUT ${VK_GENERATED_RESOURCES}
   DEPENDS ${VK_MKIMAGES} ${CMAKE_SOURCE_DIR}/resources/welcome.txt
   COMMENT "Making the pictures, the icon and the welcome text")
 
+# The payload files, RCDATA 130 to 170: made by tools/mkpayloads (a host program too), as
+# stand-ins or from the release folder named by VK_PAYLOAD_RELEASE, whose files are named by
+# the payload table's temp names. A missing or extra file there stops the build, named.
+set(VK_PAYLOAD_RELEASE "" CACHE PATH "Folder of the 41 release files to carry as payloads (empty: stand-ins)")
+set(VK_PAYLOAD_DIR ${VK_GENERATED_DIR}/payloads)
+set(VK_MKPAYLOADS ${VK_GENERATED_DIR}/mkpayloads)
+set(VK_MKPAYLOADS_SOURCES
+  ${CMAKE_SOURCE_DIR}/tools/mkpayloads/mkpayloads.cpp
+  ${CMAKE_SOURCE_DIR}/tools/mkpayloads/standins.cpp
+  ${CMAKE_SOURCE_DIR}/tools/szdd/szdd.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pewriter/pe_writer.cpp
+  ${CMAKE_SOURCE_DIR}/payload/payload_table.cpp)
+add_custom_command(OUTPUT ${VK_MKPAYLOADS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VK_GENERATED_DIR}
+  COMMAND ${VK_HOST_CXX} -std=c++17 -O2 -Wall -Wextra -I ${CMAKE_SOURCE_DIR}
+          -o ${VK_MKPAYLOADS} ${VK_MKPAYLOADS_SOURCES}
+  DEPENDS ${VK_MKPAYLOADS_SOURCES}
+          ${CMAKE_SOURCE_DIR}/tools/mkpayloads/payload_lengths.h
+          ${CMAKE_SOURCE_DIR}/tools/mkpayloads/standins.h
+          ${CMAKE_SOURCE_DIR}/tools/szdd/szdd.h
+          ${CMAKE_SOURCE_DIR}/tools/pewriter/pe_writer.h
+          ${CMAKE_SOURCE_DIR}/payload/payload_table.h
+  COMMENT "Building mkpayloads (host)")
+set(VK_PAYLOAD_FILES ${VK_PAYLOAD_DIR}/payloads.rc)
+foreach(id RANGE 130 170)
+  list(APPEND VK_PAYLOAD_FILES ${VK_PAYLOAD_DIR}/payload_${id}.szdd)
+endforeach()
+set(VK_RELEASE_FILES "")
+if(VK_PAYLOAD_RELEASE)
+  file(GLOB VK_RELEASE_FILES CONFIGURE_DEPENDS ${VK_PAYLOAD_RELEASE}/*)
+endif()
+add_custom_command(OUTPUT ${VK_PAYLOAD_FILES}
+  COMMAND ${VK_MKPAYLOADS} ${VK_PAYLOAD_DIR} ${VK_PAYLOAD_RELEASE}
+  DEPENDS ${VK_MKPAYLOADS} ${VK_RELEASE_FILES}
+  COMMENT "Making the payload files")
+
 set(VK_RES_FILE ${CMAKE_BINARY_DIR}/vkupdate.res)
 file(GLOB VK_RES_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/* ${CMAKE_SOURCE_DIR}/text/text_ids.h)
 add_custom_command(OUTPUT ${VK_RES_FILE}
   COMMAND ${VK_WINDRES} -O res -I ${CMAKE_SOURCE_DIR} -I ${CMAKE_SOURCE_DIR}/resources -I ${VK_GENERATED_DIR}
-          -i ${CMAKE_SOURCE_DIR}/resources/vkupdate.rc -o ${VK_RES_FILE}
-  DEPENDS ${VK_RES_INPUTS} ${VK_GENERATED_RESOURCES}
+          -I ${VK_PAYLOAD_DIR} -i ${CMAKE_SOURCE_DIR}/resources/vkupdate.rc -o ${VK_RES_FILE}
+  DEPENDS ${VK_RES_INPUTS} ${VK_GENERATED_RESOURCES} ${VK_PAYLOAD_FILES}
   COMMENT "Compiling vkupdate.rc")
 add_custom_target(vk_res DEPENDS ${VK_RES_FILE})
 

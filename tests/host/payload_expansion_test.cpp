@@ -1,0 +1,126 @@
+// The payload resources expanded by two independent expanders (libmspack and Debian's
+// msexpand) against the bytes mkpayloads made them from; the program stand-in read by pefile;
+// a failing write during extraction.
+#include <gtest/gtest.h>
+#include <mspack.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/app_state.h"
+#include "payload/extract_payload.h"
+#include "payload/payload_table.h"
+#include "platform/files.h"
+#include "platform/host/machine/host.h"
+#include "platform/host/resources/resfile.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+std::string ReadHost(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Standard output of a shell command.
+std::string Shell(const std::string& command) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr) return out;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, got);
+    pclose(p);
+    return out;
+}
+
+class PayloadFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vkpayload-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { Shell("rm -rf '" + dir_ + "'"); }
+    std::string dir_;
+};
+
+// The bytes of the resource that payload `index` selects.
+std::string ResourceOf(uint32_t index) {
+    const BYTE* data = nullptr;
+    DWORD size = 0;
+    if (!platform::host::FindResourceBytes(10, static_cast<WORD>(index + PAYLOAD_RESOURCE_BASE), &data, &size))
+        return "";
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+std::string Expected(const PayloadEntry& row) {
+    return ReadHost(std::string(VK_PAYLOAD_DIR) + "/expanded/" + row.tempName);
+}
+
+TEST_F(PayloadFiles, LibmspackGivesBackEveryFile) {
+    msszdd_decompressor* szdd = mspack_create_szdd_decompressor(nullptr);
+    ASSERT_NE(szdd, nullptr);
+    for (const PayloadEntry& row : PayloadTable) {
+        const std::string packed = dir_ + "/packed", out = dir_ + "/out", expected = Expected(row);
+        std::ofstream(packed, std::ios::binary) << ResourceOf(row.payloadIndex);
+        ASSERT_FALSE(expected.empty()) << row.tempName;
+        msszddd_header* header = szdd->open(szdd, const_cast<char*>(packed.c_str()));
+        ASSERT_NE(header, nullptr) << row.tempName;
+        EXPECT_EQ(header->format, MSSZDD_FMT_NORMAL) << row.tempName;
+        EXPECT_EQ(static_cast<size_t>(header->length), expected.size()) << row.tempName;
+        EXPECT_EQ(szdd->extract(szdd, header, const_cast<char*>(out.c_str())), MSPACK_ERR_OK) << row.tempName;
+        szdd->close(szdd, header);
+        EXPECT_TRUE(ReadHost(out) == expected) << row.tempName;
+    }
+    mspack_destroy_szdd_decompressor(szdd);
+}
+
+// msexpand reads and writes a byte at a time: the files are expanded two at a time.
+TEST_F(PayloadFiles, MsexpandGivesBackEveryFile) {
+    std::string names;
+    for (const PayloadEntry& row : PayloadTable) {
+        std::ofstream(dir_ + "/" + row.tempName + ".sz", std::ios::binary) << ResourceOf(row.payloadIndex);
+        names += std::string(row.tempName) + "\n";
+    }
+    Shell("cd '" + dir_ + "' && printf '" + names + "' | xargs -P 2 -I{} sh -c 'msexpand < {}.sz > {}.out'");
+    for (const PayloadEntry& row : PayloadTable) {
+        const std::string expected = Expected(row);
+        ASSERT_FALSE(expected.empty()) << row.tempName;
+        EXPECT_TRUE(ReadHost(dir_ + "/" + row.tempName + ".out") == expected) << row.tempName;
+    }
+}
+
+// pefile, an independent PE reader, sees the program stand-in as build "3, 1, 6, 0" of
+// 4,371,968 bytes, the size and version that identify a current installation.
+TEST_F(PayloadFiles, ProgramStandInCarriesTheNewVersion) {
+#ifdef VK_PAYLOAD_RELEASE_BUILD
+    GTEST_SKIP() << "release files are not stand-ins";
+#endif
+    const std::string file = std::string(VK_PAYLOAD_DIR) + "/expanded/vk002.tmp";
+    std::string out = Shell("/usr/bin/python3 -c \"import pefile, os, sys\n"
+                          "pe = pefile.PE(sys.argv[1])\n"
+                          "for info in pe.FileInfo[0]:\n"
+                          "    for table in getattr(info, 'StringTable', []):\n"
+                          "        print(table.LangID.decode(), table.entries[b'FileVersion'].decode())\n"
+                          "print(os.path.getsize(sys.argv[1]), pe.is_dll())\" '" +
+                          file + "' 2>&1");
+    EXPECT_EQ(out, "041104b0 3, 1, 6, 0\n4371968 False\n");
+}
+
+TEST_F(PayloadFiles, AFailedWriteLeavesNoFile) {
+    vktest::TempMachine machine;
+    AppModule = platform::host::ModuleHandle();
+    platform::host::FailCall("WriteFile", 1, ERROR_DISK_FULL);
+    EXPECT_EQ(ExtractPayload("C:\\WINDOWS\\TEMP\\", "vk002.tmp", 2), 1);
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\WINDOWS\\TEMP\\vk002.tmp"), INVALID_FILE_ATTRIBUTES);
+    // The next write succeeds again.
+    EXPECT_EQ(ExtractPayload("C:\\WINDOWS\\TEMP\\", "vk002.tmp", 2), 0);
+    EXPECT_NE(platform::GetFileAttributesA("C:\\WINDOWS\\TEMP\\vk002.tmp"), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
