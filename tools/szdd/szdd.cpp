@@ -83,7 +83,7 @@ std::vector<Token> Parse(const std::string& data) {
     }
 
     // Cheapest cost from each position to the end, then the tokens that achieve it.
-    std::vector<uint32_t> cost(n + 1, 0);
+    std::vector<uint64_t> cost(n + 1, 0);
     std::vector<uint8_t> choice(n, 1);
     for (uint32_t i = n; i-- > 0;) {
         uint64_t bestCost = uint64_t{kLiteralBits} + cost[i + 1];
@@ -95,7 +95,7 @@ std::vector<Token> Parse(const std::string& data) {
                 bestLength = len;
             }
         }
-        cost[i] = static_cast<uint32_t>(bestCost);
+        cost[i] = bestCost;
         choice[i] = static_cast<uint8_t>(bestLength);
     }
     std::vector<Token> tokens;
