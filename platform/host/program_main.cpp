@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/entry.h"
+#include "platform/host/dialogs/host_dialog.h"
 #include "platform/host/machine/host.h"
 
 int main() {
@@ -12,6 +13,13 @@ int main() {
         return 1;
     }
     int result = RunUpdater(platform::host::ModuleHandle());
+    // The updater ignores the dialog's result, as on Windows; the host does not let a dialog
+    // that never ran pass as a run.
+    DWORD failure = platform::host::DialogFailure();
     platform::host::CloseMachine();
+    if (failure != ERROR_SUCCESS) {
+        std::cerr << "vkupdate: the main dialog could not be shown (error " << failure << ")\n";
+        return 1;
+    }
     return result;
 }

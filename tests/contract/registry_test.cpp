@@ -4,6 +4,7 @@
 #include <string>
 
 #include "contract/fixture.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -168,4 +169,84 @@ TEST_F(Contract, RegistryJapaneseNames) {
     ASSERT_EQ(platform::RegOpenKeyExA(key_, "\x95\x5c", 0, KEY_READ, &table), ERROR_SUCCESS);
     EXPECT_EQ(Read(table, "\x96\xbc\x91\x4f"), "1:" + text);
     platform::RegCloseKey(table);
+}
+
+TEST_F(Contract, RegistryStringLengthLeavingOutTheNul) {
+    // The NT family stores one byte more when the length leaves out a NUL that follows the
+    // text; a NUL inside the length, or no NUL after it, is stored as given.
+    struct Case {
+        DWORD type;
+        const char* source;  // the bytes at the data pointer, with the NUL the literal adds
+        DWORD size;
+        std::string stored;
+    } cases[] = {
+        {REG_SZ, "Filter", 6, Sz("Filter")},
+        {REG_EXPAND_SZ, "%SystemRoot%", 12, Sz("%SystemRoot%")},
+        {REG_MULTI_SZ, "a\0b", 3, std::string("a\0b\0", 4)},
+        {REG_SZ, "FilterX", 6, "Filter"},
+        {REG_SZ, "Filter", 7, Sz("Filter")},
+        {REG_BINARY, "Filter", 6, "Filter"},
+    };
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_TRUE(platform::GetVersionExA(&version));
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) GTEST_SKIP() << "the NT family's rule";
+    for (const Case& c : cases) {
+        ASSERT_EQ(platform::RegSetValueExA(key_, "v", 0, c.type, reinterpret_cast<const BYTE*>(c.source), c.size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(Read(key_, "v"), std::to_string(c.type) + ":" + c.stored) << c.source << " " << c.size;
+    }
+}
+
+TEST_F(Contract, RegistryNamesAreComparedAsUtf16WithoutCase) {
+    if (platform::GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page (932)";
+    // Full-width A/a, Greek alpha/Alpha and Cyrillic a/A (code page 932) are one name each,
+    // as key names and as value names.
+    const char* pairs[][2] = {{"\x82\x60", "\x82\x81"}, {"\x83\x9f", "\x83\xbf"}, {"\x84\x40", "\x84\x70"}};
+    for (const auto& p : pairs) {
+        HKEY made = nullptr, opened = nullptr;
+        ASSERT_EQ(platform::RegCreateKeyExA(key_, p[0], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(platform::RegOpenKeyExA(key_, p[1], 0, KEY_READ, &opened), ERROR_SUCCESS) << p[1];
+        if (opened != nullptr) platform::RegCloseKey(opened);
+        platform::RegCloseKey(made);
+        ASSERT_EQ(Set(key_, p[0], REG_SZ, Sz("x")), ERROR_SUCCESS);
+        EXPECT_EQ(Read(key_, p[1]), "1:" + Sz("x")) << p[1];
+    }
+    // Different letters stay different.
+    EXPECT_EQ(Read(key_, "\x82\x61"), "<error 2>");
+}
+
+TEST_F(Contract, RegistryKeyNamesHoldAtMost255Characters) {
+    HKEY made = nullptr;
+    const std::string longest(255, 'k');
+    EXPECT_EQ(platform::RegCreateKeyExA(key_, longest.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
+                                        nullptr),
+              ERROR_SUCCESS);
+    if (made != nullptr) platform::RegCloseKey(made);
+    made = nullptr;
+    const std::string tooLong(300, 'k');
+    EXPECT_EQ(platform::RegCreateKeyExA(key_, tooLong.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
+                                        nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(made, nullptr);
+}
+
+TEST_F(Contract, VersionAcceptsTheExtendedRecord) {
+    OSVERSIONINFOA plain = {};
+    plain.dwOSVersionInfoSize = sizeof plain;
+    ASSERT_TRUE(platform::GetVersionExA(&plain));
+    if (plain.dwPlatformId != VER_PLATFORM_WIN32_NT || plain.dwMajorVersion < 5)
+        GTEST_SKIP() << "the extended record is known from Windows 2000 on";
+    unsigned char record[156];
+    std::memset(record, 0xCC, sizeof record);
+    OSVERSIONINFOA* extended = reinterpret_cast<OSVERSIONINFOA*>(record);
+    extended->dwOSVersionInfoSize = sizeof record;
+    ASSERT_TRUE(platform::GetVersionExA(extended));
+    EXPECT_EQ(extended->dwMajorVersion, plain.dwMajorVersion);
+    EXPECT_EQ(extended->dwPlatformId, plain.dwPlatformId);
+    EXPECT_EQ(record[154], 1u);  // product type: a workstation
+    unsigned char wrong[152] = {};
+    reinterpret_cast<OSVERSIONINFOA*>(wrong)->dwOSVersionInfoSize = sizeof wrong;
+    EXPECT_FALSE(platform::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(wrong)));
 }

@@ -13,16 +13,38 @@ namespace {
 namespace host = platform::host;
 
 TEST(Machine, VersionComesFromMachineIniWithTheRecordSizeChecked) {
-    vktest::TempMachine m("; a Windows 98 machine\n[windows]\nplatform = 1 ; 9x\nmajor=4\nminor = 10\n");
+    vktest::TempMachine m("; a Windows 98 machine\n[windows]\nplatform = 1\nmajor=4\nminor = 10\n");
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
     ASSERT_TRUE(platform::GetVersionExA(&info));
     EXPECT_EQ(info.dwPlatformId, 1u);
     EXPECT_EQ(info.dwMajorVersion, 4u);
     EXPECT_EQ(info.dwMinorVersion, 10u);
-    info.dwOSVersionInfoSize = 156;  // the extended record is not what the updater passes
-    EXPECT_FALSE(platform::GetVersionExA(&info));
+    // The extended record is known from Windows 2000 on only.
+    unsigned char record[156] = {};
+    reinterpret_cast<OSVERSIONINFOA*>(record)->dwOSVersionInfoSize = sizeof record;
+    EXPECT_FALSE(platform::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(record)));
     EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
+TEST(Machine, ACommentIsAWholeLine) {
+    vktest::TempMachine m("[windows]\n  ; indented comment\n[folders]\ndocuments = C:\\Docs;Old\n");
+    EXPECT_EQ(host::Config().documents, "C:\\Docs;Old");
+    host::MachineConfig config;
+    std::string error;
+    EXPECT_FALSE(host::ParseMachineIni("[windows]\nplatform = 1 ; 9x\n", "m.ini", &config, &error));
+    EXPECT_EQ(error, "m.ini:2: platform must be 1 or 2");
+}
+
+TEST(Machine, TheCodePageOfTheFileConvertsItsFoldersWhateverMachineIsOpen) {
+    vktest::TempMachine m("[windows]\ncodepage = 1252\n");
+    host::MachineConfig config;
+    std::string error;
+    // temp = C:\表 (0x95 0x5C in code page 932): its last byte is no separator.
+    ASSERT_TRUE(host::ParseMachineIni("[windows]\ncodepage = 932\n[folders]\ntemp = C:\\\xE8\xA1\xA8\n", "m.ini",
+                                      &config, &error)) << error;
+    EXPECT_EQ(config.temp, "C:\\\x95\x5C\\");
+    EXPECT_EQ(host::Config().codepage, 1252u);  // the open machine is left alone
 }
 
 TEST(Machine, DefaultsAreAJapaneseXpAdministrator) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
@@ -99,7 +100,9 @@ TEST(HostPending, AFailedOperationDoesNotStopTheOthers) {
     std::string report, error;
     EXPECT_FALSE(host::PerformPendingOperations(&report, &error));
     EXPECT_NE(error.find("rename C:\\a.txt -> C:\\b.txt: error 183"), std::string::npos) << error;
-    EXPECT_NE(error.find("delete C:\\missing.txt: error 2"), std::string::npos) << error;
+    // A source that is gone is passed over, as Windows does, and said so.
+    EXPECT_EQ(error.find("missing.txt"), std::string::npos) << error;
+    EXPECT_NE(report.find("delete C:\\missing.txt: skipped, the source is gone"), std::string::npos) << report;
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\b.txt")), "b");
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\d.txt")), "c");
     EXPECT_EQ(PendingValue(), "<error 2>");
@@ -107,13 +110,63 @@ TEST(HostPending, AFailedOperationDoesNotStopTheOthers) {
 
 TEST(HostPending, RecordingFailsWhenTheRegistryDoes) {
     vktest::TempMachine m;
-    host::FailCall("RegSetValueExA", 1, ERROR_CANTWRITE);
-    EXPECT_FALSE(platform::MoveFileExA("C:\\a", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_CANTWRITE));
+    {
+        vktest::FileSizeLimit full(16);  // registry.reg cannot be saved
+        EXPECT_FALSE(platform::MoveFileExA("C:\\a", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+        EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_CANTWRITE));
+    }
     host::FailCall("MoveFileExA", 1, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(platform::MoveFileExA("C:\\a", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_EQ(PendingValue(), "<error 2>");
+}
+
+TEST(HostPending, TheRegistryCallsInsideMoveFileExAreNotTheProgramsCalls) {
+    vktest::TempMachine m;
+    host::FailCall("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
+    host::FailCall("RegCreateKeyExA", 1, ERROR_ACCESS_DENIED);
+    ASSERT_TRUE(platform::MoveFileExA("C:\\a", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_EQ(host::CallCount("MoveFileExA"), 1);
+    for (const char* inner : {"RegCreateKeyExA", "RegQueryValueExA", "RegSetValueExA", "RegCloseKey"})
+        EXPECT_EQ(host::CallCount(inner), 0) << inner;
+    // The faults are still there for the program's own first call.
+    HKEY key = nullptr;
+    EXPECT_EQ(platform::RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                        &key, nullptr),
+              ERROR_ACCESS_DENIED);
+}
+
+TEST(HostPending, OneReadingOfTheValueForRecorderAndRestart) {
+    vktest::TempMachine m;
+    Put(m, "C:\\keep.txt", "keep");
+    Put(m, "C:\\a.txt", "a");
+    // A value left with a source but no target: the new entry must not pair with it.
+    const char odd[] = "\\??\\C:\\keep.txt\0";
+    HKEY key = nullptr;
+    ASSERT_EQ(platform::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                                        nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(platform::RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                                       reinterpret_cast<const BYTE*>(odd), sizeof odd - 1),
+              ERROR_SUCCESS);
+    platform::RegCloseKey(key);
+    ASSERT_TRUE(platform::MoveFileExA("C:\\a.txt", "C:\\b.txt", MOVEFILE_DELAY_UNTIL_REBOOT));
+    std::string report, error;
+    EXPECT_TRUE(host::PerformPendingOperations(&report, &error)) << error;
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\keep.txt")), "keep");
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\b.txt")), "a");
+
+    // The restart reads a value written by others the same way: a last source without its
+    // target is skipped, never paired with a guess.
+    std::vector<std::string> unpaired;
+    std::string data("\\??\\C:\\x\0\0\\??\\C:\\y\0\\??\\C:\\z\0\\??\\C:\\w\0", 37);
+    std::vector<host::PendingOperation> ops = host::ParsePendingOperations(data, &unpaired);
+    ASSERT_EQ(ops.size(), 2u);
+    EXPECT_EQ(ops[0].from + "|" + ops[0].to, "\\??\\C:\\x|");
+    EXPECT_EQ(ops[1].from + "|" + ops[1].to, "\\??\\C:\\y|\\??\\C:\\z");
+    EXPECT_EQ(unpaired, std::vector<std::string>{"\\??\\C:\\w"});
+    // The empty string ends the list: nothing after it is done.
+    EXPECT_TRUE(host::ParsePendingOperations(std::string("\0\\??\\C:\\x\0\0", 11), nullptr).empty());
 }
 
 }  // namespace

@@ -141,7 +141,8 @@ TEST_F(RegFile, ReadsRegeditOutput) {
         "\"Raw\" = hex:01,02,\r\n"
         "\r\n"
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\maker]\r\n"
-        "\"N\"=dword:1\r\n";
+        "\"N\"=dword:00000001\r\n"
+        "\r\n";
     std::u16string units;
     std::string sjis;
     ASSERT_TRUE(host::Utf8ToAnsi(utf8, &sjis));
@@ -192,6 +193,11 @@ TEST_F(RegFile, MalformedFilesNameTheLine) {
         {std::string(kHead) + key + "\"A\"=\"1\"\n" + key + "\"a\"=\"2\"\n",
          "registry.reg:6: value \"a\" appears twice"},
         {std::string(kHead) + key + "\"a\"=hex:01,\\", "continued line at the end of the file"},
+        // Only what the writer writes: two digits a byte, eight a dword, the final blank line.
+        {std::string(kHead) + key + "\"a\"=hex:01,2\n\n", "registry.reg:4: \"2\" is not a hex byte"},
+        {std::string(kHead) + key + "\"a\"=dword:0000001\n\n", "registry.reg:4: dword: needs exactly 8"},
+        {std::string(kHead) + key + "\"a\"=\"b\"\n", "registry.reg:5: the file does not end with a blank line"},
+        {std::string(kHead) + key + "\"a\"=hex:01,02,03", "registry.reg:4: the file does not end with a blank"},
     };
     for (const Case& c : cases) {
         host::RegTree tree;

@@ -1,7 +1,9 @@
 #include "support/temp_machine.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -59,6 +61,23 @@ std::string TempMachine::ReadHostFile(const std::string& path) {
 void TempMachine::WriteHostFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes) {
+    oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    old_ = limit.rlim_cur;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    struct rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(old_);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, oldHandler_);
 }
 
 }  // namespace vktest

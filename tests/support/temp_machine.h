@@ -26,4 +26,18 @@ private:
     std::string dir_;
 };
 
+// While it exists, no file of this process can grow past `bytes` (writes fail with EFBIG, as
+// on a full disk, whatever the user's rights).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long old_;
+    void (*oldHandler_)(int);
+};
+
 }  // namespace vktest

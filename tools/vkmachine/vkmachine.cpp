@@ -30,6 +30,7 @@ const char kUsage[] =
     "  --codepage N        ANSI code page                                  [932]\n"
     "  --admin 0|1         0 = no administrator rights                     [1]\n"
     "  --shfolder 0|1      0 = no SHGetFolderPathA                         [1]\n"
+    "  --shortnames 0|1    0 = no 8.3 aliases of long file names           [1]\n"
     "  --temp PATH         temporary folder      [C:\\WINDOWS\\TEMP\\]\n"
     "  --system PATH       system folder         [C:\\WINDOWS\\system32]\n"
     "  --documents PATH    the user's documents  [C:\\Documents and Settings\\user\\My Documents]\n";
@@ -37,8 +38,9 @@ const char kUsage[] =
 const char kAllUsers[] = "C:\\Documents and Settings\\All Users";
 
 struct Options {
-    std::string windows[6][2] = {{"platform", "2"}, {"major", "5"},    {"minor", "1"},
-                                 {"codepage", "932"}, {"admin", "1"}, {"shfolder", "1"}};
+    std::string windows[7][2] = {{"platform", "2"}, {"major", "5"},    {"minor", "1"},
+                                 {"codepage", "932"}, {"admin", "1"}, {"shfolder", "1"},
+                                 {"shortnames", "1"}};
     std::string folders[3][2] = {{"temp", "C:\\WINDOWS\\TEMP\\"},
                                  {"system", "C:\\WINDOWS\\system32"},
                                  {"documents", "C:\\Documents and Settings\\user\\My Documents"}};
@@ -51,22 +53,24 @@ int Usage(const std::string& why) {
 
 // machine.ini with every key and what it means; `admin` overrides the chosen rights.
 std::string MachineIni(const Options& o, const std::string& admin) {
-    static const char* notes[6] = {
+    static const char* notes[7] = {
         "1 = 95/98/Me family, 2 = NT family", "major version", "minor version",
         "ANSI code page of the machine",
         "0 = HKEY_LOCAL_MACHINE opened for writing and the system folder refuse access",
-        "0 = neither SHFOLDER.DLL nor SHELL32.DLL offers SHGetFolderPathA"};
+        "0 = neither SHFOLDER.DLL nor SHELL32.DLL offers SHGetFolderPathA",
+        "0 = long file names have no 8.3 alias (FindFirstFileA matches the long name only)"};
+    // A comment is a line of its own: ';' after a value is part of the value.
     std::string text = "; The emulated Windows machine of the host vkupdate (made by vkmachine create).\n"
                        "; Paths are UTF-8 here and the machine code page inside the machine.\n"
                        "[windows]\n";
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         std::string value = i == 4 ? admin : o.windows[i][1];
-        text += o.windows[i][0] + std::string(9 - o.windows[i][0].size(), ' ') + "= " + value +
-                std::string(value.size() < 6 ? 6 - value.size() : 1, ' ') + "; " + notes[i] + "\n";
+        text += "; " + std::string(notes[i]) + "\n";
+        text += o.windows[i][0] + std::string(11 - o.windows[i][0].size(), ' ') + "= " + value + "\n";
     }
     text += "[folders]\n";
     for (const auto& f : o.folders)
-        text += f[0] + std::string(10 - f[0].size(), ' ') + "= " + f[1] + "\n";
+        text += f[0] + std::string(11 - f[0].size(), ' ') + "= " + f[1] + "\n";
     return text;
 }
 
@@ -89,7 +93,7 @@ std::string Parent(const std::string& path) {
 }
 
 std::string WithoutTrailingBackslash(std::string path) {
-    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    while (path.size() > 3 && host::EndsWithBackslash(path)) path.pop_back();
     return path;
 }
 
@@ -116,6 +120,11 @@ bool MakeFolders(const std::string& path, std::string* error) {
             *error = "cannot create folder " + utf8 + " (error " + std::to_string(platform::GetLastError()) + ")";
             return false;
         }
+    }
+    DWORD bits = platform::GetFileAttributesA(path.c_str());
+    if (bits == INVALID_FILE_ATTRIBUTES || !(bits & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = "folder " + host::Utf8(path) + " was not made";
+        return false;
     }
     return true;
 }

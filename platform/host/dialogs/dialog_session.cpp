@@ -50,12 +50,6 @@ std::string Json(const std::string& utf8) {
     return out + "\"";
 }
 
-std::string Utf8(const std::string& ansi) {
-    std::string utf8;
-    AnsiToUtf8(ansi, &utf8);  // a text that does not convert shows as far as it does
-    return utf8;
-}
-
 void Emit(const std::string& json) {
     if (session.interactive) return;
     *session.out << json << "\n";
@@ -133,8 +127,11 @@ int RestartRequests() { return session.restarts; }
 
 namespace platform {
 
-INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
-    if (host::InjectedFailure("DialogBoxParamA")) return -1;
+namespace {
+
+DWORD lastDialogFailure = ERROR_SUCCESS;
+
+INT_PTR RunDialogBox(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
     HWND handle = host::CreateDialogWindows(module, templateName);
     host::Window* dialog = host::FromHandle(handle);
     if (dialog == nullptr || proc == nullptr || host::session.dialog != nullptr) {
@@ -179,11 +176,21 @@ INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPR
     return result;
 }
 
+}  // namespace
+
+INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
+    INT_PTR result =
+        host::InjectedFailure("DialogBoxParamA") ? -1 : RunDialogBox(module, templateName, owner, proc, param);
+    lastDialogFailure = result == -1 ? GetLastError() : ERROR_SUCCESS;
+    if (result == -1 && lastDialogFailure == ERROR_SUCCESS) lastDialogFailure = ERROR_GEN_FAILURE;
+    return result;
+}
+
 BOOL EndDialog(HWND dialog, INT_PTR result) {
     if (host::InjectedFailure("EndDialog")) return FALSE;
     host::Window* w = host::FromHandle(dialog);
     if (w == nullptr || w->parent != nullptr) {
-        host::SetError(1400);  // ERROR_INVALID_WINDOW_HANDLE
+        host::SetError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     w->ended = true;
@@ -240,3 +247,7 @@ BOOL ExitWindowsEx(UINT flags, DWORD) {
 }
 
 }  // namespace platform
+
+namespace platform::host {
+DWORD DialogFailure() { return platform::lastDialogFailure; }
+}  // namespace platform::host

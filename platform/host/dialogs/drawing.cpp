@@ -1,6 +1,6 @@
 // Drawing calls on the host: nothing reaches a screen, but what was asked is kept so that
 // tests can see where the logo went and which colours the text box got.
-#include <set>
+#include <map>
 
 #include "platform/host/machine/host.h"
 #include "platform/host/dialogs/host_dialog.h"
@@ -21,13 +21,21 @@ struct ImageList {
     COLORREF mask = 0;
 };
 
+// Each handle is of one kind; a call given a handle of another kind refuses it.
+enum class Kind { Bitmap, ImageList };
+
 struct Gdi {
     DeviceContext dc;                 // one device context serves every paint
-    std::set<void*> objects;          // bitmaps and image lists not yet released
+    std::map<void*, Kind> objects;    // bitmaps and image lists not yet released, by kind
     int paints = 0;                   // BeginPaint without EndPaint
     ImageDraw last;
     int brush = 0;                    // the stock white brush's identity
 } gdi;
+
+bool IsKind(void* handle, Kind kind) {
+    auto it = gdi.objects.find(handle);
+    return it != gdi.objects.end() && it->second == kind;
+}
 
 }  // namespace
 
@@ -46,7 +54,7 @@ int OpenGdiObjects() { return static_cast<int>(gdi.objects.size()) + gdi.paints;
 // Bitmaps are made by LoadBitmapA (resources.cpp) through this.
 HBITMAP NewBitmap() {
     HBITMAP bitmap = reinterpret_cast<HBITMAP>(new int(0));
-    gdi.objects.insert(bitmap);
+    gdi.objects[bitmap] = Kind::Bitmap;
     return bitmap;
 }
 
@@ -71,7 +79,13 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
-    if (host::InjectedFailure("DeleteObject") || host::gdi.objects.erase(object) == 0) return FALSE;
+    if (host::InjectedFailure("DeleteObject")) return FALSE;
+    // Only bitmaps are GDI objects here; an image list is released by ImageList_Destroy.
+    if (!host::IsKind(object, host::Kind::Bitmap)) {
+        host::SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    host::gdi.objects.erase(object);
     delete static_cast<int*>(object);
     return TRUE;
 }
@@ -99,13 +113,14 @@ HIMAGELIST ImageList_Create(int width, int height, UINT, int, int) {
     host::ImageList* list = new host::ImageList();
     list->width = width;
     list->height = height;
-    host::gdi.objects.insert(list);
+    host::gdi.objects[list] = host::Kind::ImageList;
     return reinterpret_cast<HIMAGELIST>(list);
 }
 
 int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
     host::ImageList* l = reinterpret_cast<host::ImageList*>(list);
-    if (host::InjectedFailure("ImageList_AddMasked") || !host::gdi.objects.count(l) || !host::gdi.objects.count(bitmap))
+    if (host::InjectedFailure("ImageList_AddMasked") || !host::IsKind(l, host::Kind::ImageList) ||
+        !host::IsKind(bitmap, host::Kind::Bitmap))
         return -1;
     l->mask = mask;
     return l->count++;
@@ -113,7 +128,7 @@ int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
 
 BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style) {
     host::ImageList* l = reinterpret_cast<host::ImageList*>(list);
-    if (host::InjectedFailure("ImageList_Draw") || !host::gdi.objects.count(l) || index < 0 || index >= l->count ||
+    if (host::InjectedFailure("ImageList_Draw") || !host::IsKind(l, host::Kind::ImageList) || index < 0 || index >= l->count ||
         reinterpret_cast<host::DeviceContext*>(dc) != &host::gdi.dc)
         return FALSE;
     host::gdi.last = {x, y, l->width, l->height, style, l->mask, true};
@@ -122,7 +137,8 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
 
 BOOL ImageList_Destroy(HIMAGELIST list) {
     host::ImageList* l = reinterpret_cast<host::ImageList*>(list);
-    if (host::gdi.objects.erase(l) == 0) return FALSE;
+    if (!host::IsKind(l, host::Kind::ImageList)) return FALSE;
+    host::gdi.objects.erase(l);
     delete l;
     return TRUE;
 }

@@ -40,5 +40,7 @@ int OpenGdiObjects();
 
 // How often Windows was asked to restart in this process.
 int RestartRequests();
+// The error of the last DialogBoxParamA when it failed (returned -1), else ERROR_SUCCESS.
+DWORD DialogFailure();
 
 }  // namespace platform::host

@@ -18,12 +18,6 @@ namespace {
 const int kWidth = 78;      // columns of the text box
 const int kTextLines = 14;  // lines of the text box shown at once
 
-std::string Utf8(const std::string& ansi) {
-    std::string utf8;
-    AnsiToUtf8(ansi, &utf8);
-    return utf8;
-}
-
 // Display columns of one UTF-8 character starting at s[i]; its byte length in *length.
 int Columns(const std::string& s, size_t i, size_t* length) {
     unsigned char c = static_cast<unsigned char>(s[i]);

@@ -144,11 +144,11 @@ HWND GetDlgItem(HWND dialog, int id) {
     if (host::InjectedFailure("GetDlgItem")) return nullptr;
     host::Window* w = host::FromHandle(dialog);
     if (w == nullptr) {
-        host::SetError(1400);  // ERROR_INVALID_WINDOW_HANDLE
+        host::SetError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
     host::Window* child = host::Child(w, id);
-    if (child == nullptr) host::SetError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
+    if (child == nullptr) host::SetError(ERROR_CONTROL_ID_NOT_FOUND);
     return child != nullptr ? host::ToHandle(child) : nullptr;
 }
 
@@ -187,7 +187,7 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
     if (host::InjectedFailure("SetWindowTextA")) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr) {
-        host::SetError(1400);
+        host::SetError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     w->text = text != nullptr ? text : "";

@@ -2,6 +2,7 @@
 // store that keeps the READONLY/HIDDEN/SYSTEM/ARCHIVE bits in attributes.txt beside the drives.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -49,10 +50,10 @@ Store Load() {
     return store;
 }
 
-// Writes the store whole to a new file and renames it over the old one; entries of paths
-// that no longer exist are dropped.
-bool Save(const Store& store) {
-    std::string path = StoreFile(), fresh = path + ".new";
+// Writes the store whole (durably, beside the old file and renamed over it); entries of paths
+// that no longer exist are dropped. ERROR_SUCCESS or the Windows error of the failure.
+DWORD Save(const Store& store) {
+    std::string path = StoreFile();
     std::ostringstream text;
     text << "# Windows attributes (hex) of files of this machine, by path below the machine folder\n";
     bool any = false;
@@ -65,20 +66,16 @@ bool Save(const Store& store) {
         any = true;
     }
     if (!any) {
-        std::remove(path.c_str());
-        return true;
+        if (std::remove(path.c_str()) != 0 && errno != ENOENT) return ErrorFromErrno(errno);
+        return ERROR_SUCCESS;
     }
-    {
-        std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-        out << text.str();
-        if (!out.flush()) return false;
-    }
-    return std::rename(fresh.c_str(), path.c_str()) == 0;
+    return ReplaceFileDurably(path, text.str());
 }
 
 }  // namespace
 
 DWORD ReadAttributes(const std::string& host, bool isDir) {
+    MachineLock lock;
     Store store = Load();
     auto it = store.find(Key(host));
     DWORD bits = it != store.end() ? it->second : isDir ? 0 : FILE_ATTRIBUTE_ARCHIVE;
@@ -86,9 +83,10 @@ DWORD ReadAttributes(const std::string& host, bool isDir) {
     return bits == 0 ? FILE_ATTRIBUTE_NORMAL : bits;
 }
 
-bool WriteAttributes(const std::string& host, DWORD attributes) {
+DWORD WriteAttributes(const std::string& host, DWORD attributes) {
     std::string key = Key(host);
-    if (key.empty()) return false;
+    if (key.empty()) return ERROR_ACCESS_DENIED;
+    MachineLock lock;
     struct stat st;
     bool isDir = stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     DWORD bits = attributes & kKeptBits;
@@ -100,8 +98,9 @@ bool WriteAttributes(const std::string& host, DWORD attributes) {
     return Save(store);
 }
 
-void ForgetAttributes(const std::string& host) {
+DWORD ForgetAttributes(const std::string& host) {
     std::string key = Key(host);
+    MachineLock lock;
     Store store = Load();
     bool changed = false;
     for (auto it = store.begin(); it != store.end();) {
@@ -112,12 +111,13 @@ void ForgetAttributes(const std::string& host) {
             ++it;
         }
     }
-    if (changed) Save(store);
+    return changed ? Save(store) : ERROR_SUCCESS;
 }
 
-void MoveAttributes(const std::string& from, const std::string& to) {
+DWORD MoveAttributes(const std::string& from, const std::string& to) {
     std::string a = Key(from), b = Key(to);
-    if (a.empty() || b.empty() || a == b) return;
+    if (a.empty() || b.empty() || a == b) return ERROR_SUCCESS;
+    MachineLock lock;
     Store store = Load(), moved;
     for (const auto& [key, bits] : store) {
         if (key == b || Below(key, b)) continue;  // replaced by what moves there
@@ -128,19 +128,20 @@ void MoveAttributes(const std::string& from, const std::string& to) {
         else
             moved[key] = bits;
     }
-    Save(moved);
+    return Save(moved);
 }
 
-void CopyAttributes(const std::string& from, const std::string& to) {
+DWORD CopyAttributes(const std::string& from, const std::string& to) {
     std::string b = Key(to);
-    if (b.empty()) return;
+    if (b.empty()) return ERROR_SUCCESS;
+    MachineLock lock;
     Store store = Load();
     auto it = store.find(Key(from));
     if (it != store.end())
         store[b] = it->second;
     else
         store.erase(b);
-    Save(store);
+    return Save(store);
 }
 
 }  // namespace platform::host
@@ -155,7 +156,7 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     if (error == ERROR_SUCCESS && !t.exists)
         error = t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
     if (error == ERROR_SUCCESS) error = host::CheckSystemFolderAccess(t.win);
-    if (error == ERROR_SUCCESS && !host::WriteAttributes(t.host, attributes)) error = ERROR_ACCESS_DENIED;
+    if (error == ERROR_SUCCESS) error = host::WriteAttributes(t.host, attributes);
     if (error != ERROR_SUCCESS) {
         host::SetError(error);
         return FALSE;

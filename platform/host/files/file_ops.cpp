@@ -13,8 +13,6 @@
 namespace platform::host {
 namespace {
 
-const DWORD kErrorNotSameDevice = 17;
-
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat x, y;
     return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
@@ -22,12 +20,6 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 DWORD Missing(const Target& t) { return t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; }
-
-BOOL Result(DWORD error) {
-    if (error == ERROR_SUCCESS) return TRUE;
-    SetError(error);
-    return FALSE;
-}
 
 // Copies the bytes and modification time of `from` into a new file `to`.
 DWORD CopyBytes(const std::string& from, const std::string& to) {
@@ -88,15 +80,14 @@ DWORD MoveTarget(const Target& from, const Target& to, DWORD flags) {
     }
     if (OpenWithoutDeleteSharing(from.host)) return ERROR_SHARING_VIOLATION;
     if (from.win.drive != to.win.drive && (from.isDir || !(flags & MOVEFILE_COPY_ALLOWED)))
-        return kErrorNotSameDevice;
+        return ERROR_NOT_SAME_DEVICE;
     // A name that differs only in case renames the file itself; a replaced file takes the
     // spelling the caller gave.
     std::string dest = replaces ? to.host : to.leafHost;
     if (std::rename(from.host.c_str(), dest.c_str()) != 0) return ErrorFromErrno(errno);
     if (replaces && dest != to.leafHost && std::rename(dest.c_str(), to.leafHost.c_str()) == 0)
         dest = to.leafHost;
-    MoveAttributes(from.host, dest);
-    return ERROR_SUCCESS;
+    return MoveAttributes(from.host, dest);
 }
 
 }  // namespace platform::host
@@ -109,6 +100,7 @@ BOOL DeleteFileA(LPCSTR name) {
     if (Injected("DeleteFileA", &error)) return Result(error);
     Target t;
     error = ResolveTarget(name, &t);
+    if (error == ERROR_SUCCESS && t.fileWithSeparator) error = ERROR_INVALID_NAME;
     if (error == ERROR_SUCCESS && !t.exists) error = Missing(t);
     if (error == ERROR_SUCCESS && t.isDir) error = ERROR_ACCESS_DENIED;
     if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(t.win);
@@ -116,6 +108,7 @@ BOOL DeleteFileA(LPCSTR name) {
     if (error == ERROR_SUCCESS && (ReadAttributes(t.host, false) & FILE_ATTRIBUTE_READONLY))
         error = ERROR_ACCESS_DENIED;
     if (error == ERROR_SUCCESS && unlink(t.host.c_str()) != 0) error = ErrorFromErrno(errno);
+    // An entry left by a failed forget names no file: the next save of the store drops it.
     if (error == ERROR_SUCCESS) ForgetAttributes(t.host);
     return Result(error);
 }
@@ -186,8 +179,7 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
         return Result(error);
     }
     DWORD bits = ReadAttributes(a.host, false) & ~FILE_ATTRIBUTE_NORMAL;
-    WriteAttributes(dest, bits | FILE_ATTRIBUTE_ARCHIVE);
-    return TRUE;
+    return Result(WriteAttributes(dest, bits | FILE_ATTRIBUTE_ARCHIVE));
 }
 
 }  // namespace platform

@@ -14,6 +14,7 @@ namespace platform::host {
 struct WindowsPath {
     char drive = 'C';
     std::vector<std::string> parts;
+    bool trailingSeparator = false;  // the text ended with '\' or '/' (not a trail byte)
     // "C:\a\b" ("C:\" for the root).
     std::string Text() const;
 };
@@ -24,8 +25,6 @@ DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* 
 // Host path of the first `count` components (all of them with count = -1), each existing one
 // matched without regard to case; missing ones keep their spelling.
 DWORD MapWindowsPath(const WindowsPath& path, size_t count, std::string* hostPath);
-// Equal names as Windows compares them: ASCII letters without regard to case, by character.
-bool SameName(const std::string& a, const std::string& b);
 // The characters of an ANSI text: one or two bytes each.
 std::vector<std::string> SplitCharacters(const std::string& text);
 
@@ -38,22 +37,24 @@ struct Target {
     bool exists = false;
     bool isDir = false;
     bool parentIsDir = false;
+    // The name ends with a separator but is no folder ("C:\dir\file.txt\"): it names nothing,
+    // and the calls that open or delete refuse it with ERROR_INVALID_NAME.
+    bool fileWithSeparator = false;
 };
 // Parses and maps `name`; ERROR_SUCCESS or the error the call reports.
 DWORD ResolveTarget(LPCSTR name, Target* target);
 // ERROR_ACCESS_DENIED when the machine has no administrator rights and `path` is the system
 // folder or inside it; ERROR_SUCCESS otherwise.
 DWORD CheckSystemFolderAccess(const WindowsPath& path);
-// ERROR_* for an errno from a host call.
-DWORD ErrorFromErrno(int error);
 
 // Attributes kept beside the files (attributes.txt in the machine folder, keyed by the host
 // path relative to the machine folder). Files without an entry read as FILE_ATTRIBUTE_ARCHIVE.
+// The changes return ERROR_SUCCESS or the Windows error of a failed save of the store.
 DWORD ReadAttributes(const std::string& host, bool isDir);
-bool WriteAttributes(const std::string& host, DWORD attributes);
-void ForgetAttributes(const std::string& host);  // the path and everything below it
-void MoveAttributes(const std::string& from, const std::string& to);
-void CopyAttributes(const std::string& from, const std::string& to);
+DWORD WriteAttributes(const std::string& host, DWORD attributes);
+DWORD ForgetAttributes(const std::string& host);  // the path and everything below it
+DWORD MoveAttributes(const std::string& from, const std::string& to);
+DWORD CopyAttributes(const std::string& from, const std::string& to);
 
 // Open files: true when a handle open on the file at `host` does not share delete access,
 // so that it may not be deleted, renamed or replaced.
@@ -68,5 +69,6 @@ namespace platform::host {
 DWORD MoveTarget(const Target& from, const Target& to, DWORD flags);
 // Appends a rename (or, with `to` null, a delete) to PendingFileRenameOperations.
 DWORD RecordPendingOperation(const WindowsPath& from, const WindowsPath* to, bool replace);
+
 
 }  // namespace platform::host

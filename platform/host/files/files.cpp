@@ -87,6 +87,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     Target t;
     error = ResolveTarget(name, &t);
     if (error != ERROR_SUCCESS) return Fail(error);
+    if (t.win.trailingSeparator && !t.isDir) return Fail(ERROR_INVALID_NAME);  // no file name ends so
     if (!t.parentIsDir) return Fail(ERROR_PATH_NOT_FOUND);
     if (t.isDir || t.win.parts.empty()) return Fail(ERROR_ACCESS_DENIED);
     bool read = (access & kReadAccess) != 0;
@@ -120,8 +121,14 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
         close(fd);
         return Fail(ERROR_ACCESS_DENIED);
     }
-    if (creates || disposition == CREATE_ALWAYS)
-        WriteAttributes(t.host, (existing & kept) | (flags & kept) | FILE_ATTRIBUTE_ARCHIVE);
+    if (creates || disposition == CREATE_ALWAYS) {
+        error = WriteAttributes(t.host, (existing & kept) | (flags & kept) | FILE_ATTRIBUTE_ARCHIVE);
+        if (error != ERROR_SUCCESS) {
+            close(fd);
+            if (creates) unlink(t.host.c_str());  // no file without the attributes asked for
+            return Fail(error);
+        }
+    }
 
     auto file = std::make_unique<OpenFile>();
     file->fd = fd;

@@ -13,14 +13,6 @@
 namespace platform::host {
 namespace {
 
-const DWORD kErrorDirectory = 267;  // ERROR_DIRECTORY: the name is not a folder
-
-BOOL Result(DWORD error) {
-    if (error == ERROR_SUCCESS) return TRUE;
-    SetError(error);
-    return FALSE;
-}
-
 // Windows' rule for a returned folder: the length without the NUL when it fits, else the size
 // needed with the NUL and nothing written.
 DWORD CopyOut(const std::string& text, char* buffer, DWORD size) {
@@ -56,7 +48,7 @@ BOOL RemoveDirectoryA(LPCSTR name) {
     error = ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && !t.exists)
         error = t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    if (error == ERROR_SUCCESS && !t.isDir) error = kErrorDirectory;
+    if (error == ERROR_SUCCESS && !t.isDir) error = ERROR_DIRECTORY;
     if (error == ERROR_SUCCESS && t.win.parts.empty()) error = ERROR_ACCESS_DENIED;
     if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(t.win);
     if (error == ERROR_SUCCESS && (ReadAttributes(t.host, true) & FILE_ATTRIBUTE_READONLY))

@@ -10,19 +10,7 @@
 namespace platform::host {
 namespace {
 
-const DWORD kErrorBadNetPath = 53;
-const DWORD kErrorFilenameTooLong = 206;
-const DWORD kErrorNotSameDevice = 17;
-const DWORD kErrorGenFailure = 31;
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool IsDirectory(const std::string& host) {
-    struct stat st;
-    return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Checks one raw component: no control or reserved characters (wildcards only when allowed),
 // no lead byte without its trail byte, and convertible to UTF-8.
@@ -79,19 +67,6 @@ std::vector<std::string> SplitCharacters(const std::string& text) {
     return chars;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    std::vector<std::string> x = SplitCharacters(a), y = SplitCharacters(b);
-    if (x.size() != y.size()) return false;
-    for (size_t i = 0; i < x.size(); ++i) {
-        if (x[i].size() == 1 && y[i].size() == 1) {
-            if (FoldAscii(x[i][0]) != FoldAscii(y[i][0])) return false;
-        } else if (x[i] != y[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string WindowsPath::Text() const {
     std::string text(1, drive);
     text += ":\\";
@@ -106,7 +81,7 @@ DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* 
     WindowsPath result;
     if (path.empty()) return ERROR_PATH_NOT_FOUND;
     size_t i = 0;
-    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return kErrorBadNetPath;
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return ERROR_BAD_NETPATH;
     if (path.size() >= 2 && path[1] == ':') {
         char d = path[0];
         if (d >= 'a' && d <= 'z') d = static_cast<char>(d - 'a' + 'A');
@@ -127,6 +102,7 @@ DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* 
             raw.back() += path[i];
         }
     }
+    result.trailingSeparator = raw.size() > 1 && raw.back().empty();
     // Windows drops trailing dots and spaces of the last component (not of "." or "..").
     std::string& last = raw.back();
     if (last != "." && last != "..") {
@@ -140,7 +116,7 @@ DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* 
             continue;
         }
         if (!ValidComponent(part, wildcardLast && k + 1 == raw.size())) return ERROR_INVALID_NAME;
-        if (part.size() > 255) return kErrorFilenameTooLong;
+        if (part.size() > 255) return ERROR_FILENAME_EXCED_RANGE;
         result.parts.push_back(part);
     }
     *out = result;
@@ -196,6 +172,12 @@ DWORD ResolveTarget(LPCSTR name, Target* target) {
     struct stat st;
     t.exists = stat(t.host.c_str(), &st) == 0;
     t.isDir = t.exists && S_ISDIR(st.st_mode);
+    if (t.win.trailingSeparator && t.exists && !t.isDir) {
+        // "file.txt\" is the nameless entry of a folder "file.txt" that does not exist.
+        t.fileWithSeparator = true;
+        t.exists = false;
+        t.parentIsDir = false;
+    }
     *target = t;
     return ERROR_SUCCESS;
 }
@@ -225,9 +207,9 @@ DWORD ErrorFromErrno(int error) {
     case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case ENOSPC:
     case EDQUOT: return ERROR_DISK_FULL;
-    case ENAMETOOLONG: return kErrorFilenameTooLong;
-    case EXDEV: return kErrorNotSameDevice;
-    default: return kErrorGenFailure;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EXDEV: return ERROR_NOT_SAME_DEVICE;
+    default: return ERROR_GEN_FAILURE;
     }
 }
 

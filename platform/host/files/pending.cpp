@@ -17,14 +17,13 @@ namespace {
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPending[] = "PendingFileRenameOperations";
 const char kNtPrefix[] = "\\??\\";
-const DWORD kErrorInvalidData = 13;
 
 // Reads the value's bytes; ERROR_FILE_NOT_FOUND when there is none.
 LONG ReadPending(HKEY key, std::string* data) {
     DWORD type = 0, size = 0;
     LONG r = RegQueryValueExA(key, kPending, nullptr, &type, nullptr, &size);
     if (r != ERROR_SUCCESS) return r;
-    if (type != REG_MULTI_SZ) return kErrorInvalidData;
+    if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
     data->assign(size, '\0');
     if (size == 0) return ERROR_SUCCESS;
     r = RegQueryValueExA(key, kPending, nullptr, &type, reinterpret_cast<BYTE*>(&(*data)[0]), &size);
@@ -37,39 +36,68 @@ std::string StripPrefix(const std::string& name) {
     return name.compare(0, n, kNtPrefix) == 0 ? name.substr(n) : name;
 }
 
-std::string Utf8(const std::string& ansi) {
-    std::string text;
-    return AnsiToUtf8(ansi, &text) ? text : ansi;
-}
-
 // One recorded operation, done as the system does it at start (no administrator or system
 // folder checks: nothing runs yet).
 DWORD Perform(const std::string& from, const std::string& to, bool replace) {
     Target a, b;
     DWORD error = ResolveTarget(from.c_str(), &a);
     if (error != ERROR_SUCCESS) return error;
+    if (!a.exists) return a.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
     if (to.empty()) {
-        if (!a.exists) return a.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
         if ((a.isDir ? rmdir(a.host.c_str()) : unlink(a.host.c_str())) != 0) return ErrorFromErrno(errno);
-        ForgetAttributes(a.host);
-        return ERROR_SUCCESS;
+        return ForgetAttributes(a.host);
     }
     error = ResolveTarget(to.c_str(), &b);
     if (error != ERROR_SUCCESS) return error;
     if (replace && b.exists && !b.isDir) {
         DWORD bits = ReadAttributes(b.host, false);
-        if (bits & FILE_ATTRIBUTE_READONLY) WriteAttributes(b.host, bits & ~FILE_ATTRIBUTE_READONLY);
+        if (bits & FILE_ATTRIBUTE_READONLY) {
+            error = WriteAttributes(b.host, bits & ~FILE_ATTRIBUTE_READONLY);
+            if (error != ERROR_SUCCESS) return error;
+        }
     }
     return MoveTarget(a, b, (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_COPY_ALLOWED);
 }
 
+std::string Serialize(const std::vector<PendingOperation>& operations) {
+    std::string data;
+    for (const PendingOperation& op : operations) {
+        data += op.from;
+        data += '\0';
+        data += op.to;
+        data += '\0';
+    }
+    return data + '\0';
+}
+
 }  // namespace
 
+std::vector<PendingOperation> ParsePendingOperations(const std::string& data, std::vector<std::string>* unpaired) {
+    // The strings of the list, each ended by a NUL; a last one without its NUL still counts.
+    std::vector<std::string> strings;
+    for (size_t start = 0; start < data.size();) {
+        size_t end = data.find('\0', start);
+        if (end == std::string::npos) end = data.size();
+        strings.push_back(data.substr(start, end - start));
+        start = end + 1;
+    }
+    std::vector<PendingOperation> operations;
+    for (size_t i = 0; i < strings.size(); i += 2) {
+        if (strings[i].empty()) break;  // the empty string that ends the list
+        if (i + 1 >= strings.size()) {
+            if (unpaired != nullptr) unpaired->push_back(strings[i]);
+            break;
+        }
+        operations.push_back({strings[i], strings[i + 1]});
+    }
+    return operations;
+}
+
 DWORD RecordPendingOperation(const WindowsPath& from, const WindowsPath* to, bool replace) {
-    std::string entry = kNtPrefix + from.Text();
-    entry += '\0';
-    if (to != nullptr) entry += (replace ? "!" : "") + std::string(kNtPrefix) + to->Text();
-    entry += '\0';
+    SystemWork system;  // the registry calls below are the machine's, not the program's
+    PendingOperation entry;
+    entry.from = kNtPrefix + from.Text();
+    if (to != nullptr) entry.to = (replace ? "!" : "") + std::string(kNtPrefix) + to->Text();
     HKEY key = nullptr;
     LONG r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, nullptr, REG_OPTION_NON_VOLATILE,
                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
@@ -77,11 +105,11 @@ DWORD RecordPendingOperation(const WindowsPath& from, const WindowsPath* to, boo
     std::string data;
     r = ReadPending(key, &data);
     if (r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND) {
-        // The list ends with an empty string: drop that terminator, append, end it again.
-        if (!data.empty() && data.back() == '\0') data.pop_back();
-        if (!data.empty() && data.back() != '\0') data += '\0';
-        data += entry;
-        data += '\0';
+        // Written back as the restart reads it: whole pairs, then the empty string that ends the
+        // list, so that a damaged value cannot shift the new entry out of its pair.
+        std::vector<PendingOperation> operations = ParsePendingOperations(data, nullptr);
+        operations.push_back(entry);
+        data = Serialize(operations);
         r = RegSetValueExA(key, kPending, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
                            static_cast<DWORD>(data.size()));
     }
@@ -104,34 +132,33 @@ bool PerformPendingOperations(std::string* report, std::string* error) {
         *report = "no pending file operations\n";
         return true;
     }
-    if (r == ERROR_SUCCESS && type != REG_MULTI_SZ) r = kErrorInvalidData;
+    if (r == ERROR_SUCCESS && type != REG_MULTI_SZ) r = ERROR_INVALID_DATA;
     if (r != ERROR_SUCCESS) {
         *error = "cannot read PendingFileRenameOperations (error " + std::to_string(r) + ")";
         return false;
     }
-    // Pairs of strings: source, then target ("" = delete, leading '!' = replace an existing one).
-    std::vector<std::string> strings;
-    for (size_t start = 0; start < data.size();) {
-        size_t end = data.find('\0', start);
-        if (end == std::string::npos) end = data.size();
-        strings.push_back(data.substr(start, end - start));
-        start = end + 1;
-    }
+    std::vector<std::string> unpaired;
     bool ok = true;
-    for (size_t i = 0; i + 1 < strings.size() && !strings[i].empty(); i += 2) {
-        std::string from = StripPrefix(strings[i]), to = strings[i + 1];
+    // Pairs of strings: source, then target ("" = delete, leading '!' = replace an existing one).
+    for (const PendingOperation& op : ParsePendingOperations(data, &unpaired)) {
+        std::string from = StripPrefix(op.from), to = op.to;
         bool replace = !to.empty() && to[0] == '!';
         to = StripPrefix(replace ? to.substr(1) : to);
         DWORD e = Perform(from, to, replace);
         std::string what = to.empty() ? "delete " + Utf8(from) : "rename " + Utf8(from) + " -> " + Utf8(to);
         if (e == ERROR_SUCCESS) {
             *report += what + "\n";
+        } else if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) {
+            // Windows passes over an operation whose source is gone and does the rest.
+            *report += what + ": skipped, the source is gone (error " + std::to_string(e) + ")\n";
         } else {
             *report += what + ": failed, error " + std::to_string(e) + "\n";
             *error += (error->empty() ? "" : "; ") + what + ": error " + std::to_string(e);
             ok = false;
         }
     }
+    for (const std::string& entry : unpaired)
+        *report += "skipped " + Utf8(StripPrefix(entry)) + ": an entry without its target\n";
     r = RegDeleteSystemValue(kLocalMachine, kSessionManager, kPending);
     if (r != ERROR_SUCCESS) {
         *error += (error->empty() ? "" : "; ") + std::string("cannot clear PendingFileRenameOperations (error ") +

@@ -10,10 +10,7 @@ namespace {
 
 using Chars = std::vector<std::string>;
 
-bool SameChar(const std::string& a, const std::string& b) {
-    if (a.size() == 1 && b.size() == 1) return SameName(a, b);
-    return a == b;
-}
+bool SameChar(const std::string& a, const std::string& b) { return SameName(a, b); }
 
 bool OnlyStars(const Chars& p, size_t from) {
     for (size_t i = from; i < p.size(); ++i)

@@ -1,18 +1,49 @@
 // Conversions between the machine's ANSI code page, UTF-8 and UTF-16 (iconv).
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
 
 #include "platform/host/machine/host.h"
+#include "platform/host/machine/machine_state.h"
 
 namespace platform::host {
 namespace {
 
-std::string AnsiCharset() {
-    UINT cp = MachineIsOpen() ? Config().codepage : 932;
+UINT MachineCodepage() { return MachineIsOpen() ? Config().codepage : 932; }
+
+std::string Charset(UINT cp) {
     if (cp == 65001) return "UTF-8";
     return "CP" + std::to_string(cp);
+}
+
+std::string AnsiCharset() { return Charset(MachineCodepage()); }
+
+// The upper case of one UTF-16 unit as Windows' own case table gives it for the letters of
+// the ANSI code pages: ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic, full-width Latin.
+char16_t Upper(char16_t c) {
+    if (c >= u'a' && c <= u'z') return c - 0x20;
+    if (c < 0x80) return c;
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+    if (c == 0xFF) return 0x178;
+    if (c >= 0x100 && c <= 0x17F) {
+        bool oddLower = (c <= 0x137) || (c >= 0x14A && c <= 0x177);
+        bool evenLower = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (oddLower && (c & 1)) return c - 1;
+        if (evenLower && !(c & 1)) return c - 1;
+        return c;
+    }
+    if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return c - 0x20;
+    if (c == 0x3C2) return 0x3A3;  // final sigma
+    if (c == 0x3AC) return 0x386;
+    if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
+    if (c == 0x3CC) return 0x38C;
+    if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
+    if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+    if (c >= 0xFF41 && c <= 0xFF5A) return c - 0x20;
+    return c;
 }
 
 // Converts `size` bytes at `in` from one charset to another; fails on any invalid sequence.
@@ -39,6 +70,20 @@ bool Convert(const char* from, const char* to, const char* in, size_t size, std:
 }
 
 }  // namespace
+
+bool AnsiToUtf8(UINT codepage, const std::string& ansi, std::string* utf8) {
+    return Convert(Charset(codepage).c_str(), "UTF-8", ansi.data(), ansi.size(), utf8);
+}
+
+bool Utf8ToAnsi(UINT codepage, const std::string& utf8, std::string* ansi) {
+    return Convert("UTF-8", Charset(codepage).c_str(), utf8.data(), utf8.size(), ansi);
+}
+
+std::string Utf8(const std::string& ansi) {
+    std::string utf8;
+    AnsiToUtf8(ansi, &utf8);
+    return utf8;
+}
 
 bool AnsiToUtf8(const std::string& ansi, std::string* utf8) {
     return Convert(AnsiCharset().c_str(), "UTF-8", ansi.data(), ansi.size(), utf8);
@@ -68,8 +113,9 @@ bool AnsiToUtf16(const std::string& ansi, std::u16string* text) {
     return true;
 }
 
-bool IsLeadByte(unsigned char c) {
-    UINT cp = MachineIsOpen() ? Config().codepage : 932;
+bool IsLeadByte(unsigned char c) { return IsLeadByte(MachineCodepage(), c); }
+
+bool IsLeadByte(UINT cp, unsigned char c) {
     switch (cp) {
     case 932: return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
     case 936:
@@ -77,6 +123,56 @@ bool IsLeadByte(unsigned char c) {
     case 950: return c >= 0x81 && c <= 0xFE;
     default: return false;
     }
+}
+
+bool EndsWithBackslash(UINT codepage, const std::string& ansi) {
+    bool last = false;
+    for (size_t i = 0; i < ansi.size(); ++i) {
+        if (IsLeadByte(codepage, static_cast<unsigned char>(ansi[i])) && i + 1 < ansi.size()) {
+            ++i;
+            last = false;
+        } else {
+            last = ansi[i] == '\\';
+        }
+    }
+    return last;
+}
+
+bool EndsWithBackslash(const std::string& ansi) { return EndsWithBackslash(MachineCodepage(), ansi); }
+
+std::u16string FoldName(const std::string& ansi) {
+    std::u16string units;
+    if (!AnsiToUtf16(ansi, &units)) {
+        // Character by character; what does not convert keeps its bytes, out of the way of
+        // any text (unpaired low surrogates).
+        units.clear();
+        for (size_t i = 0; i < ansi.size();) {
+            size_t n = IsLeadByte(static_cast<unsigned char>(ansi[i])) && i + 1 < ansi.size() ? 2 : 1;
+            std::u16string one;
+            if (AnsiToUtf16(ansi.substr(i, n), &one)) {
+                units += one;
+            } else {
+                for (size_t k = 0; k < n; ++k)
+                    units += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(ansi[i + k]));
+            }
+            i += n;
+        }
+    }
+    for (char16_t& u : units) u = Upper(u);
+    return units;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return a == b || FoldName(a) == FoldName(b); }
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+BOOL Result(DWORD error) {
+    if (error == ERROR_SUCCESS) return TRUE;
+    SetError(error);
+    return FALSE;
 }
 
 }  // namespace platform::host

@@ -1,4 +1,5 @@
 // Call counting and fault injection for the emulated machine.
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -27,7 +28,57 @@ std::vector<Fault>& Faults() {
     return faults;
 }
 
+// How deep the host is inside its own work (a platform call made by another one).
+int& SystemDepth() {
+    static int depth = 0;
+    return depth;
+}
+
+// The platform calls the host emulates, each counted and open to injected faults.
+const char* const kCallNames[] = {
+    "AdjustTokenPrivileges", "BeginPaint", "CloseHandle", "CopyFileA", "CreateDirectoryA",
+    "CreateFileA", "DeleteFileA", "DeleteObject", "DialogBoxParamA", "EnableWindow", "EndDialog",
+    "ExitWindowsEx", "FindClose", "FindFirstFileA", "FindNextFileA", "FindResourceExA", "GetDlgItem",
+    "GetFileAttributesA", "GetParent", "GetSystemDirectoryA", "GetTempPathA", "GetVersionExA",
+    "GetWindowLongA", "GetWindowRect", "ImageList_AddMasked", "ImageList_Create", "ImageList_Draw",
+    "InitCommonControls", "LoadBitmapA", "LoadResource", "LoadStringA", "LockResource",
+    "LookupPrivilegeValueA", "MessageBoxA", "MoveFileA", "MoveFileExA", "OpenProcessToken", "ReadFile",
+    "RegCloseKey", "RegCreateKeyExA", "RegDeleteValueA", "RegOpenKeyA", "RegOpenKeyExA",
+    "RegQueryValueExA", "RegSetValueExA", "RemoveDirectoryA", "ScreenToClient", "SendDlgItemMessageA",
+    "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "WriteFile",
+};
+
+// A decimal number from 1 to INT_MAX, digits only.
+bool ParseOccurrence(const std::string& text, long* value) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    long long n = std::strtoll(text.c_str(), nullptr, 10);
+    if (n < 1 || n > 0x7FFFFFFF) return false;
+    *value = static_cast<long>(n);
+    return true;
+}
+
+// An error number: decimal or 0x-hex, fitting 32 bits.
+bool ParseError(const std::string& text, DWORD* value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+    errno = 0;
+    char* stop = nullptr;
+    unsigned long long n = std::strtoull(text.c_str(), &stop, 0);
+    if (*stop != '\0' || errno == ERANGE || n > 0xFFFFFFFFull) return false;
+    *value = static_cast<DWORD>(n);
+    return true;
+}
+
 }  // namespace
+
+bool KnownCall(const std::string& name) {
+    for (const char* known : kCallNames)
+        if (name == known) return true;
+    return false;
+}
+
+SystemWork::SystemWork() { ++SystemDepth(); }
+SystemWork::~SystemWork() { --SystemDepth(); }
 
 void FailCall(const std::string& name, int occurrence, DWORD error, bool persistent) {
     Faults().push_back({name, Counts()[name] + occurrence, error, persistent});
@@ -44,6 +95,7 @@ int CallCount(const std::string& name) {
 }
 
 bool Injected(const char* name, DWORD* error) {
+    if (SystemDepth() > 0) return false;  // the host's own calls are not the program's
     int n = ++Counts()[name];
     for (const Fault& f : Faults()) {
         if (f.name == name && (n == f.at || (f.persistent && n >= f.at))) {
@@ -62,31 +114,36 @@ bool InjectedFailure(const char* name) {
 }
 
 bool FaultsFromText(const std::string& text, std::string* error) {
+    std::vector<Fault> parsed;
+    if (text.empty()) return true;
     size_t start = 0;
-    while (start < text.size()) {
+    while (start <= text.size()) {
         size_t end = text.find(',', start);
         if (end == std::string::npos) end = text.size();
         std::string item = text.substr(start, end - start);
+        auto fail = [&](const std::string& why) {
+            *error = "VKUPDATE_FAULTS: \"" + item + "\": " + why;
+            return false;
+        };
         size_t c1 = item.find(':');
         size_t c2 = c1 == std::string::npos ? c1 : item.find(':', c1 + 1);
-        if (c2 == std::string::npos || c1 == 0) {
-            *error = "VKUPDATE_FAULTS: \"" + item + "\" is not Name:occurrence:error";
-            return false;
-        }
+        if (c2 == std::string::npos || item.find(':', c2 + 1) != std::string::npos)
+            return fail("is not Name:occurrence:error");
         std::string name = item.substr(0, c1);
         std::string at = item.substr(c1 + 1, c2 - c1 - 1);
         std::string code = item.substr(c2 + 1);
-        char* stop = nullptr;
-        unsigned long err = std::strtoul(code.c_str(), &stop, 0);
+        if (!KnownCall(name)) return fail("\"" + name + "\" is not a platform call of the machine");
         bool every = at == "*";
-        long n = every ? 1 : std::strtol(at.c_str(), nullptr, 10);
-        if (code.empty() || *stop != '\0' || n < 1) {
-            *error = "VKUPDATE_FAULTS: \"" + item + "\" is not Name:occurrence:error";
-            return false;
-        }
-        FailCall(name, static_cast<int>(n), static_cast<DWORD>(err), every);
+        long n = 1;
+        if (!every && !ParseOccurrence(at, &n))
+            return fail("the occurrence must be \"*\" or a number from 1 to 2147483647");
+        DWORD err = 0;
+        if (!ParseError(code, &err)) return fail("the error must be a number of at most 32 bits");
+        parsed.push_back({name, static_cast<int>(n), err, every});
+        if (end == text.size()) break;
         start = end + 1;
     }
+    for (const Fault& f : parsed) FailCall(f.name, f.at, f.error, f.persistent);
     return true;
 }
 

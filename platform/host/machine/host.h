@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform_types.h"
 
@@ -16,6 +17,7 @@ struct MachineConfig {
     UINT codepage = 932;
     bool admin = true;
     bool shfolder = true;
+    bool shortnames = true;  // 8.3 aliases of long file names, as Windows makes them by default
     std::string temp = "C:\\WINDOWS\\TEMP\\";      // machine code page, ends with a backslash
     std::string system = "C:\\WINDOWS\\system32";  // machine code page
     std::string documents = "C:\\Documents and Settings\\user\\My Documents";
@@ -40,8 +42,29 @@ bool Utf8ToAnsi(const std::string& utf8, std::string* ansi);
 bool Utf16ToAnsi(const char16_t* text, size_t length, std::string* ansi);
 bool AnsiToUtf16(const std::string& ansi, std::u16string* text);
 bool Utf16ToUtf8(const char16_t* text, size_t length, std::string* utf8);
-// True when `c` starts a double-byte character in the machine's code page.
+// The same conversions in a given code page, for text of a machine not (yet) open.
+bool AnsiToUtf8(UINT codepage, const std::string& ansi, std::string* utf8);
+bool Utf8ToAnsi(UINT codepage, const std::string& utf8, std::string* ansi);
+// The UTF-8 form of an ANSI text for messages; a text that does not convert shows as far as
+// it does.
+std::string Utf8(const std::string& ansi);
+// True when `c` starts a double-byte character in the machine's code page (or in `codepage`).
 bool IsLeadByte(unsigned char c);
+bool IsLeadByte(UINT codepage, unsigned char c);
+// True when the last character of `ansi` is a backslash: a 0x5C that is the trail byte of a
+// double-byte character is not one. Every "ends with a separator" of the host asks this.
+bool EndsWithBackslash(const std::string& ansi);
+bool EndsWithBackslash(UINT codepage, const std::string& ansi);
+// Names compared as Windows compares them: on their UTF-16 form, upper-cased as Windows
+// upper-cases (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic, full-width Latin).
+// Bytes that do not convert are compared as they are.
+std::u16string FoldName(const std::string& ansi);
+bool SameName(const std::string& a, const std::string& b);
+
+// True when `path` names a host folder.
+bool IsDirectory(const std::string& path);
+// Sets the last error to `error` unless it is ERROR_SUCCESS; TRUE exactly for ERROR_SUCCESS.
+BOOL Result(DWORD error);
 
 // Maps a Windows path (machine code page) to the host file system, matching every existing
 // component without regard to case. Components that do not exist keep their spelling.
@@ -56,8 +79,21 @@ void ClearFaults();
 int CallCount(const std::string& name);
 // Every host platform call starts with this: counts the call and says whether to fail it.
 bool Injected(const char* name, DWORD* error);
-// Parses VKUPDATE_FAULTS ("Name:occurrence:error[,...]", occurrence "*" for every call).
+// Parses VKUPDATE_FAULTS ("Name:occurrence:error[,...]", occurrence "*" for every call). A
+// setting that could never fire (an unknown call, an occurrence that is not a number from 1,
+// an error that does not fit 32 bits) is refused whole, with `error` saying why.
 bool FaultsFromText(const std::string& text, std::string* error);
+// True when `name` is a platform call the machine emulates (and counts).
+bool KnownCall(const std::string& name);
+// While one exists, platform calls are the machine's own work inside another call (the
+// registry write of MoveFileExA): they are neither counted nor failed by injected faults.
+class SystemWork {
+public:
+    SystemWork();
+    ~SystemWork();
+    SystemWork(const SystemWork&) = delete;
+    SystemWork& operator=(const SystemWork&) = delete;
+};
 
 // Whether the process token's shutdown privilege is enabled.
 bool ShutdownPrivilegeEnabled();
@@ -73,4 +109,15 @@ namespace platform::host {
 // the value. `report` gets one line (UTF-8) per operation; false when an operation or the
 // registry failed, with `error` saying which (the other operations are still done).
 bool PerformPendingOperations(std::string* report, std::string* error);
+
+// One entry of PendingFileRenameOperations: source and target as recorded ("" = delete).
+struct PendingOperation {
+    std::string from;
+    std::string to;
+};
+// Reads the value as the restart does, for the restart and the recorder alike: pairs of
+// strings up to the empty string that ends the list. A last source without its target goes to
+// `unpaired` (when given), never into a pair.
+std::vector<PendingOperation> ParsePendingOperations(const std::string& data,
+                                                     std::vector<std::string>* unpaired);
 }  // namespace platform::host

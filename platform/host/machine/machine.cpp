@@ -1,6 +1,4 @@
 // The emulated machine: its folder, machine.ini and the loading of its registry.
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -39,11 +37,6 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long* valu
     return true;
 }
 
-bool IsDirectory(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 }  // namespace
 
 bool ParseMachineIni(const std::string& text, const std::string& file, MachineConfig* config,
@@ -60,10 +53,9 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
     };
     while (std::getline(in, line)) {
         ++number;
-        size_t comment = line.find(';');
-        if (comment != std::string::npos) line.erase(comment);
         line = Trim(line);
-        if (line.empty() || line[0] == '#') continue;
+        // A comment is a whole line: ';' inside a value (a folder "C:\Docs;Old") is text.
+        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         if (line[0] == '[') {
             if (line.back() != ']') return fail("section header without ']'");
             section = Trim(line.substr(1, line.size() - 2));
@@ -87,9 +79,9 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
             } else if (key == "codepage") {
                 if (!ParseNumber(value, 65535, &n)) return fail("codepage must be a number");
                 result.codepage = n;
-            } else if (key == "admin" || key == "shfolder") {
+            } else if (key == "admin" || key == "shfolder" || key == "shortnames") {
                 if (!ParseNumber(value, 1, &n)) return fail(key + " must be 0 or 1");
-                (key == "admin" ? result.admin : result.shfolder) = n == 1;
+                (key == "admin" ? result.admin : key == "shfolder" ? result.shfolder : result.shortnames) = n == 1;
             } else {
                 return fail("unknown key \"" + key + "\" in [windows]");
             }
@@ -102,28 +94,22 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
             folderSet[i] = true;
         }
     }
-    // Folder texts are UTF-8 in the file and ANSI in the machine.
-    State saved = Current();
-    Current().open = true;
-    Current().config = result;
+    // Folder texts are UTF-8 in the file and in the machine's code page inside it.
+    std::string probe;
+    if (!Utf8ToAnsi(result.codepage, "C", &probe)) {
+        *error = file + ": code page " + std::to_string(result.codepage) + " is not supported";
+        return false;
+    }
     std::string* targets[3] = {&result.temp, &result.system, &result.documents};
-    bool ok = true;
-    for (int i = 0; i < 3 && ok; ++i) {
+    for (int i = 0; i < 3; ++i) {
         if (!folderSet[i]) continue;
-        if (!Utf8ToAnsi(folders[i], targets[i])) {
+        if (!Utf8ToAnsi(result.codepage, folders[i], targets[i])) {
             *error = file + ": folder \"" + folders[i] + "\" cannot be written in code page " +
                      std::to_string(result.codepage);
-            ok = false;
+            return false;
         }
     }
-    std::string probe;
-    if (ok && !Utf8ToAnsi("C", &probe)) {
-        *error = file + ": code page " + std::to_string(result.codepage) + " is not supported";
-        ok = false;
-    }
-    Current() = saved;
-    if (!ok) return false;
-    if (result.temp.empty() || result.temp.back() != '\\') result.temp += '\\';
+    if (!EndsWithBackslash(result.codepage, result.temp)) result.temp += '\\';
     *config = result;
     return true;
 }

@@ -12,6 +12,24 @@ namespace platform::host {
 bool LoadRegistry(const std::string& file, std::string* error);
 void UnloadRegistry();
 
+// Holds the machine's lock (machine.lock in its folder) for as long as it exists, so that
+// processes sharing a machine load, change and save its files one at a time. Nested holds in
+// one process take it once.
+class MachineLock {
+public:
+    MachineLock();
+    ~MachineLock();
+    MachineLock(const MachineLock&) = delete;
+    MachineLock& operator=(const MachineLock&) = delete;
+    bool held() const;
+};
+
+// Replaces the host file `path` by `bytes`: a temporary file of its own beside it, synced,
+// renamed over it, and the folder synced. ERROR_SUCCESS or the Windows error of the failure.
+DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes);
+// ERROR_* for an errno from a host call (paths.cpp).
+DWORD ErrorFromErrno(int error);
+
 // Sets the last error of the calling thread (system.cpp).
 void SetError(DWORD error);
 // Counts a call of `name` and, when a fault is injected for it, sets the last error to the

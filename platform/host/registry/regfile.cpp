@@ -221,9 +221,9 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Parses 1 to `maxDigits` hex digits making up all of `text`.
-bool ParseHexNumber(const std::string& text, size_t maxDigits, unsigned long* value) {
-    if (text.empty() || text.size() > maxDigits) return false;
+// Parses exactly `digits` hex digits making up all of `text` (the writer's fixed widths).
+bool ParseHexNumber(const std::string& text, size_t digits, unsigned long* value) {
+    if (text.size() != digits) return false;
     *value = 0;
     for (char c : text) {
         int d = HexDigit(c);
@@ -245,7 +245,7 @@ bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* why
         std::string item = TrimRight(TrimLeft(rest.substr(start, comma - start)));
         unsigned long b = 0;
         if (!ParseHexNumber(item, 2, &b)) {
-            *why = "\"" + item + "\" is not a hex byte";
+            *why = "\"" + item + "\" is not a hex byte (two hex digits)";
             return false;
         }
         *bytes += static_cast<char>(b);
@@ -304,6 +304,12 @@ public:
             }
             bool ok = line[0] == '[' ? KeyLine(line) : ValueLine(line);
             if (!ok) return Fail(why_, error);
+        }
+        // Every whole file ends with a blank line (the writer's and regedit's): one without it
+        // was cut off.
+        if (lines.size() < 3 || !lines.back().empty() || !lines[lines.size() - 2].empty()) {
+            line_ = static_cast<int>(lines.size());
+            return Fail("the file does not end with a blank line: it was cut off", error);
         }
         return true;
     }
@@ -393,7 +399,7 @@ private:
         if (data == "-") return Why("removing values (=-) is not supported");
         if (data.compare(0, 6, "dword:") == 0) {
             unsigned long v = 0;
-            if (!ParseHexNumber(data.substr(6), 8, &v)) return Why("dword: needs 1 to 8 hex digits");
+            if (!ParseHexNumber(data.substr(6), 8, &v)) return Why("dword: needs exactly 8 hex digits");
             value->type = REG_DWORD;
             for (int i = 0; i < 4; ++i) value->data += static_cast<char>((v >> (8 * i)) & 0xFF);
             return true;
@@ -406,7 +412,8 @@ private:
                        "\" (expected \"text\", dword:, hex: or hex(N):)");
         }
         if (kind != "hex" &&
-            (kind.back() != ')' || !ParseHexNumber(kind.substr(4, kind.size() - 5), 8, &type)))
+            (kind.back() != ')' || kind.size() < 6 || kind.size() > 13 ||
+             !ParseHexNumber(kind.substr(4, kind.size() - 5), kind.size() - 5, &type)))
             return Why("\"" + kind + "\" is not a value type");
         std::string bytes;
         if (!ParseHexBytes(data.substr(colon + 1), &bytes, &why_)) return false;

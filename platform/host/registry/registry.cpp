@@ -43,6 +43,14 @@ HKEY NewHandle(const OpenKey& key) {
     return reinterpret_cast<HKEY>(next);
 }
 
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// Windows allows 255 characters (UTF-16 units) in a key name.
+bool KeyNameTooLong(const std::string& name) {
+    std::u16string units;
+    return host::AnsiToUtf16(name, &units) ? units.size() > 255 : name.size() > 255;
+}
+
 bool ReadOnly(int root) { return root == host::kLocalMachine && !host::Config().admin; }
 
 // The rights a handle gets for `wanted`, or ERROR_ACCESS_DENIED.
@@ -153,7 +161,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR, DWORD, REGS
         std::vector<std::string> names;
         if ((status = host::RegSplitPath(subKey, &names)) != ERROR_SUCCESS) return status;
         for (const std::string& name : names)
-            if (!host::RegNameStorable(name)) return ERROR_INVALID_PARAMETER;
+            if (!host::RegNameStorable(name) || KeyNameTooLong(name)) return ERROR_INVALID_PARAMETER;
         OpenKey opened = parent;
         opened.path.insert(opened.path.end(), names.begin(), names.end());
         if ((status = Grant(opened.root, access, &opened.access)) != ERROR_SUCCESS) return status;
@@ -220,6 +228,16 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
         if (!(opened.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
         std::string name = valueName != nullptr ? valueName : "";
         if (!host::RegNameStorable(name)) return ERROR_INVALID_PARAMETER;
+        if (IsStringType(type) && data != nullptr) {
+            const char* text = reinterpret_cast<const char*>(data);
+            if (host::Config().platformId != VER_PLATFORM_WIN32_NT) {
+                // The 95/98/Me family stores a REG_SZ as its text and one NUL, whatever the length.
+                if (type == REG_SZ) size = static_cast<DWORD>(std::strlen(text) + 1);
+            } else if (size > 0 && text[size - 1] != '\0' && text[size] == '\0') {
+                // The NT family counts a NUL that the length left out when one follows the text.
+                ++size;
+            }
+        }
         std::string bytes(reinterpret_cast<const char*>(data), data != nullptr ? size : 0);
         return host::ChangeRegistry([&](RegTree* tree, bool* changed) -> LONG {
             RegKey* at = host::RegFindKey(tree, opened.root, opened.path);

@@ -2,6 +2,7 @@
 #include "platform/host/registry/registry_store.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,10 +23,36 @@ RegTree EmptyTree() {
     return tree;
 }
 
+// What identifies one version of registry.reg: every save renames a new file over it.
+struct FileId {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime = {0, 0};
+
+    bool operator==(const FileId& o) const {
+        return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size &&
+               mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
+    }
+};
+
+FileId IdOf(const struct stat& st) {
+    FileId id;
+    id.exists = true;
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    id.size = st.st_size;
+    id.mtime = st.st_mtim;
+    return id;
+}
+
 struct Store {
     RegTree tree = EmptyTree();
     bool loaded = false;  // only a registry that was read whole may be written back
     unsigned generation = 1;
+    std::string file;
+    FileId id;  // the version of the file `tree` was read from
 };
 
 Store& Current() {
@@ -33,56 +60,53 @@ Store& Current() {
     return store;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Replaces `path` with `bytes` so that a crash leaves either the old or the new file whole.
-bool SaveAtomically(const std::string& dir, const std::string& path, const std::string& bytes) {
-    std::string fresh = path + ".new";
-    int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(fresh.c_str(), path.c_str()) != 0) {
-        unlink(fresh.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
-    return true;
-}
-
-// Reads a whole file; `err` is the errno of a failure (ENOENT for a missing file).
-bool ReadWholeFile(const std::string& path, std::string* bytes, int* err) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// Reads and parses the whole file; a missing file is an empty registry.
+bool ReadTree(const std::string& file, RegTree* tree, FileId* id, std::string* error) {
+    *tree = EmptyTree();
+    *id = FileId();
+    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        *err = errno;
+        if (errno == ENOENT) return true;
+        *error = file + ": cannot be read: " + std::strerror(errno);
         return false;
     }
-    bytes->clear();
+    struct stat st;
+    std::string text;
     char buffer[65536];
-    *err = 0;
-    for (;;) {
+    int err = fstat(fd, &st) == 0 ? 0 : errno;
+    while (err == 0) {
         ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) *err = errno;
+        if (n < 0) err = errno;
         if (n <= 0) break;
-        bytes->append(buffer, static_cast<size_t>(n));
+        text.append(buffer, static_cast<size_t>(n));
     }
     close(fd);
-    return *err == 0;
+    if (err != 0) {
+        *error = file + ": cannot be read: " + std::strerror(err);
+        return false;
+    }
+    if (!ParseRegFile(text, file, tree, error)) return false;
+    *id = IdOf(st);
+    return true;
+}
+
+// Reads the file again when another process has saved it since; false (the registry kept as
+// it was) when that version cannot be read.
+bool Refresh(std::string* error) {
+    Store& store = Current();
+    if (!store.loaded) return true;
+    struct stat st;
+    FileId now;
+    if (stat(store.file.c_str(), &st) == 0) now = IdOf(st);
+    if (now == store.id) return true;
+    MachineLock lock;
+    RegTree tree;
+    FileId id;
+    if (!ReadTree(store.file, &tree, &id, error)) return false;
+    store.tree = std::move(tree);
+    store.id = id;
+    return true;
 }
 
 bool FoldedLess(const RegKey& key, const std::string& folded) { return RegFoldName(key.name) < folded; }
@@ -94,14 +118,11 @@ const char* RegRootName(int root) {
 }
 
 std::string RegFoldName(const std::string& name) {
-    std::string folded = name;
-    for (size_t i = 0; i < folded.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(folded[i]);
-        if (IsLeadByte(c)) {
-            ++i;  // the trail byte may look like a letter: leave it
-        } else if (c >= 'a' && c <= 'z') {
-            folded[i] = static_cast<char>(c - 'a' + 'A');
-        }
+    std::u16string units = FoldName(name);
+    std::string folded;
+    for (char16_t u : units) {
+        folded += static_cast<char>(u >> 8);  // high byte first: the order of the units
+        folded += static_cast<char>(u & 0xFF);
     }
     return folded;
 }
@@ -196,25 +217,24 @@ DWORD RegDeleteSystemValue(int root, const std::string& keyPath, const std::stri
     });
 }
 
-const RegTree& Registry() { return Current().tree; }
+const RegTree& Registry() {
+    std::string ignored;
+    Refresh(&ignored);  // a damaged file keeps the registry last read; changes are refused
+    return Current().tree;
+}
 
 unsigned RegistryGeneration() { return Current().generation; }
 
 bool LoadRegistry(const std::string& file, std::string* error) {
-    std::string text;
-    int err = 0;
-    RegTree tree = EmptyTree();
-    if (!ReadWholeFile(file, &text, &err)) {
-        if (err != ENOENT) {
-            *error = file + ": cannot be read: " + std::strerror(err);
-            return false;
-        }
-    } else if (!ParseRegFile(text, file, &tree, error)) {
-        return false;
-    }
+    MachineLock lock;
+    RegTree tree;
+    FileId id;
+    if (!ReadTree(file, &tree, &id, error)) return false;
     Store& store = Current();
     store.tree = std::move(tree);
     store.loaded = true;
+    store.file = file;
+    store.id = id;
     ++store.generation;
     return true;
 }
@@ -223,20 +243,29 @@ void UnloadRegistry() {
     Store& store = Current();
     store.tree = EmptyTree();
     store.loaded = false;
+    store.file.clear();
+    store.id = FileId();
     ++store.generation;
 }
 
 DWORD ChangeRegistry(const std::function<DWORD(RegTree* tree, bool* changed)>& change) {
     Store& store = Current();
     if (!store.loaded || !MachineIsOpen()) return ERROR_INVALID_HANDLE;
+    // Loaded, changed and saved under the machine's lock: no other process saves in between,
+    // so no change of another process is lost.
+    MachineLock lock;
+    std::string why;
+    if (!Refresh(&why)) return ERROR_BADDB;  // never saved over a file that cannot be read
     RegTree next = store.tree;
     bool changed = false;
     DWORD result = change(&next, &changed);
     if (result != ERROR_SUCCESS || !changed) return result;
-    std::string text, why;
+    std::string text;
     if (!FormatRegFile(next, &text, &why)) return ERROR_CANTWRITE;
-    if (!SaveAtomically(MachineDir(), MachineDir() + "/registry.reg", text)) return ERROR_CANTWRITE;
+    if (ReplaceFileDurably(store.file, text) != ERROR_SUCCESS) return ERROR_CANTWRITE;
     store.tree = std::move(next);
+    struct stat st;
+    store.id = stat(store.file.c_str(), &st) == 0 ? IdOf(st) : FileId();
     return ERROR_SUCCESS;
 }
 

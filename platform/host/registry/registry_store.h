@@ -38,8 +38,8 @@ struct RegTree {
 // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER".
 const char* RegRootName(int root);
 
-// A key or value name folded for comparison as Windows compares them: ASCII letters without
-// regard to case; the trail bytes of double-byte characters are left alone.
+// A key or value name folded for comparison as Windows compares them (FoldName), as bytes
+// that order as the folded UTF-16 units do.
 std::string RegFoldName(const std::string& name);
 
 // Splits a key path at its backslashes (not at the trail byte of a double-byte character);

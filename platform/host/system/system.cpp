@@ -35,17 +35,27 @@ BOOL IsDBCSLeadByte(BYTE c) { return host::IsLeadByte(c) ? TRUE : FALSE; }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
     if (host::InjectedFailure("GetVersionExA")) return FALSE;
-    if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+    const host::MachineConfig& c = host::Config();
+    // Windows 2000 and later also fill the extended record (OSVERSIONINFOEXA, 156 bytes).
+    const DWORD kExtendedSize = sizeof(OSVERSIONINFOA) + 8;
+    bool extended = info != nullptr && info->dwOSVersionInfoSize == kExtendedSize &&
+                    c.platformId == VER_PLATFORM_WIN32_NT && c.major >= 5;
+    if (info == nullptr || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && !extended)) {
         host::SetError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    const host::MachineConfig& c = host::Config();
     info->dwMajorVersion = c.major;
     info->dwMinorVersion = c.minor;
     info->dwPlatformId = c.platformId;
     // Build numbers of the released systems; nothing of the updater reads them.
     info->dwBuildNumber = c.platformId == VER_PLATFORM_WIN32_NT ? (c.major == 5 && c.minor == 1 ? 2600 : 2195) : 0;
     std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+    if (extended) {
+        // Service pack, suite mask, product type (1 = workstation) and a reserved byte.
+        BYTE* tail = reinterpret_cast<BYTE*>(info) + sizeof(OSVERSIONINFOA);
+        std::memset(tail, 0, 8);
+        tail[6] = 1;
+    }
     return TRUE;
 }
 
@@ -55,7 +65,7 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
     if (host::InjectedFailure("OpenProcessToken")) return FALSE;
     // The 95/98/Me family has no security: the call does not exist there.
     if (host::Config().platformId != VER_PLATFORM_WIN32_NT) {
-        host::SetError(120);  // ERROR_CALL_NOT_IMPLEMENTED
+        host::SetError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;
     }
     if (process != GetCurrentProcess() || token == nullptr || access == 0) {

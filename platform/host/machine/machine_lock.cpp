@@ -1,0 +1,85 @@
+// The lock that serialises the processes working on one machine (updaters, tools, tests):
+// flock on <machine>/machine.lock, taken once per process however deeply calls nest.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/host/machine/machine_state.h"
+
+namespace platform::host {
+namespace {
+
+struct LockState {
+    int depth = 0;
+    int fd = -1;
+};
+
+LockState& State() {
+    static LockState state;
+    return state;
+}
+
+}  // namespace
+
+MachineLock::MachineLock() {
+    LockState& s = State();
+    if (s.depth++ > 0) return;  // this process holds it already
+    if (!MachineIsOpen()) return;
+    // Opened anew for every hold: a forked child never shares its parent's lock.
+    std::string path = MachineDir() + "/machine.lock";
+    s.fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (s.fd < 0) return;
+    while (flock(s.fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            close(s.fd);
+            s.fd = -1;
+            return;
+        }
+    }
+}
+
+MachineLock::~MachineLock() {
+    LockState& s = State();
+    if (--s.depth > 0 || s.fd < 0) return;
+    flock(s.fd, LOCK_UN);
+    close(s.fd);
+    s.fd = -1;
+}
+
+bool MachineLock::held() const { return State().fd >= 0; }
+
+// Writes `bytes` as `path` through a temporary file of its own, made durable before it
+// replaces the old file, so that any reader sees the old file or the new one whole.
+DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes) {
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    std::string pattern = path + ".XXXXXX";
+    int fd = mkstemp(&pattern[0]);
+    if (fd < 0) return ErrorFromErrno(errno);
+    DWORD error = ERROR_SUCCESS;
+    for (size_t done = 0; done < bytes.size() && error == ERROR_SUCCESS;) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) error = n < 0 ? ErrorFromErrno(errno) : ERROR_DISK_FULL;
+        else done += static_cast<size_t>(n);
+    }
+    if (error == ERROR_SUCCESS && fchmod(fd, 0644) != 0) error = ErrorFromErrno(errno);
+    if (error == ERROR_SUCCESS && fsync(fd) != 0) error = ErrorFromErrno(errno);
+    if (close(fd) != 0 && error == ERROR_SUCCESS) error = ErrorFromErrno(errno);
+    if (error == ERROR_SUCCESS && rename(pattern.c_str(), path.c_str()) != 0) error = ErrorFromErrno(errno);
+    if (error != ERROR_SUCCESS) {
+        unlink(pattern.c_str());
+        return error;
+    }
+    int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return ErrorFromErrno(errno);
+    if (fsync(dirFd) != 0) error = ErrorFromErrno(errno);
+    close(dirFd);
+    return error;
+}
+
+}  // namespace platform::host
