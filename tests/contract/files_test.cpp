@@ -228,3 +228,36 @@ TEST_F(Files, SearchGoesOnWhileReturnedEntriesAreDeleted) {
 }
 
 }  // namespace
+
+TEST_F(Files, AFileNameFollowedByASeparatorNamesNothing) {
+    MakeFile("file.txt", "data");
+    const std::string name = Path("file.txt") + "\\";
+    EXPECT_EQ(platform::CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(platform::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(platform::GetFileAttributesA(name.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(platform::DeleteFileA(name.c_str()));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(ReadAll("file.txt"), "data");
+    // A folder followed by a separator is the folder.
+    ASSERT_TRUE(platform::CreateDirectoryA(Path("sub").c_str(), nullptr));
+    EXPECT_NE(platform::GetFileAttributesA((Path("sub") + "\\").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+TEST_F(Files, PathsOfMaxPathCharactersAreRefused) {
+    const std::string name = Path(std::string(300 - folder_.size(), 'n'));
+    ASSERT_GE(name.size(), 300u);
+    EXPECT_EQ(platform::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_FALSE(platform::CreateDirectoryA(name.c_str(), nullptr));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(Find("n*"), std::set<std::string>{"<error 2>"});
+}

@@ -80,6 +80,10 @@ std::string WindowsPath::Text() const {
 DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* out) {
     WindowsPath result;
     if (path.empty()) return ERROR_PATH_NOT_FOUND;
+    // The ANSI calls take paths of fewer than MAX_PATH characters.
+    std::u16string units;
+    if (AnsiToUtf16(path, &units) ? units.size() >= MAX_PATH : path.size() >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
     size_t i = 0;
     if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return ERROR_BAD_NETPATH;
     if (path.size() >= 2 && path[1] == ':') {
@@ -116,7 +120,8 @@ DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* 
             continue;
         }
         if (!ValidComponent(part, wildcardLast && k + 1 == raw.size())) return ERROR_INVALID_NAME;
-        if (part.size() > 255) return ERROR_FILENAME_EXCED_RANGE;
+        std::u16string name;  // 255 characters (UTF-16 units) per name
+        if (AnsiToUtf16(part, &name) ? name.size() > 255 : part.size() > 255) return ERROR_FILENAME_EXCED_RANGE;
         result.parts.push_back(part);
     }
     *out = result;
