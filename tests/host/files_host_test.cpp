@@ -292,4 +292,28 @@ TEST(HostFiles, FailedCopyKeepsTheOldTarget) {
     EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
+TEST(HostAttributes, AFailedSaveOfTheAttributesIsTheCallsFailure) {
+    vktest::TempMachine m;
+    vktest::TempMachine::WriteHostFile(m.host("C:\\a.txt"), "a");
+    {
+        vktest::FileSizeLimit full(16);  // attributes.txt cannot be written
+        EXPECT_FALSE(platform::SetFileAttributesA("C:\\a.txt", FILE_ATTRIBUTE_READONLY));
+        EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+        EXPECT_EQ(platform::CreateFileA("C:\\h.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
+                                        nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    }
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\h.txt"), INVALID_FILE_ATTRIBUTES);  // not left half made
+}
+
+TEST(HostNames, ShortAliasesAndCaseFoldingFollowWindows) {
+    vktest::TempMachine m;
+    // Full-width, Greek and Cyrillic letters are one name whatever their case.
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\\x82\x60\x83\x9f\x84\x40", nullptr));  // ＡΑА
+    EXPECT_FALSE(platform::CreateDirectoryA("C:\\\x82\x81\x83\xbf\x84\x70", nullptr));  // ａαа
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+}
+
 }  // namespace

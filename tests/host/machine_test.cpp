@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
@@ -113,7 +114,49 @@ TEST(Machine, FaultsFailTheNthCallOfANamedFunction) {
     EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
     EXPECT_FALSE(host::FaultsFromText("CreateDirectoryA:0:5", &error));
     EXPECT_FALSE(host::FaultsFromText("CreateDirectoryA:1", &error));
-    EXPECT_NE(error.find("Name:occurrence:error"), std::string::npos);
+}
+
+TEST(Machine, FaultsThatCouldNeverFireAreRefusedWhole) {
+    vktest::TempMachine m;
+    const char* refused[] = {
+        "CreateDirectoryX:1:5",             // no such call
+        "CreateDirectoryA:1x:5",            // not a number
+        "CreateDirectoryA:4294967297:5",    // past the counter
+        "CreateDirectoryA:1:4294967296",    // past 32 bits
+        "CreateDirectoryA:1:99999999999999999999",
+        "CreateDirectoryA:-1:5",
+        "CreateDirectoryA:1:5:6",
+        "GetTempPathA:1:5,",                // an empty item
+    };
+    for (const char* text : refused) {
+        std::string error;
+        EXPECT_FALSE(host::FaultsFromText(text, &error)) << text;
+        EXPECT_EQ(error.rfind("VKUPDATE_FAULTS: \"", 0), 0u) << error;
+        EXPECT_TRUE(platform::CreateDirectoryA("C:\\ok", nullptr)) << text << ": nothing was set";
+        platform::RemoveDirectoryA("C:\\ok");
+    }
+    std::string error;
+    EXPECT_TRUE(host::FaultsFromText("CreateDirectoryA:2147483647:0x70", &error)) << error;
+}
+
+TEST(Machine, EveryCallThatCountsIsKnownToTheFaultSetting) {
+    // Each name a host call counts must be accepted by VKUPDATE_FAULTS, or a fault for it
+    // could never be set.
+    namespace fs = std::filesystem;
+    int seen = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(std::string(VK_SOURCE_DIR) + "/platform/host")) {
+        if (entry.path().extension() != ".cpp") continue;
+        std::string text = vktest::TempMachine::ReadHostFile(entry.path().string());
+        for (const std::string hook : {"Injected(\"", "InjectedFailure(\""}) {
+            for (size_t at = text.find(hook); at != std::string::npos; at = text.find(hook, at + 1)) {
+                size_t begin = at + hook.size(), end = text.find('"', begin);
+                std::string name = text.substr(begin, end - begin);
+                EXPECT_TRUE(host::KnownCall(name)) << name << " in " << entry.path();
+                ++seen;
+            }
+        }
+    }
+    EXPECT_GT(seen, 40);
 }
 
 }  // namespace

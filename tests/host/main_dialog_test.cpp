@@ -201,4 +201,18 @@ TEST_F(MainDialog, RefusedRestartIsNotReportedAndTheDialogStays) {
     EXPECT_EQ(platform::host::CallCount("MessageBoxA"), 1) << "nothing reported";
 }
 
+TEST_F(MainDialog, HandlesOfOneKindAreRefusedByTheCallsOfAnother) {
+    HBITMAP bitmap = platform::LoadBitmapA(platform::host::ModuleHandle(), MAKEINTRESOURCEA(IDB_LOGO));
+    ASSERT_NE(bitmap, nullptr);
+    HIMAGELIST list = platform::ImageList_Create(4, 4, ILC_MASK | ILC_COLORDDB, 1, 1);
+    ASSERT_NE(list, nullptr);
+    EXPECT_FALSE(platform::DeleteObject(reinterpret_cast<HGDIOBJ>(list)));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(platform::ImageList_Destroy(reinterpret_cast<HIMAGELIST>(bitmap)));
+    EXPECT_EQ(platform::ImageList_AddMasked(list, reinterpret_cast<HBITMAP>(list), 0), -1);
+    EXPECT_TRUE(platform::ImageList_Destroy(list));
+    EXPECT_TRUE(platform::DeleteObject(bitmap));
+    EXPECT_EQ(platform::host::OpenGdiObjects(), 0);
+}
+
 }  // namespace

@@ -104,6 +104,32 @@ TEST_F(VkMachine, RebootPerformsPendingOperations) {
     EXPECT_EQ(Run("reboot " + root_ + "/none"), 1) << out_;
 }
 
+TEST_F(VkMachine, RebootSkipsAnOperationWhoseSourceIsGone) {
+    std::string dir = root_ + "/m";
+    ASSERT_EQ(Run("create " + dir), 0) << out_;
+    std::string error;
+    ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
+    vktest::TempMachine::WriteHostFile(dir + "/drive_c/b.txt", "b");
+    ASSERT_TRUE(platform::MoveFileExA("C:\\gone.txt", "C:\\x.txt", MOVEFILE_DELAY_UNTIL_REBOOT));
+    ASSERT_TRUE(platform::MoveFileExA("C:\\b.txt", "C:\\c.txt", MOVEFILE_DELAY_UNTIL_REBOOT));
+    host::CloseMachine();
+    EXPECT_EQ(Run("reboot " + dir), 0) << out_;
+    EXPECT_NE(out_.find("rename C:\\gone.txt -> C:\\x.txt: skipped"), std::string::npos) << out_;
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(dir + "/drive_c/c.txt"), "b");
+}
+
+TEST_F(VkMachine, ATempFolderEndingInATrailByte0x5CIsMadeAndKeepsItsSeparator) {
+    std::string dir = root_ + "/m";
+    ASSERT_EQ(Run("create " + dir + " --temp 'C:\\表'"), 0) << out_;  // 95 5C in code page 932
+    EXPECT_TRUE(fs::is_directory(dir + "/drive_c/表")) << out_;
+    std::string error;
+    ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
+    char temp[MAX_PATH];
+    ASSERT_EQ(platform::GetTempPathA(sizeof temp, temp), 6u);
+    EXPECT_STREQ(temp, "C:\\\x95\x5C\\");
+    host::CloseMachine();
+}
+
 TEST_F(VkMachine, BadCommandLinesAreUsageErrors) {
     EXPECT_EQ(Run(""), 2);
     EXPECT_NE(out_.find("usage: vkmachine create DIR"), std::string::npos) << out_;
@@ -116,6 +142,27 @@ TEST_F(VkMachine, BadCommandLinesAreUsageErrors) {
     EXPECT_EQ(Run("reboot"), 2);
     EXPECT_FALSE(fs::exists(root_ + "/m"));  // nothing made on a usage error
     EXPECT_EQ(Run("--help"), 0);
+}
+
+TEST_F(VkMachine, TheUpdaterFailsLoudlyWhenItsDialogCannotBeShownOrAFaultCannotFire) {
+    std::string dir = root_ + "/m";
+    ASSERT_EQ(Run("create " + dir), 0) << out_;
+    struct Case {
+        const char* faults;
+        const char* message;
+    } cases[] = {
+        {"DialogBoxParamA:1:1813", "vkupdate: the main dialog could not be shown (error 1813)"},
+        {"DialogBox:1:5", "\"DialogBox\" is not a platform call"},
+    };
+    for (const Case& c : cases) {
+        std::string log = root_ + "/updater.txt";
+        std::string command = "VKUPDATE_MACHINE=" + dir + " VKUPDATE_FAULTS=" + c.faults + " " +
+                              std::string(VK_BINARY_DIR) + "/vkupdate </dev/null >" + log + " 2>&1";
+        int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.faults;
+        EXPECT_NE(vktest::TempMachine::ReadHostFile(log).find(c.message), std::string::npos)
+            << vktest::TempMachine::ReadHostFile(log);
+    }
 }
 
 }  // namespace

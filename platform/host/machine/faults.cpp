@@ -13,7 +13,7 @@ namespace {
 
 struct Fault {
     std::string name;
-    int at;  // call number that fails
+    long long at;  // call number that fails
     DWORD error;
     bool persistent;
 };
@@ -81,7 +81,7 @@ SystemWork::SystemWork() { ++SystemDepth(); }
 SystemWork::~SystemWork() { --SystemDepth(); }
 
 void FailCall(const std::string& name, int occurrence, DWORD error, bool persistent) {
-    Faults().push_back({name, Counts()[name] + occurrence, error, persistent});
+    Faults().push_back({name, static_cast<long long>(Counts()[name]) + occurrence, error, persistent});
 }
 
 void ClearFaults() {
