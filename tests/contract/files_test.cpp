@@ -261,3 +261,18 @@ TEST_F(Files, PathsOfMaxPathCharactersAreRefused) {
     EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
     EXPECT_EQ(Find("n*"), std::set<std::string>{"<error 2>"});
 }
+
+TEST_F(Files, PatternsMatchTheShortAliasOfALongName) {
+    MakeFile("e.lstx", "long extension");
+    MakeFile("plain.lst", "short name");
+    // "e.lstx" has no 8.3 form: its alias ends in ".LST", so "*.LST" finds it too.
+    EXPECT_EQ(Find("*.LST"), (std::set<std::string>{"e.lstx", "plain.lst"}));
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA(Path("e.lstx").c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    std::string alias = data.cAlternateFileName;
+    platform::FindClose(h);
+    EXPECT_EQ(alias.size() > 4 ? alias.substr(alias.size() - 4) : alias, ".LST");
+    EXPECT_NE(alias.find('~'), std::string::npos) << alias;
+    EXPECT_EQ(Find("*.lstx"), std::set<std::string>{"e.lstx"});
+}

@@ -314,6 +314,18 @@ TEST(HostNames, ShortAliasesAndCaseFoldingFollowWindows) {
     ASSERT_TRUE(platform::CreateDirectoryA("C:\\\x82\x60\x83\x9f\x84\x40", nullptr));  // ＡΑА
     EXPECT_FALSE(platform::CreateDirectoryA("C:\\\x82\x81\x83\xbf\x84\x70", nullptr));  // ａαа
     EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+
+    // Aliases count up past the names already taken, and "shortnames = 0" has none.
+    for (const char* name : {"long name one.txt", "long name two.txt", "LONGNA~1.TXT"})
+        vktest::TempMachine::WriteHostFile(m.host(std::string("C:\\") + name), "x");
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA("C:\\long name two.txt", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(data.cAlternateFileName, "LONGNA~3.TXT");
+    platform::FindClose(h);
+    vktest::TempMachine plain("[windows]\nshortnames = 0\n");
+    vktest::TempMachine::WriteHostFile(plain.host("C:\\e.lstx"), "x");
+    EXPECT_EQ(platform::FindFirstFileA("C:\\*.LST", &data), INVALID_HANDLE_VALUE);
 }
 
 }  // namespace
