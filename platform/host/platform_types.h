@@ -274,3 +274,108 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ILC_MASK 0x0001
 #define ILC_COLORDDB 0x00FE
 #define ILD_TRANSPARENT 0x0001
+
+// Modules.
+typedef INT_PTR (*FARPROC)();
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+
+// COM and the shell: results, identifiers, and the interfaces of the shell-link object, with
+// their methods in the order Windows declares them.
+typedef LONG HRESULT;
+typedef uint32_t ULONG;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPOLESTR;
+typedef const WCHAR* LPCOLESTR;
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
+typedef GUID IID;
+typedef GUID CLSID;
+typedef const IID& REFIID;
+typedef const CLSID& REFCLSID;
+inline bool operator==(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}
+struct ITEMIDLIST;
+typedef ITEMIDLIST* LPITEMIDLIST;
+typedef const ITEMIDLIST* LPCITEMIDLIST;
+
+struct IUnknown {
+    virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+};
+typedef IUnknown* LPUNKNOWN;
+
+struct IShellLinkA : IUnknown {
+    virtual HRESULT GetPath(LPSTR file, int size, WIN32_FIND_DATAA* found, DWORD flags) = 0;
+    virtual HRESULT GetIDList(LPITEMIDLIST* list) = 0;
+    virtual HRESULT SetIDList(LPCITEMIDLIST list) = 0;
+    virtual HRESULT GetDescription(LPSTR name, int size) = 0;
+    virtual HRESULT SetDescription(LPCSTR name) = 0;
+    virtual HRESULT GetWorkingDirectory(LPSTR dir, int size) = 0;
+    virtual HRESULT SetWorkingDirectory(LPCSTR dir) = 0;
+    virtual HRESULT GetArguments(LPSTR args, int size) = 0;
+    virtual HRESULT SetArguments(LPCSTR args) = 0;
+    virtual HRESULT GetHotkey(WORD* hotkey) = 0;
+    virtual HRESULT SetHotkey(WORD hotkey) = 0;
+    virtual HRESULT GetShowCmd(int* show) = 0;
+    virtual HRESULT SetShowCmd(int show) = 0;
+    virtual HRESULT GetIconLocation(LPSTR path, int size, int* index) = 0;
+    virtual HRESULT SetIconLocation(LPCSTR path, int index) = 0;
+    virtual HRESULT SetRelativePath(LPCSTR path, DWORD reserved) = 0;
+    virtual HRESULT Resolve(HWND window, DWORD flags) = 0;
+    virtual HRESULT SetPath(LPCSTR file) = 0;
+};
+
+struct IPersist : IUnknown {
+    virtual HRESULT GetClassID(CLSID* classId) = 0;
+};
+
+struct IPersistFile : IPersist {
+    virtual HRESULT IsDirty() = 0;
+    virtual HRESULT Load(LPCOLESTR file, DWORD mode) = 0;
+    virtual HRESULT Save(LPCOLESTR file, BOOL remember) = 0;
+    virtual HRESULT SaveCompleted(LPCOLESTR file) = 0;
+    virtual HRESULT GetCurFile(LPOLESTR* file) = 0;
+};
+
+extern const IID IID_IUnknown;
+extern const IID IID_IShellLinkA;
+extern const IID IID_IPersist;
+extern const IID IID_IPersistFile;
+extern const CLSID CLSID_ShellLink;
+
+#define S_OK ((HRESULT)0)
+#define S_FALSE ((HRESULT)1)
+#define E_NOTIMPL ((HRESULT)0x80004001L)
+#define E_NOINTERFACE ((HRESULT)0x80004002L)
+#define E_POINTER ((HRESULT)0x80004003L)
+#define E_FAIL ((HRESULT)0x80004005L)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
+#define E_INVALIDARG ((HRESULT)0x80070057L)
+#define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0L)
+#define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154L)
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110L)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+#define HRESULT_FROM_WIN32(x) \
+    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000)))
+#define CLSCTX_INPROC_SERVER 0x1
+#define CSIDL_PERSONAL 0x0005
+#define SHGFP_TYPE_CURRENT 0
+#define CP_ACP 0
+#define MB_PRECOMPOSED 0x1
+#define MB_ERR_INVALID_CHARS 0x8
+#define SW_SHOWNORMAL 1
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWDEFAULT 10
+#define ERROR_NO_UNICODE_TRANSLATION 1113L

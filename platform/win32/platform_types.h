@@ -3,3 +3,5 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>

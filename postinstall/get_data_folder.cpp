@@ -1,0 +1,20 @@
+// The data folder in the user's documents folder, made when missing; else the module folder.
+#include "platform/files.h"
+#include "postinstall/data_relocation.h"
+#include "text/load_text.h"
+#include "text/path_text.h"
+
+int GetDataFolder(char* output, HINSTANCE module, UINT nameId) {
+    char documents[DATA_PATH_SIZE] = "";
+    output[0] = '\0';
+    // An empty documents path would name a folder relative to the current folder: the files are
+    // then left where they are, as when there is no lookup at all.
+    if (GetDocumentsFolder(documents) && documents[0] != '\0' &&
+        JoinPath(output, DATA_PATH_SIZE, documents, LoadText(module, nameId))) {
+        if (platform::GetFileAttributesA(output) == INVALID_FILE_ATTRIBUTES)
+            platform::CreateDirectoryA(output, nullptr);
+    }
+    if (output[0] != '\0') return 1;
+    GetModuleFolder(module, output);
+    return 0;
+}
