@@ -1,4 +1,4 @@
-#include <shlwapi.h>
+#include <cstring>
 
 #include "logic/postinstall_support.h"
 
@@ -31,7 +31,16 @@ ShortcutInfo ReadShortcut(const std::string& path) {
                 text[0] = '\0';
                 link->GetIconLocation(text, sizeof text, &icon);
                 info.iconPath = text;
+                // Wine's shell link reads a show command other than 1, 3 or 7 back as 1, as the
+                // format tells readers to; what was saved is the header's own field (0x3C).
                 link->GetShowCmd(&info.showCommand);
+                HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+                BYTE header[0x4C] = {0};
+                DWORD got = 0;
+                if (::ReadFile(h, header, sizeof header, &got, nullptr) && got == sizeof header)
+                    std::memcpy(&info.showCommand, header + 0x3C, 4);
+                ::CloseHandle(h);
             }
             file->Release();
         }
@@ -41,6 +50,17 @@ ShortcutInfo ReadShortcut(const std::string& path) {
     return info;
 }
 
-void RemoveKey(HKEY root, const std::string& path) { ::SHDeleteKeyA(root, path.c_str()); }
+void RemoveKey(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    char name[256];
+    for (;;) {
+        DWORD size = sizeof name;
+        if (::RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        RemoveKey(root, path + "\\" + name);
+    }
+    ::RegCloseKey(key);
+    ::RegDeleteKeyA(root, path.c_str());
+}
 
 void PrepareDocumentsFolder() {}
