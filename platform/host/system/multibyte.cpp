@@ -24,13 +24,13 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWST
     for (const std::string& c : host::SplitCharacters(ansi)) {
         std::u16string one;
         if (c.size() == 1 && c[0] == '\0') {
-            one = u'\0';
+            one.assign(1, u'\0');
         } else if (!host::AnsiToUtf16(c, &one) || one.empty()) {
             if (flags & MB_ERR_INVALID_CHARS) {
                 host::SetError(ERROR_NO_UNICODE_TRANSLATION);
                 return 0;
             }
-            one = u"?";
+            one.assign(1, u'?');
         }
         out += one;
     }
