@@ -137,6 +137,7 @@ TEST(Machine, FaultsThatCouldNeverFireAreRefusedWhole) {
     }
     std::string error;
     EXPECT_TRUE(host::FaultsFromText("CreateDirectoryA:2147483647:0x70", &error)) << error;
+    EXPECT_TRUE(host::FaultsFromText("IPersistFile::Save:1:0x80004005", &error)) << error;
 }
 
 TEST(Machine, EveryCallThatCountsIsKnownToTheFaultSetting) {

@@ -36,16 +36,18 @@ int& SystemDepth() {
 
 // The platform calls the host emulates, each counted and open to injected faults.
 const char* const kCallNames[] = {
-    "AdjustTokenPrivileges", "BeginPaint", "CloseHandle", "CopyFileA", "CreateDirectoryA",
-    "CreateFileA", "DeleteFileA", "DeleteObject", "DialogBoxParamA", "EnableWindow", "EndDialog",
-    "ExitWindowsEx", "FindClose", "FindFirstFileA", "FindNextFileA", "FindResourceExA", "GetDlgItem",
-    "GetFileAttributesA", "GetParent", "GetSystemDirectoryA", "GetTempPathA", "GetVersionExA",
-    "GetWindowLongA", "GetWindowRect", "ImageList_AddMasked", "ImageList_Create", "ImageList_Draw",
-    "InitCommonControls", "LoadBitmapA", "LoadResource", "LoadStringA", "LockResource",
-    "LookupPrivilegeValueA", "MessageBoxA", "MoveFileA", "MoveFileExA", "OpenProcessToken", "ReadFile",
+    "AdjustTokenPrivileges", "BeginPaint", "CloseHandle", "CoCreateInstance", "CoInitialize",
+    "CoUninitialize", "CopyFileA", "CreateDirectoryA", "CreateFileA", "DeleteFileA", "DeleteObject",
+    "DialogBoxParamA", "EnableWindow", "EndDialog", "ExitWindowsEx", "FindClose", "FindFirstFileA",
+    "FindNextFileA", "FindResourceExA", "FreeLibrary", "GetDlgItem", "GetFileAttributesA",
+    "GetModuleFileNameA", "GetParent", "GetProcAddress", "GetSystemDirectoryA", "GetTempPathA",
+    "GetVersionExA", "GetWindowLongA", "GetWindowRect", "IPersistFile::Save", "ImageList_AddMasked", "ImageList_Create",
+    "ImageList_Draw", "InitCommonControls", "LoadBitmapA", "LoadLibraryA", "LoadResource",
+    "LoadStringA", "LockResource", "LookupPrivilegeValueA", "MessageBoxA", "MoveFileA",
+    "MoveFileExA", "MultiByteToWideChar", "OpenProcessToken", "QueryInterface", "ReadFile",
     "RegCloseKey", "RegCreateKeyExA", "RegDeleteValueA", "RegOpenKeyA", "RegOpenKeyExA",
-    "RegQueryValueExA", "RegSetValueExA", "RemoveDirectoryA", "ScreenToClient", "SendDlgItemMessageA",
-    "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "WriteFile",
+    "RegQueryValueExA", "RegSetValueExA", "RemoveDirectoryA", "SHGetFolderPathA", "ScreenToClient",
+    "SendDlgItemMessageA", "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "WriteFile",
 };
 
 // A decimal number from 1 to INT_MAX, digits only.
@@ -125,10 +127,10 @@ bool FaultsFromText(const std::string& text, std::string* error) {
             *error = "VKUPDATE_FAULTS: \"" + item + "\": " + why;
             return false;
         };
-        size_t c1 = item.find(':');
-        size_t c2 = c1 == std::string::npos ? c1 : item.find(':', c1 + 1);
-        if (c2 == std::string::npos || item.find(':', c2 + 1) != std::string::npos)
-            return fail("is not Name:occurrence:error");
+        // Split at the last two colons: a method's name ("IPersistFile::Save") holds colons.
+        size_t c2 = item.rfind(':');
+        size_t c1 = c2 == std::string::npos || c2 == 0 ? std::string::npos : item.rfind(':', c2 - 1);
+        if (c1 == std::string::npos) return fail("is not Name:occurrence:error");
         std::string name = item.substr(0, c1);
         std::string at = item.substr(c1 + 1, c2 - c1 - 1);
         std::string code = item.substr(c2 + 1);
