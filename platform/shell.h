@@ -5,6 +5,11 @@
 
 namespace platform {
 
+// The folder picker and the release of the item it returns.
+LPITEMIDLIST SHBrowseForFolderA(LPBROWSEINFOA info);
+BOOL SHGetPathFromIDListA(LPCITEMIDLIST item, LPSTR path);
+void CoTaskMemFree(LPVOID memory);
+
 // The documents-folder lookup, found by name at run time (GetProcAddress of
 // "SHGetFolderPathA" in SHFOLDER.DLL or SHELL32.DLL), since older systems lack it.
 typedef HRESULT(WINAPI* SHGetFolderPathAProc)(HWND owner, int folder, HANDLE token, DWORD flags,

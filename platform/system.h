@@ -11,6 +11,8 @@ void SetLastError(DWORD error);
 UINT GetACP();
 // Whether `c` starts a double-byte character in the ANSI code page.
 BOOL IsDBCSLeadByte(BYTE c);
+// Compares two texts without regard to letter case; 0 when equal.
+int lstrcmpiA(LPCSTR a, LPCSTR b);
 HANDLE GetCurrentProcess();
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);

@@ -107,6 +107,25 @@ struct TOKEN_PRIVILEGES { DWORD PrivilegeCount; LUID_AND_ATTRIBUTES Privileges[1
 typedef TOKEN_PRIVILEGES* PTOKEN_PRIVILEGES;
 
 typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+// Shell: an item of the shell's namespace, as the folder picker returns it (its contents are
+// the host shell's own), and the picker's settings.
+struct ITEMIDLIST;
+typedef ITEMIDLIST* LPITEMIDLIST;
+typedef const ITEMIDLIST* LPCITEMIDLIST;
+typedef int (*BFFCALLBACK)(HWND, UINT, LPARAM, LPARAM);
+struct BROWSEINFOA {
+    HWND hwndOwner;
+    LPCITEMIDLIST pidlRoot;
+    LPSTR pszDisplayName;
+    LPCSTR lpszTitle;
+    UINT ulFlags;
+    BFFCALLBACK lpfn;
+    LPARAM lParam;
+    int iImage;
+};
+typedef BROWSEINFOA* LPBROWSEINFOA;
+#define BIF_RETURNONLYFSDIRS 0x0001
 #define CALLBACK
 #define WINAPI
 

@@ -8,6 +8,7 @@ DWORD GetLastError() { return ::GetLastError(); }
 void SetLastError(DWORD error) { ::SetLastError(error); }
 UINT GetACP() { return ::GetACP(); }
 BOOL IsDBCSLeadByte(BYTE c) { return ::IsDBCSLeadByte(c); }
+int lstrcmpiA(LPCSTR a, LPCSTR b) { return ::lstrcmpiA(a, b); }
 HANDLE GetCurrentProcess() { return ::GetCurrentProcess(); }
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {

@@ -123,6 +123,15 @@ void EmitProgress(int pos) {
 
 int RestartRequests() { return session.restarts; }
 
+bool AskForFolder(const std::string& title, const std::string& refusal, std::string* answer) {
+    if (session.interactive) return PromptFolderOnTerminal(title, refusal, answer);
+    if (refusal.empty())
+        Emit("{\"event\":\"picker\",\"title\":" + Json(title) + "}");
+    else
+        std::cerr << "vkupdate: the folder picker refuses " << refusal << "\n";
+    return ReadLine(answer);
+}
+
 }  // namespace platform::host
 
 namespace platform {

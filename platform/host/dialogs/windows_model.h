@@ -33,5 +33,11 @@ POINT ClientOrigin(const Window* dialog);
 
 // Events of the scripted dialog (dialog_session.cpp).
 void EmitProgress(int pos);
+// The folder picker's question (texts in UTF-8): one answer line from the script or the
+// terminal; false when the input ended. Scripted, the `picker` event comes first; `refusal`,
+// when not empty, says why the last answer was refused and the picker stays open.
+bool AskForFolder(const std::string& title, const std::string& refusal, std::string* answer);
+// The folder picker on the terminal (folder_prompt.cpp): the title, then one typed line.
+bool PromptFolderOnTerminal(const std::string& title, const std::string& refusal, std::string* answer);
 
 }  // namespace platform::host

@@ -1,0 +1,91 @@
+// Finding the installed product: the App Paths entry first, then the folder picker; the
+// folder found is written back to App Paths so that the next run finds it at once.
+#include "discovery/locate_installation.h"
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "discovery/browse_for_install_folder.h"
+#include "discovery/known_versions.h"
+#include "platform/registry.h"
+#include "text/load_text.h"
+#include "text/path_text.h"
+#include "text/text_ids.h"
+
+namespace {
+
+const DWORD kFolderSize = 270;
+const DWORD kReadSize = 260;  // what the registry read may fill
+const char kPathValue[] = "Path";
+
+// The folder as App Paths records it: one trailing backslash removed (by character, so a
+// double-byte character ending in 0x5C stays whole), and the executable's full path.
+// Returns 0 when the executable's path would not fit, and then nothing is recorded.
+int RegistryTexts(const char* folder, char* text, char* executable) {
+    std::memset(text, 0, kFolderSize);
+    if (!CopyText(text, kFolderSize, folder)) return 0;
+    size_t length = std::strlen(text);
+    if (EndsWithSeparator(text) && text[length - 1] == '\\') text[length - 1] = '\0';
+    std::memset(executable, 0, kFolderSize);
+    return CopyText(executable, kFolderSize, text) && AppendText(executable, kFolderSize, "\\") &&
+           AppendText(executable, kFolderSize, KnownVersionTable[0].fileName);
+}
+
+// Writes "Path" with `type` and the default value as REG_SZ; lengths without the NUL.
+void RecordFolder(HKEY key, DWORD type, const char* folder) {
+    char text[kFolderSize];
+    char executable[kFolderSize];
+    if (!RegistryTexts(folder, text, executable)) return;
+    platform::RegSetValueExA(key, kPathValue, 0, type, reinterpret_cast<const BYTE*>(text),
+                             static_cast<DWORD>(std::strlen(text)));
+    platform::RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(executable),
+                             static_cast<DWORD>(std::strlen(executable)));
+}
+
+// Route 1: the folder recorded in App Paths. Returns 1 when it holds a known build.
+int FromAppPaths(char* folder, uint32_t* alreadyCurrent) {
+    HKEY key = nullptr;
+    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, LoadText(AppModule, IDS_APP_PATHS_KEY), 0, KEY_ALL_ACCESS,
+                                &key) != ERROR_SUCCESS) {
+        return 0;
+    }
+    DWORD type = REG_SZ;
+    DWORD size = kReadSize;
+    LONG read = platform::RegQueryValueExA(key, kPathValue, nullptr, &type, reinterpret_cast<BYTE*>(folder), &size);
+    // A value that did not fit, or one without its NUL, still leaves a terminated text.
+    if (read != ERROR_SUCCESS) std::memset(folder, 0, kFolderSize);
+    folder[kReadSize - 1] = '\0';
+    // An empty "Path" names no folder; the bare name would depend on the current folder.
+    int found = folder[0] != '\0' && IdentifyInstalledVersion(folder, alreadyCurrent);
+    if (found) RecordFolder(key, type, folder);
+    platform::RegCloseKey(key);
+    return found;
+}
+
+// Route 2: the folder the user picks; App Paths is created for it when it can be.
+int FromPicker(HWND owner, char* folder, uint32_t* alreadyCurrent) {
+    std::memset(folder, 0, kFolderSize);
+    if (!BrowseForInstallFolder(owner, IDS_PICK_FOLDER, folder)) return 0;
+    if (!IdentifyInstalledVersion(folder, alreadyCurrent)) return 0;
+    HKEY parent = nullptr;
+    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, LoadText(AppModule, IDS_APP_PATHS_PARENT), 0, KEY_ALL_ACCESS,
+                                &parent) != ERROR_SUCCESS) {
+        return 1;  // located; nothing recorded
+    }
+    HKEY key = nullptr;
+    if (platform::RegCreateKeyExA(parent, KnownVersionTable[0].fileName, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RecordFolder(key, REG_SZ, folder);
+        platform::RegCloseKey(key);
+    }
+    platform::RegCloseKey(parent);
+    return 1;
+}
+
+}  // namespace
+
+int LocateInstallation(HWND owner, char* folder, uint32_t* alreadyCurrent) {
+    std::memset(folder, 0, kFolderSize);
+    if (FromAppPaths(folder, alreadyCurrent)) return 1;
+    return FromPicker(owner, folder, alreadyCurrent);
+}
