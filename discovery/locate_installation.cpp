@@ -86,6 +86,7 @@ int FromPicker(HWND owner, char* folder, uint32_t* alreadyCurrent) {
 
 int LocateInstallation(HWND owner, char* folder, uint32_t* alreadyCurrent) {
     std::memset(folder, 0, kFolderSize);
+    *alreadyCurrent = 0;
     if (FromAppPaths(folder, alreadyCurrent)) return 1;
     return FromPicker(owner, folder, alreadyCurrent);
 }

@@ -14,6 +14,7 @@
 #include "platform/host/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "tools/vkmachine/install_product.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ namespace host = platform::host;
 const char kUsage[] =
     "usage: vkmachine create DIR [options]   make a new machine in DIR (absent or empty)\n"
     "       vkmachine reboot DIR             restart the machine: do its pending file operations\n"
+    "       vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
+    "                                        install the product of that build on the machine\n"
     "\n"
     "options of create (defaults in brackets):\n"
     "  --platform 1|2      1 = Windows 95/98/Me family, 2 = NT family      [2]\n"
@@ -303,5 +306,6 @@ int main(int argc, char** argv) {
     }
     if (command == "create") return Create(args);
     if (command == "reboot") return Reboot(args);
+    if (command == "install-product") return InstallProduct(args);
     return Usage("unknown command \"" + command + "\"");
 }

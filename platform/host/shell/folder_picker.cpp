@@ -23,19 +23,37 @@ std::set<ITEMIDLIST*>& LiveItems() {
     return items;
 }
 
-// The folder named by `utf8` as the picker would return it ("C:\a\b", a root as "C:\"), or
-// why it cannot be confirmed.
-bool ExistingFolder(const std::string& utf8, host::WindowsPath* parsed, std::string* refusal) {
+// The folder named by `utf8`, spelled as the machine's file system spells it, or why it
+// cannot be confirmed.
+bool ExistingFolder(const std::string& utf8, host::WindowsPath* folder, std::string* refusal) {
     std::string ansi;
+    host::WindowsPath parsed;
     host::Target target;
     if (!host::Utf8ToAnsi(utf8, &ansi) || ansi.size() < 2 || ansi[1] != ':' ||
-        host::ParseWindowsPath(ansi, false, parsed) != ERROR_SUCCESS) {
+        host::ParseWindowsPath(ansi, false, &parsed) != ERROR_SUCCESS) {
         *refusal = "\"" + utf8 + "\": not a full Windows path";
         return false;
     }
-    if (host::ResolveTarget(parsed->Text().c_str(), &target) != ERROR_SUCCESS || !target.isDir) {
+    if (host::ResolveTarget(parsed.Text().c_str(), &target) != ERROR_SUCCESS || !target.isDir) {
         *refusal = "\"" + utf8 + "\": not an existing folder";
         return false;
+    }
+    // Each component as it exists: the part of the host path below the drive's folder.
+    std::string drive;
+    host::MapWindowsPath(parsed, 0, &drive);
+    *folder = parsed;
+    folder->parts.clear();
+    std::string below = target.host.size() > drive.size() ? target.host.substr(drive.size() + 1) : "";
+    for (size_t start = 0; start < below.size();) {
+        size_t slash = below.find('/', start);
+        if (slash == std::string::npos) slash = below.size();
+        std::string part;
+        if (!host::Utf8ToAnsi(below.substr(start, slash - start), &part)) {
+            *refusal = "\"" + utf8 + "\": a name the code page cannot hold";
+            return false;
+        }
+        folder->parts.push_back(part);
+        start = slash + 1;
     }
     return true;
 }

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "discovery/known_versions.h"
+#include "logic/discovery_support.h"
+#include "logic/logic_fixture.h"
+
+namespace {
+
+using Identify = Logic;
+
+const std::string kSo = "\x83\x5C";  // "ソ": its second byte is 0x5C
+
+struct BuildCase {
+    std::string version;
+    uint32_t size;
+    int matches;
+    uint32_t current;
+};
+
+TEST_F(Identify, VersionTextAndSizeAgainstTheTable) {
+    const BuildCase cases[] = {
+        {"3, 1, 6, 0", 4371968, 1, 1},
+        {"3, 1, 6, 0", 4371969, 0, 0},
+        {"3, 1, 5, 0", 4371968, 1, 0},
+        {"1, 9, 2, 0", 3277824, 1, 0},
+        {"1, 9, 2, 0", 3278336, 1, 0},
+        {"1, 9, 2, 0", 3278080, 0, 0},  // neither twin
+        {"1, 8, 2, 0", 0, 1, 0},        // any size
+        {"3,1,6,0", 4371968, 0, 0},     // spelled without blanks
+        {"3, 1, 6, 0 ", 4371968, 0, 0}, // a trailing blank
+        {"", 4371968, 0, 0},            // no version resource
+    };
+    for (const BuildCase& c : cases) {
+        SCOPED_TRACE(c.version + " / " + std::to_string(c.size));
+        MakeFile("VKTARN.EXE", vktest::VersionedImage(c.version, c.size));
+        uint32_t current = 7;
+        EXPECT_EQ(MatchKnownVersion(folder_.c_str(), &current), c.matches);
+        if (c.matches) {
+            EXPECT_EQ(current, c.current);
+        }
+        current = 7;
+        char folder[270];
+        ASSERT_LT(folder_.size(), sizeof folder);
+        std::strcpy(folder, folder_.c_str());
+        EXPECT_EQ(IdentifyInstalledVersion(folder, &current), c.matches);
+        EXPECT_EQ(current, c.current);  // a failed identification leaves 0
+    }
+}
+
+struct ParentCase {
+    std::string name;    // the folder probed, inside the sandbox
+    std::string parent;  // what the buffer holds afterwards, inside the sandbox
+    int matches;
+};
+
+TEST_F(Identify, ParentFolderIsProbedSecond) {
+    MakeFile("VKTARN.EXE", vktest::VersionedImage("3, 1, 5, 0", 4371968));
+    ASSERT_TRUE(platform::CreateDirectoryA(Path("Sub").c_str(), nullptr));
+    MakeFile("Sub\\VKTARN.EXE", vktest::VersionedImage("", 0));  // no version resource
+    ASSERT_TRUE(platform::CreateDirectoryA(Path("Empty").c_str(), nullptr));
+    ASSERT_TRUE(platform::CreateDirectoryA(Path("A" + kSo).c_str(), nullptr));
+    // A folder text so long that the file name no longer fits behind it: only the parent.
+    std::string tooLong(259 - folder_.size() - 1, 'a');
+    const ParentCase cases[] = {
+        {"Sub", "", 1},            // found in the parent, which keeps its backslash
+        {"Empty\\", "Empty\\", 0}, // its own parent: unchanged
+        {"A" + kSo, "", 1},        // the 0x5C of the last character is no separator
+        {tooLong, "", 1},
+    };
+    for (const ParentCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        char folder[270];
+        std::string text = Path(c.name);
+        ASSERT_LT(text.size(), 260u);
+        std::strcpy(folder, text.c_str());
+        uint32_t current = 7;
+        EXPECT_EQ(IdentifyInstalledVersion(folder, &current), c.matches);
+        EXPECT_EQ(folder, folder_ + "\\" + c.parent);
+        EXPECT_EQ(current, 0u);
+    }
+}
+
+TEST_F(Identify, FolderEndingInADoubleByteCharacterIsJoinedWhole) {
+    ASSERT_TRUE(platform::CreateDirectoryA(Path(kSo).c_str(), nullptr));
+    MakeFile(kSo + "\\VKTARN.EXE", vktest::VersionedImage("3, 1, 6, 0", 4371968));
+    char folder[270];
+    std::strcpy(folder, Path(kSo).c_str());
+    uint32_t current = 0;
+    EXPECT_EQ(IdentifyInstalledVersion(folder, &current), 1);
+    EXPECT_EQ(current, 1u);
+    EXPECT_EQ(folder, Path(kSo));  // the first probe matched
+}
+
+}  // namespace

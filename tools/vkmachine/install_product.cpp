@@ -1,0 +1,209 @@
+// Seeds a machine with an installed product: the main executable of the chosen build, a few
+// older product files, the App Paths entry, the data files, the program-menu folder with its
+// shortcut, and some product settings of the user.
+#include "tools/vkmachine/install_product.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "discovery/known_versions.h"
+#include "platform/files.h"
+#include "platform/host/machine/host.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "tools/pewriter/pe_writer.h"
+
+namespace {
+
+namespace host = platform::host;
+
+const char kDefaultFolder[] = "C:\\Program Files\\Orvane\\Velkor TARN";
+const uint32_t kAnySize = 4000000;  // for builds whose size the table does not fix
+
+int Usage(const std::string& why) {
+    std::cerr << "vkmachine: " << why << "\n"
+              << "usage: vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n";
+    return 2;
+}
+
+std::string Utf8(const std::string& ansi) {
+    std::string utf8;
+    host::AnsiToUtf8(ansi, &utf8);
+    return utf8;
+}
+
+// The size of the build's VKTARN.EXE as the table knows it.
+uint32_t TableSize(const std::string& version) {
+    for (const KnownVersionEntry& e : KnownVersionTable)
+        if (version == e.versionText && e.expectedSize != 0) return e.expectedSize;
+    return kAnySize;
+}
+
+bool MakeFolder(const std::string& path, std::string* error) {
+    std::string mapped;
+    if (host::ToHostPath(path.substr(0, 3), &mapped) != ERROR_SUCCESS) {
+        // A drive the machine does not have yet: its folder is made first.
+        std::error_code ec;
+        std::filesystem::create_directories(
+            host::MachineDir() + "/drive_" + static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))), ec);
+    }
+    // Every folder on the way, split by character of the code page.
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '\\') {
+            if (host::IsLeadByte(static_cast<unsigned char>(path[i]))) ++i;
+            continue;
+        }
+        std::string part = path.substr(0, i);
+        if (!platform::CreateDirectoryA(part.c_str(), nullptr) && platform::GetLastError() != ERROR_ALREADY_EXISTS) {
+            *error = "cannot create folder " + Utf8(part) + " (error " + std::to_string(platform::GetLastError()) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes, std::string* error) {
+    HANDLE h = platform::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+    DWORD written = 0;
+    bool ok = h != INVALID_HANDLE_VALUE &&
+              platform::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    if (h != INVALID_HANDLE_VALUE) platform::CloseHandle(h);
+    if (!ok) *error = "cannot write " + Utf8(path) + " (error " + std::to_string(platform::GetLastError()) + ")";
+    return ok;
+}
+
+bool WriteImage(const std::string& path, const std::string& version, uint32_t size, bool dll, std::string* error) {
+    pewriter::PeSpec spec;
+    spec.fileVersion = version;
+    spec.size = size;
+    spec.dll = dll;
+    spec.body = "Velkor TARN " + version;
+    std::string image;
+    if (!pewriter::BuildPe(spec, &image, error)) return false;
+    return WriteFile(path, image, error);
+}
+
+// A value under `root\key` (created when missing): a text with its NUL, or a 32-bit number.
+bool SetValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& text,
+              DWORD number, std::string* error) {
+    HKEY k = nullptr;
+    LONG r = platform::RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                       nullptr, &k, nullptr);
+    if (r == ERROR_SUCCESS) {
+        r = type == REG_DWORD
+                ? platform::RegSetValueExA(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4)
+                : platform::RegSetValueExA(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                                           static_cast<DWORD>(text.size() + 1));
+        platform::RegCloseKey(k);
+    }
+    if (r != ERROR_SUCCESS) *error = "cannot write " + key + " \"" + name + "\" (error " + std::to_string(r) + ")";
+    return r == ERROR_SUCCESS;
+}
+
+// The "Common Programs" folder the machine's shell names.
+bool CommonPrograms(std::string* folder, std::string* error) {
+    HKEY k = nullptr;
+    char data[270] = {0};
+    DWORD type = REG_SZ, size = sizeof data - 1;
+    LONG r = platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                                     KEY_READ, &k);
+    if (r == ERROR_SUCCESS) {
+        r = platform::RegQueryValueExA(k, "Common Programs", nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+        platform::RegCloseKey(k);
+    }
+    if (r != ERROR_SUCCESS || data[0] == '\0') {
+        *error = "the machine names no \"Common Programs\" folder; make it with vkmachine create";
+        return false;
+    }
+    *folder = data;
+    return true;
+}
+
+bool Seed(const std::string& folder, const std::string& version, uint32_t size, std::string* error) {
+    const std::string in = folder + "\\";
+    if (!MakeFolder(folder, error) || !WriteImage(in + "VKTARN.EXE", version, size, false, error) ||
+        !WriteImage(in + "VKPLAYER.EXE", version, 0, false, error) ||
+        !WriteImage(in + "MOD01.DLL", version, 0, true, error) ||
+        !WriteImage(in + "MOD04.DLL", version, 0, true, error) ||
+        !WriteFile(in + "VKTARN.INI", "[General]\r\nVersion=" + version + "\r\n", error)) {
+        return false;
+    }
+    // The data files that the product keeps beside itself.
+    if (!WriteFile(in + "VKCDDB.DB", std::string(4096, '\0') + "VKCDDB", error) ||
+        !WriteFile(in + "CHG.LOG", "disc changes\r\n", error) ||
+        !WriteFile(in + "WRITE.LST", "track list\r\n", error) ||
+        !WriteFile(in + "mix.lst", "mix list\r\n", error)) {
+        return false;
+    }
+    const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\VKTARN.EXE";
+    if (!SetValue(HKEY_LOCAL_MACHINE, appPaths, "Path", REG_SZ, folder, 0, error) ||
+        !SetValue(HKEY_LOCAL_MACHINE, appPaths, "", REG_SZ, in + "VKTARN.EXE", 0, error)) {
+        return false;
+    }
+    // The program-menu folder with its shortcut (placeholder bytes: no reader opens it here).
+    std::string programs;
+    if (!CommonPrograms(&programs, error) || !MakeFolder(programs + "\\Velkor TARN", error) ||
+        !WriteFile(programs + "\\Velkor TARN\\Velkor TARN.lnk", "shortcut to " + in + "VKTARN.EXE", error)) {
+        return false;
+    }
+    const std::string settings = "Software\\Orvane\\VkTARN";
+    return SetValue(HKEY_CURRENT_USER, settings, "Port", REG_DWORD, "", 8080, error) &&
+           SetValue(HKEY_CURRENT_USER, settings, "MediaBar", REG_DWORD, "", 1, error) &&
+           SetValue(HKEY_CURRENT_USER, settings, "EnableEncode", REG_DWORD, "", 1, error) &&
+           SetValue(HKEY_CURRENT_USER, settings, "Proxy", REG_SZ, "proxy.example:8080", 0, error);
+}
+
+}  // namespace
+
+int InstallProduct(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].compare(0, 2, "--") == 0) return Usage("install-product needs a machine folder");
+    std::string version, folderUtf8 = kDefaultFolder, sizeText;
+    for (size_t i = 1; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return Usage("option " + args[i] + " needs a value");
+        if (args[i] == "--version")
+            version = args[i + 1];
+        else if (args[i] == "--size")
+            sizeText = args[i + 1];
+        else if (args[i] == "--folder")
+            folderUtf8 = args[i + 1];
+        else
+            return Usage("unknown option " + args[i]);
+    }
+    if (version.empty()) return Usage("install-product needs --version TEXT, for example --version \"3, 1, 5, 0\"");
+    uint32_t size = TableSize(version);
+    if (!sizeText.empty()) {
+        char* end = nullptr;
+        unsigned long n = std::strtoul(sizeText.c_str(), &end, 10);
+        if (sizeText.find_first_not_of("0123456789") != std::string::npos || *end != '\0' || n == 0 ||
+            n > 0xFFFFFFFFul) {
+            return Usage("--size needs a number of bytes, not \"" + sizeText + "\"");
+        }
+        size = static_cast<uint32_t>(n);
+    }
+    std::string error, folder;
+    if (!host::OpenMachine(args[0], &error)) {
+        std::cerr << "vkmachine: " << error << "\n";
+        return 1;
+    }
+    while (folderUtf8.size() > 3 && (folderUtf8.back() == '\\' || folderUtf8.back() == '/')) folderUtf8.pop_back();
+    if (!host::Utf8ToAnsi(folderUtf8, &folder) || folder.size() < 4 || folder[1] != ':' || folder[2] != '\\' ||
+        folder.size() > 200) {
+        host::CloseMachine();
+        return Usage("--folder needs a full Windows path below a drive root, such as " + std::string(kDefaultFolder));
+    }
+    bool ok = Seed(folder, version, size, &error);
+    host::CloseMachine();
+    if (!ok) {
+        std::cerr << "vkmachine: " << error << "\n";
+        return 1;
+    }
+    std::cout << "installed build " << version << " (" << size << " bytes) in " << folderUtf8 << "\n";
+    return 0;
+}
