@@ -29,6 +29,9 @@ RegValue ReadValue(HKEY root, const std::string& key, const std::string& name) {
         ERROR_SUCCESS) {
         value.type = type;
         value.data.assign(data, size);
+        // Windows may add a NUL to a text stored without one; the text is what counts here.
+        if ((type == REG_SZ || type == REG_EXPAND_SZ) && !value.data.empty() && value.data.back() == '\0')
+            value.data.pop_back();
     }
     platform::RegCloseKey(k);
     return value;

@@ -15,7 +15,8 @@ std::string VersionedImage(const std::string& version, uint32_t size);
 
 extern const char kAppPathsKey[];  // below HKEY_LOCAL_MACHINE
 
-// A value of an open key: its type and bytes; type REG_NONE and "<absent>" when it is missing.
+// A value: its type and bytes (a text without a NUL that the system may add); type
+// REG_NONE and "<absent>" when it is missing.
 struct RegValue {
     DWORD type = REG_NONE;
     std::string data = "<absent>";
