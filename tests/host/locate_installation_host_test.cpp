@@ -78,6 +78,8 @@ protected:
         current_ = 7;
         return LocateInstallation(nullptr, folder_, &current_);
     }
+    // The bytes stored under `name`. A text written with its length without the NUL is stored
+    // with the NUL on this NT machine, as Windows NT stores it: see Stored().
     std::string Value(const std::string& name, DWORD* type = nullptr) {
         HKEY k = nullptr;
         if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &k) != ERROR_SUCCESS) return "<no key>";
@@ -88,12 +90,15 @@ protected:
         if (type != nullptr) *type = t;
         return r == ERROR_SUCCESS ? std::string(data, size) : "<no value>";
     }
+    static std::string Stored(const std::string& text) { return text + std::string(1, '\0'); }
     void SetPath(DWORD type, const std::string& data) {
         HKEY k = nullptr;
         ASSERT_EQ(platform::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
                                             nullptr),
                   ERROR_SUCCESS);
-        platform::RegSetValueExA(k, "Path", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+        // Stores exactly `data`: the byte after it is no NUL, so NT adds none.
+        std::string buffer = data + "x";
+        platform::RegSetValueExA(k, "Path", 0, type, reinterpret_cast<const BYTE*>(buffer.data()),
                                  static_cast<DWORD>(data.size()));
         platform::RegCloseKey(k);
     }
@@ -138,10 +143,10 @@ TEST_F(Picker, PickedFolderIsIdentifiedAndRecorded) {
             EXPECT_EQ(current_, 0u);
         }
         DWORD type = 0;
-        EXPECT_EQ(Value("Path", &type), c.path);
+        EXPECT_EQ(Value("Path", &type), c.result ? Stored(c.path) : c.path);
         if (c.result) {
             EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-            EXPECT_EQ(Value(""), c.path + "\\VKTARN.EXE");
+            EXPECT_EQ(Value(""), Stored(c.path + "\\VKTARN.EXE"));
         }
         EXPECT_EQ(host::OpenShellItems(), 0);
     }
@@ -160,7 +165,7 @@ TEST_F(Picker, RecordedFolderWithoutKnownBuildFallsBackToThePicker) {
     EXPECT_EQ(Locate("D:\\\n"), 1);
     EXPECT_EQ(PickerEvents(), 1);
     EXPECT_EQ(current_, 1u);
-    EXPECT_EQ(Value("Path"), "D:");
+    EXPECT_EQ(Value("Path"), Stored("D:"));
     // An empty "Path" names no folder, whatever the current folder holds.
     Install("C:\\", "3, 1, 5, 0");
     SetPath(REG_SZ, std::string("", 1));
@@ -187,7 +192,7 @@ TEST_F(Picker, PathOfTheFullBufferWithoutNulIsTerminated) {
     host::SetDialogIo(&in_, &out_, false);
     EXPECT_EQ(LocateInstallation(nullptr, folder.data(), &current), 1);
     EXPECT_STREQ(folder.data(), "C:\\P\\Writer\\");
-    EXPECT_EQ(Value("Path"), "C:\\P\\Writer");
+    EXPECT_EQ(Value("Path"), Stored("C:\\P\\Writer"));
     // A longer value does not fit the read at all: the picker is asked.
     SetPath(REG_SZ, stored + "bb");
     EXPECT_EQ(Locate("\n"), 0);

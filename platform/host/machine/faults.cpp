@@ -37,17 +37,19 @@ int& SystemDepth() {
 // The platform calls the host emulates, each counted and open to injected faults.
 const char* const kCallNames[] = {
     "AdjustTokenPrivileges", "BeginPaint", "CloseHandle", "CoCreateInstance", "CoInitialize",
-    "CoUninitialize", "CopyFileA", "CreateDirectoryA", "CreateFileA", "DeleteFileA", "DeleteObject",
-    "DialogBoxParamA", "EnableWindow", "EndDialog", "ExitWindowsEx", "FindClose", "FindFirstFileA",
-    "FindNextFileA", "FindResourceExA", "FreeLibrary", "GetDlgItem", "GetFileAttributesA",
-    "GetModuleFileNameA", "GetParent", "GetProcAddress", "GetSystemDirectoryA", "GetTempPathA",
-    "GetVersionExA", "GetWindowLongA", "GetWindowRect", "IPersistFile::Save", "ImageList_AddMasked", "ImageList_Create",
-    "ImageList_Draw", "InitCommonControls", "LoadBitmapA", "LoadLibraryA", "LoadResource",
-    "LoadStringA", "LockResource", "LookupPrivilegeValueA", "MessageBoxA", "MoveFileA",
-    "MoveFileExA", "MultiByteToWideChar", "OpenProcessToken", "QueryInterface", "ReadFile",
-    "RegCloseKey", "RegCreateKeyExA", "RegDeleteValueA", "RegOpenKeyA", "RegOpenKeyExA",
-    "RegQueryValueExA", "RegSetValueExA", "RemoveDirectoryA", "SHGetFolderPathA", "ScreenToClient",
-    "SendDlgItemMessageA", "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "WriteFile",
+    "CoTaskMemFree", "CoUninitialize", "CopyFileA", "CreateDirectoryA", "CreateFileA",
+    "DeleteFileA", "DeleteObject", "DialogBoxParamA", "EnableWindow", "EndDialog", "ExitWindowsEx",
+    "FindClose", "FindFirstFileA", "FindNextFileA", "FindResourceExA", "FreeLibrary", "GetDlgItem",
+    "GetFileAttributesA", "GetFileVersionInfoA", "GetFileVersionInfoSizeA", "GetModuleFileNameA",
+    "GetParent", "GetProcAddress", "GetSystemDirectoryA", "GetTempPathA", "GetVersionExA",
+    "GetWindowLongA", "GetWindowRect", "IPersistFile::Save", "ImageList_AddMasked",
+    "ImageList_Create", "ImageList_Draw", "InitCommonControls", "LoadBitmapA", "LoadLibraryA",
+    "LoadResource", "LoadStringA", "LockResource", "LookupPrivilegeValueA", "MessageBoxA",
+    "MoveFileA", "MoveFileExA", "MultiByteToWideChar", "OpenProcessToken", "QueryInterface",
+    "ReadFile", "RegCloseKey", "RegCreateKeyExA", "RegDeleteValueA", "RegOpenKeyA", "RegOpenKeyExA",
+    "RegQueryValueExA", "RegSetValueExA", "RemoveDirectoryA", "SHBrowseForFolderA",
+    "SHGetFolderPathA", "SHGetPathFromIDListA", "ScreenToClient", "SendDlgItemMessageA",
+    "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "VerQueryValueA", "WriteFile",
 };
 
 // A decimal number from 1 to INT_MAX, digits only.
