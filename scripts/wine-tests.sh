@@ -69,7 +69,8 @@ run_gtest() {
     count=$(grep -E '\[  PASSED  \] [0-9]+ test' "$log" | sed -E 's/.*\] ([0-9]+) test.*/\1/')
     passed=$((passed + count))
   else
-    count=$(grep -cE '^\[  FAILED  \] [A-Za-z]' "$log" || true)
+    # Each failed test is named twice (when it fails and in the summary): count names once.
+    count=$(grep -E '^\[  FAILED  \] [A-Za-z]' "$log" | sed -E 's/ \(.*//' | sort -u | wc -l)
     failed=$((failed + (count > 0 ? count : 1)))
   fi
 }

@@ -228,7 +228,7 @@ TEST_F(Contract, RegistryKeyNamesHoldAtMost255Characters) {
     const std::string tooLong(300, 'k');
     EXPECT_EQ(platform::RegCreateKeyExA(key_, tooLong.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
                                         nullptr),
-              ERROR_INVALID_PARAMETER);
+              ERROR_MORE_DATA);
     EXPECT_EQ(made, nullptr);
 }
 

@@ -160,8 +160,10 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR, DWORD, REGS
         if (status != ERROR_SUCCESS) return status;
         std::vector<std::string> names;
         if ((status = host::RegSplitPath(subKey, &names)) != ERROR_SUCCESS) return status;
-        for (const std::string& name : names)
-            if (!host::RegNameStorable(name) || KeyNameTooLong(name)) return ERROR_INVALID_PARAMETER;
+        for (const std::string& name : names) {
+            if (!host::RegNameStorable(name)) return ERROR_INVALID_PARAMETER;
+            if (KeyNameTooLong(name)) return ERROR_MORE_DATA;  // as Wine answers a name past 255
+        }
         OpenKey opened = parent;
         opened.path.insert(opened.path.end(), names.begin(), names.end());
         if ((status = Grant(opened.root, access, &opened.access)) != ERROR_SUCCESS) return status;
