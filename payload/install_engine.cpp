@@ -1,0 +1,87 @@
+#include "payload/install_engine.h"
+
+#include "app/app_state.h"
+#include "payload/driver_service.h"
+#include "payload/install_routes.h"
+#include "payload/payload_table.h"
+#include "payload/percent_of.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "postinstall/data_relocation.h"
+#include "postinstall/program_shortcut.h"
+#include "postinstall/settings_defaults.h"
+#include "resources/resource.h"
+#include "text/load_text.h"
+#include "text/path_text.h"
+#include "text/text_ids.h"
+
+namespace {
+
+// A failed row: on the common route the full path of the file that was to be installed, then
+// the I/O-error text; on the family's route the I/O-error text alone. `row` < 0: no file.
+void ReportFailure(HWND dialog, const InstallRoute& route, int row, const char* installFolder) {
+    if (route.common && row >= 0) {
+        // Room for any folder of 270 characters and any target path of the table.
+        char path[2 * 270 + 1];
+        const char* target = PayloadTable[row].targetPath;
+        if (!JoinPath(path, sizeof path, installFolder, target)) CopyText(path, sizeof path, target);
+        platform::MessageBoxA(dialog, path, LoadText(AppModule, IDS_CAPTION), MB_ICONERROR);
+    }
+    const char* caption = LoadText(AppModule, IDS_CAPTION);
+    const char* text = LoadText(AppModule, IDS_IO_ERROR);
+    platform::MessageBoxA(dialog, text, caption, MB_ICONERROR);
+}
+
+const InstallRoute& FamilyRoute() {
+    if (OsVersionSnapshot.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return Win9xRoute;
+    return OsVersionSnapshot.dwMajorVersion < 5 ? Nt4Route : Nt5Route;
+}
+
+// Installs the rows of `route` in order and stops at the first that fails, after reporting it.
+int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char* installFolder) {
+    char systemFolder[516] = {};  // looked up when the first row that needs it comes
+    for (int i = 0; i < route.stepCount; ++i) {
+        const RouteStep& step = route.steps[i];
+        const char* destination = installFolder;
+        if (step.folder == SYSTEM_FOLDER) {
+            if (systemFolder[0] == '\0') {
+                UINT length = platform::GetSystemDirectoryA(systemFolder, sizeof systemFolder);
+                if (length == 0 || length >= sizeof systemFolder) systemFolder[0] = '\0';
+            }
+            destination = systemFolder;
+        }
+        if (destination[0] == '\0' || !InstallOneFile(run, step.row, destination, step.replacement)) {
+            ReportFailure(dialog, route, step.row, installFolder);
+            return 0;
+        }
+        if (route.common)
+            platform::SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS,
+                                          static_cast<WPARAM>(PercentOf(route.stepCount, i + 1)), 0);
+        // A copy kept for a replacement at restart stays in the staging folder.
+        char extracted[270];
+        if (step.replacement == REPLACE_NOW &&
+            JoinPath(extracted, sizeof extracted, run->stagingFolder, PayloadTable[step.row].tempName))
+            platform::DeleteFileA(extracted);
+    }
+    if (route.registersDriver) RegisterDriverService();
+    return 1;
+}
+
+}  // namespace
+
+int InstallPayloadFiles(HWND dialog, const char* installFolder) {
+    InstallRun run = {};
+    run.tempFileLength = 260;
+    DWORD length = platform::GetTempPathA(sizeof run.stagingFolder, run.stagingFolder);
+    if (length == 0 || length >= sizeof run.stagingFolder) {
+        ReportFailure(dialog, CommonRoute, -1, installFolder);
+        return 0;
+    }
+    if (!RunRoute(dialog, &run, CommonRoute, installFolder)) return 0;
+    if (!RunRoute(dialog, &run, FamilyRoute(), installFolder)) return 0;
+    // The post-install steps end silently at their first failure; the update does not hang on them.
+    ApplySettingsDefaults();
+    RelocateDataFiles(installFolder);
+    RefreshProgramShortcut(installFolder);
+    return 1;
+}

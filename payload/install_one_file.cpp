@@ -1,0 +1,70 @@
+#include "payload/install_one_file.h"
+
+#include "payload/extract_payload.h"
+#include "payload/payload_length.h"
+#include "payload/payload_table.h"
+#include "platform/files.h"
+#include "platform/version.h"
+#include "text/path_text.h"
+
+namespace {
+
+// 1 when `path` is a file of exactly `length` bytes.
+int HasLength(const char* path, uint32_t length) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = platform::FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    platform::FindClose(search);
+    return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.nFileSizeHigh == 0 &&
+           found.nFileSizeLow == length;
+}
+
+int ReplaceNow(const char* tempPath, const char* targetPath) {
+    BOOL deleted = platform::DeleteFileA(targetPath);
+    if (platform::MoveFileA(tempPath, targetPath)) return 1;
+    // With the old file gone the new one is all there is: it stays under its temp name.
+    // Otherwise the old file (if any) is untouched and the new copy is not needed.
+    if (!deleted) platform::DeleteFileA(tempPath);
+    return 0;
+}
+
+int ReplaceAtRestart(const char* tempPath, const char* targetPath) {
+    platform::SetFileAttributesA(targetPath, FILE_ATTRIBUTE_NORMAL);
+    if (!platform::MoveFileExA(targetPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        // Nothing is scheduled: the new file would only lie about.
+        platform::DeleteFileA(tempPath);
+        return 0;
+    }
+    // Registrations already made cannot be taken back; the failure is reported all the same.
+    if (!platform::MoveFileExA(tempPath, targetPath, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
+    if (!platform::MoveFileExA(tempPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
+    return 1;
+}
+
+}  // namespace
+
+int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Replacement replacement) {
+    const PayloadEntry& entry = PayloadTable[row];
+    // Both paths are built first: a folder too long for them fails the row before any write.
+    char tempPath[270];
+    char targetPath[270];
+    if (!JoinPath(tempPath, sizeof tempPath, destinationFolder, entry.tempName) ||
+        !JoinPath(targetPath, sizeof targetPath, destinationFolder, entry.targetPath))
+        return 0;
+
+    if (ExtractPayload(run->stagingFolder, entry.tempName, entry.payloadIndex) != 0) return 0;
+    uint32_t length = 0;
+    if (!InstalledPayloadLength(entry.payloadIndex, &length)) return 0;
+
+    char tempFile[270] = {};  // VerInstallFileA may report a temp file here; never read
+    DWORD result = platform::VerInstallFileA(VIFF_FORCEINSTALL, entry.tempName, entry.tempName,
+                                             run->stagingFolder, destinationFolder, nullptr, tempFile,
+                                             &run->tempFileLength);
+    if (result != 0) return 0;
+    // The old file goes only once the new one lies complete.
+    if (!HasLength(tempPath, length)) {
+        platform::DeleteFileA(tempPath);
+        return 0;
+    }
+    return replacement == REPLACE_NOW ? ReplaceNow(tempPath, targetPath) : ReplaceAtRestart(tempPath, targetPath);
+}

@@ -1,0 +1,22 @@
+// Installing one row of the payload table into its destination folder.
+#pragma once
+
+#include "platform_types.h"
+
+// What the rows of one InstallPayloadFiles call share.
+struct InstallRun {
+    char stagingFolder[270];  // from GetTempPathA, ends with a backslash
+    UINT tempFileLength;      // set to 260 once per run, passed to every VerInstallFileA call
+};
+
+enum Replacement {
+    REPLACE_NOW,        // delete the old target, rename the new file into place
+    REPLACE_AT_RESTART  // register the delete and the rename for the next restart
+};
+
+// Extracts the row's payload into the staging folder, has VerInstallFileA expand it into
+// destinationFolder under the row's temp name, checks that it lies there complete, then
+// replaces the row's target. Returns 1 when the target was replaced (or scheduled), 0 when a
+// step failed: the old target is then as it was, unless it was deleted and the rename failed,
+// in which case the new file stays under its temp name.
+int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Replacement replacement);

@@ -1,0 +1,178 @@
+// VerInstallFileA on the emulated machine: the staging file, expanded when it is in the SZDD
+// format and copied unchanged otherwise, becomes the destination folder's file of the given
+// name. No version comparison is made: every call installs, as with VIFF_FORCEINSTALL.
+#include <fcntl.h>
+#include <mspack.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/host/files/file_system.h"
+#include "platform/host/machine/machine_state.h"
+#include "platform/version.h"
+
+namespace platform::host {
+namespace {
+
+const DWORD kErrorInvalidData = 13;
+const unsigned char kSzddMagic[8] = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33};
+const size_t kSzddHeaderSize = 14;
+
+// What the first bytes of the source say.
+struct SourceKind {
+    bool szdd = false;      // starts with the SZDD magic
+    bool complete = false;  // and holds the whole header
+    uint64_t length = 0;    // expanded length stated in the header
+};
+
+DWORD Fail(DWORD bits, DWORD error) {
+    SetError(error);
+    return bits;
+}
+
+// VIF_* bits for a Windows error met while making the destination file.
+DWORD DestinationBits(DWORD error) {
+    switch (error) {
+    case ERROR_ACCESS_DENIED: return VIF_CANNOTCREATE | VIF_ACCESSVIOLATION;
+    case ERROR_SHARING_VIOLATION: return VIF_CANNOTCREATE | VIF_SHARINGVIOLATION;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return VIF_OUTOFSPACE;
+    case ERROR_NOT_ENOUGH_MEMORY: return VIF_OUTOFMEMORY;
+    default: return VIF_CANNOTCREATE;
+    }
+}
+
+// VIF_* bits for an error injected into the call: the source side for a missing or unreadable
+// source, the destination side for everything else.
+DWORD InjectedBits(DWORD error) {
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == kErrorInvalidData)
+        return VIF_CANNOTREADSRC;
+    return DestinationBits(error);
+}
+
+// folder, a backslash unless it is empty or already ends with a separator, then name.
+std::string JoinName(const char* folder, const char* name) {
+    std::string joined = folder;
+    std::vector<std::string> chars = SplitCharacters(joined);
+    if (!chars.empty() && chars.back() != "\\" && chars.back() != "/") joined += '\\';
+    return joined + name;
+}
+
+DWORD ReadKind(const std::string& host, SourceKind* kind) {
+    int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ErrorFromErrno(errno);
+    unsigned char header[kSzddHeaderSize];
+    size_t got = 0;
+    while (got < sizeof header) {
+        ssize_t n = read(fd, header + got, sizeof header - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    close(fd);
+    kind->szdd = got >= sizeof kSzddMagic;
+    for (size_t i = 0; kind->szdd && i < sizeof kSzddMagic; ++i) kind->szdd = header[i] == kSzddMagic[i];
+    kind->complete = kind->szdd && got == kSzddHeaderSize;
+    if (kind->complete)
+        kind->length = static_cast<uint64_t>(header[10]) | static_cast<uint64_t>(header[11]) << 8 |
+                       static_cast<uint64_t>(header[12]) << 16 | static_cast<uint64_t>(header[13]) << 24;
+    return ERROR_SUCCESS;
+}
+
+// Expands `source` into the new file `out` with libmspack and checks the length the header
+// states. Returns VIF_* bits, 0 when `out` holds the whole file.
+DWORD Expand(const std::string& source, const std::string& out, const SourceKind& kind) {
+    if (!kind.complete) return Fail(VIF_CANNOTREADSRC, kErrorInvalidData);
+    msszdd_decompressor* expander = mspack_create_szdd_decompressor(nullptr);
+    if (expander == nullptr) return Fail(VIF_OUTOFMEMORY, ERROR_NOT_ENOUGH_MEMORY);
+    errno = 0;
+    int result = expander->decompress(expander, source.c_str(), out.c_str());
+    int writeErrno = errno;
+    mspack_destroy_szdd_decompressor(expander);
+    switch (result) {
+    case MSPACK_ERR_OK: break;
+    case MSPACK_ERR_NOMEMORY: return Fail(VIF_OUTOFMEMORY, ERROR_NOT_ENOUGH_MEMORY);
+    case MSPACK_ERR_OPEN:
+    case MSPACK_ERR_WRITE: {
+        DWORD error = writeErrno != 0 ? ErrorFromErrno(writeErrno) : ERROR_WRITE_FAULT;
+        return Fail(DestinationBits(error), error);
+    }
+    default: return Fail(VIF_CANNOTREADSRC, kErrorInvalidData);  // a damaged stream
+    }
+    // A cut-off or damaged stream decodes to some other length.
+    struct stat st;
+    if (stat(out.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_size) != kind.length)
+        return Fail(VIF_CANNOTREADSRC, kErrorInvalidData);
+    return 0;
+}
+
+DWORD CopyUnchanged(const std::string& source, const std::string& out) {
+    std::error_code failure;
+    if (std::filesystem::copy_file(source, out, failure)) return 0;
+    DWORD error = ErrorFromErrno(failure.value());
+    return Fail(DestinationBits(error), error);
+}
+
+}  // namespace
+}  // namespace platform::host
+
+namespace platform {
+
+DWORD VerInstallFileA(DWORD flags, LPCSTR sourceName, LPCSTR destinationName, LPCSTR sourceFolder,
+                      LPCSTR destinationFolder, LPCSTR currentFolder, LPSTR tempName,
+                      PUINT tempNameLength) {
+    using namespace host;
+    DWORD error = 0;
+    if (Injected("VerInstallFileA", &error)) return Fail(InjectedBits(error), error);
+    // Flags, the current folder and the temp-file buffer do not change what is done: the
+    // file is always installed, and no temp file is ever left to report.
+    (void)flags;
+    (void)currentFolder;
+    (void)tempName;
+    (void)tempNameLength;
+    if (sourceName == nullptr || sourceFolder == nullptr) return Fail(VIF_CANNOTREADSRC, ERROR_INVALID_PARAMETER);
+    if (destinationName == nullptr || destinationFolder == nullptr)
+        return Fail(VIF_CANNOTCREATE, ERROR_INVALID_PARAMETER);
+
+    Target source;
+    error = ResolveTarget(JoinName(sourceFolder, sourceName).c_str(), &source);
+    if (error == ERROR_SUCCESS && (!source.exists || source.isDir))
+        error = source.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    SourceKind kind;
+    if (error == ERROR_SUCCESS) error = ReadKind(source.host, &kind);
+    if (error != ERROR_SUCCESS) return Fail(VIF_CANNOTREADSRC, error);
+
+    Target dest;
+    error = ResolveTarget(JoinName(destinationFolder, destinationName).c_str(), &dest);
+    if (error == ERROR_SUCCESS && !dest.parentIsDir) error = ERROR_PATH_NOT_FOUND;
+    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(dest.win);
+    if (error == ERROR_SUCCESS && dest.exists) {
+        if (dest.isDir || dest.win.parts.empty()) error = ERROR_ACCESS_DENIED;
+        else if (ReadAttributes(dest.host, false) & FILE_ATTRIBUTE_READONLY) return Fail(VIF_WRITEPROT, ERROR_ACCESS_DENIED);
+        else if (OpenWithoutDeleteSharing(dest.host)) return Fail(VIF_FILEINUSE, ERROR_SHARING_VIOLATION);
+    }
+    if (error != ERROR_SUCCESS) return Fail(DestinationBits(error), error);
+
+    // The file is made beside the destination and renamed over it only when complete, so a
+    // failed expansion leaves neither a partial file nor a damaged old one.
+    std::string partial = dest.parentHost + "/.vkver-" + std::to_string(getpid()) + ".tmp";
+    unlink(partial.c_str());
+    DWORD bits = kind.szdd ? Expand(source.host, partial, kind) : CopyUnchanged(source.host, partial);
+    std::string installed = dest.exists ? dest.host : dest.leafHost;
+    if (bits == 0 && std::rename(partial.c_str(), installed.c_str()) != 0) {
+        error = ErrorFromErrno(errno);
+        bits = Fail(DestinationBits(error), error);
+    }
+    if (bits != 0) {
+        unlink(partial.c_str());
+        return bits;
+    }
+    ForgetAttributes(installed);
+    return 0;
+}
+
+}  // namespace platform
