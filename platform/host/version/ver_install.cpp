@@ -127,7 +127,8 @@ DWORD VerInstallFileA(DWORD flags, LPCSTR sourceName, LPCSTR destinationName, LP
                       PUINT tempNameLength) {
     using namespace host;
     DWORD error = 0;
-    if (Injected("VerInstallFileA", &error)) return Fail(InjectedBits(error), error);
+    // An injected ERROR_SUCCESS makes the call report success without installing anything.
+    if (Injected("VerInstallFileA", &error)) return error == ERROR_SUCCESS ? 0 : Fail(InjectedBits(error), error);
     // Flags, the current folder and the temp-file buffer do not change what is done: the
     // file is always installed, and no temp file is ever left to report.
     (void)flags;

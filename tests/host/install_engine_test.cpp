@@ -1,0 +1,324 @@
+// The installation engine on emulated machines of each Windows family: what it installs, what
+// the bar and the message boxes show, and what a failing row leaves behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "payload/install_engine.h"
+#include "payload/payload_table.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/host/dialogs/host_dialog.h"
+#include "platform/host/machine/host.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "resources/resource.h"
+#include "support/payload_bytes.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vktest::TempMachine;
+
+const char kFolder[] = "C:\\Program Files\\Orvane\\Velkor TARN";
+const char kSystem[] = "C:\\WINDOWS\\system32";
+const char kStaging[] = "C:\\WINDOWS\\TEMP";
+const char kPathFolderJson[] = "C:\\\\Program Files\\\\Orvane\\\\Velkor TARN\\\\";
+const char kCaptionJson[] = "\"caption\":\"TARN アップデーター\"";
+const char kIoErrorEvent[] =
+    "{\"event\":\"message\",\"style\":16,\"caption\":\"TARN アップデーター\",\"text\":\"予期せぬI/Oエラーが発生しました。"
+    "\\nハードディスク容量や起動しているソフトがないことをご確認下さい。\"}";
+
+struct Family {
+    const char* name;
+    const char* ini;
+    std::vector<int> rows;  // the family route's rows
+};
+
+const Family kFamilies[] = {
+    {"95", "[windows]\nplatform = 1\nmajor = 4\nminor = 0\n", {35, 36, 37, 34}},
+    {"98", "[windows]\nplatform = 1\nmajor = 4\nminor = 10\n", {35, 36, 37, 34}},
+    {"Me", "[windows]\nplatform = 1\nmajor = 4\nminor = 90\n", {35, 36, 37, 34}},
+    {"NT 4.0", "[windows]\nplatform = 2\nmajor = 4\nminor = 0\n", {38, 39}},
+    {"2000", "[windows]\nplatform = 2\nmajor = 5\nminor = 0\n", {40}},
+    {"XP", "[windows]\nplatform = 2\nmajor = 5\nminor = 1\n", {40}},
+};
+
+class InstallEngine : public ::testing::Test {
+protected:
+    void Open(const std::string& ini) {
+        Close();
+        machine_ = std::make_unique<TempMachine>(ini);
+        AppModule = platform::host::ModuleHandle();
+        OsVersionSnapshot = OSVERSIONINFOA();
+        OsVersionSnapshot.dwOSVersionInfoSize = sizeof OsVersionSnapshot;
+        ASSERT_TRUE(platform::GetVersionExA(&OsVersionSnapshot));
+        out_.str("");
+        platform::host::SetDialogIo(&in_, &out_, false);
+        dialog_ = platform::host::CreateDialogWindows(AppModule, MAKEINTRESOURCEA(IDD_MAIN));
+        ASSERT_NE(dialog_, nullptr);
+        // An installed product: an old copy of every file of every route.
+        for (const char* sub : {"Drivers", "IOSUBSYS"}) fs::create_directories(Host(System(sub)));
+        fs::create_directories(Host(kFolder));
+        for (int row = 0; row < PAYLOAD_ROW_COUNT; ++row) TempMachine::WriteHostFile(Host(Target(row)), Old(row));
+    }
+    void Close() {
+        if (dialog_ != nullptr) platform::host::DestroyDialogWindows(dialog_);
+        dialog_ = nullptr;
+        machine_.reset();
+    }
+    void TearDown() override {
+        Close();
+        platform::host::SetDialogIo(&std::cin, &std::cout, false);
+    }
+
+    static std::string System(const std::string& name) { return std::string(kSystem) + "\\" + name; }
+    static bool InSystemFolder(int row) { return row == 34 || row >= 38; }
+    static std::string Target(int row) {
+        std::string name = PayloadTable[row].targetPath;
+        return InSystemFolder(row) ? System(name) : std::string(kFolder) + "\\" + name;
+    }
+    static std::string Old(int row) { return "old " + std::to_string(row); }
+    std::string Host(const std::string& windowsPath) const { return machine_->host(windowsPath); }
+    std::string Read(const std::string& windowsPath) const {
+        return fs::exists(Host(windowsPath)) ? TempMachine::ReadHostFile(Host(windowsPath)) : "<missing>";
+    }
+    // The names in a folder, in order.
+    std::vector<std::string> Names(const std::string& windowsFolder) const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(Host(windowsFolder))) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // The positions the bar was moved to, in order.
+    std::vector<int> Progress() const {
+        const std::string prefix = "{\"event\":\"progress\",\"pos\":";
+        std::vector<int> positions;
+        std::istringstream all(out_.str());
+        for (std::string line; std::getline(all, line);)
+            if (line.compare(0, prefix.size(), prefix) == 0) positions.push_back(std::stoi(line.substr(prefix.size())));
+        return positions;
+    }
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> lines;
+        std::istringstream all(out_.str());
+        for (std::string line; std::getline(all, line);)
+            if (line.find("\"event\":\"message\"") != std::string::npos) lines.push_back(line);
+        return lines;
+    }
+    int BarPosition() {
+        int low = 0, high = 0, pos = -1;
+        platform::host::ProgressState(platform::GetDlgItem(dialog_, IDC_PROGRESS), &low, &high, &pos);
+        return pos;
+    }
+    static bool KeyExists(HKEY root, const char* path) {
+        HKEY key = nullptr;
+        if (platform::RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        platform::RegCloseKey(key);
+        return true;
+    }
+    static bool PostInstallRan() { return KeyExists(HKEY_CURRENT_USER, "Software\\Orvane\\VkTARN"); }
+    static std::string PathMessage(const char* name) {
+        return std::string("{\"event\":\"message\",\"style\":16,") + kCaptionJson + ",\"text\":\"" + kPathFolderJson +
+               name + "\"}";
+    }
+    // Rows 0 to `count` - 1 hold the new files, the rest of the install folder the old ones.
+    void ExpectCommonRowsInstalled(int count) {
+        for (int row = 0; row < 34; ++row) {
+            if (row < count) EXPECT_TRUE(Read(Target(row)) == vktest::ExpandedPayload(PayloadTable[row].payloadIndex)) << row;
+            else EXPECT_EQ(Read(Target(row)), Old(row)) << row;
+        }
+    }
+
+    std::unique_ptr<TempMachine> machine_;
+    std::istringstream in_;
+    std::ostringstream out_;
+    HWND dialog_ = nullptr;
+};
+
+// The pending list as pairs "from -> to" ("" for a delete), names as recorded.
+std::vector<std::string> PendingPairs() {
+    HKEY key = nullptr;
+    std::vector<std::string> pairs;
+    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                                KEY_READ, &key) != ERROR_SUCCESS)
+        return pairs;
+    char data[4096];
+    DWORD type = 0, size = sizeof data;
+    LONG r = platform::RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type,
+                                        reinterpret_cast<BYTE*>(data), &size);
+    platform::RegCloseKey(key);
+    if (r != ERROR_SUCCESS) return pairs;
+    std::vector<std::string> strings;
+    for (size_t at = 0; at < size;) {
+        std::string s(data + at);
+        at += s.size() + 1;
+        strings.push_back(s);
+    }
+    for (size_t i = 0; i + 1 < strings.size() && !strings[i].empty(); i += 2)
+        pairs.push_back(strings[i] + " -> " + strings[i + 1]);
+    return pairs;
+}
+
+TEST_F(InstallEngine, EveryFamilyInstallsEveryRowOfItsRoutes) {
+    for (const Family& family : kFamilies) {
+        SCOPED_TRACE(family.name);
+        Open(family.ini);
+        ASSERT_EQ(InstallPayloadFiles(dialog_, kFolder), 1);
+
+        ExpectCommonRowsInstalled(34);
+        bool atRestart = family.rows[0] == 40;
+        for (int row : family.rows) {
+            std::string expanded = vktest::ExpandedPayload(PayloadTable[row].payloadIndex);
+            if (!atRestart) EXPECT_TRUE(Read(Target(row)) == expanded) << row;
+            else EXPECT_EQ(Read(Target(row)), Old(row)) << "replaced only at the restart";
+        }
+        // The bar: after every row of the common route, at 100 k / 34 whole, and nowhere else.
+        std::vector<int> expected;
+        for (int k = 1; k <= 34; ++k) expected.push_back(100 * k / 34);
+        EXPECT_EQ(Progress(), expected);
+        EXPECT_TRUE(Messages().empty());
+        EXPECT_TRUE(PostInstallRan());
+
+        for (const std::string& name : Names(kFolder)) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+        if (!atRestart) {
+            EXPECT_TRUE(Names(kStaging).empty());
+            EXPECT_TRUE(PendingPairs().empty());
+            EXPECT_EQ(Names(kSystem), (std::vector<std::string>{"Drivers", "IOSUBSYS"}));
+            continue;
+        }
+        std::string driver = vktest::ExpandedPayload(38);
+        EXPECT_EQ(Names(kStaging), std::vector<std::string>{"vk038.tmp"});
+        EXPECT_TRUE(Read(System("vk038.tmp")) == driver);
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\cdrvkvsd"));
+        const std::string target = "\\??\\C:\\WINDOWS\\system32\\Drivers\\CDRVKVSD.SYS";
+        const std::string temp = "\\??\\C:\\WINDOWS\\system32\\vk038.tmp";
+        EXPECT_EQ(PendingPairs(), (std::vector<std::string>{target + " -> ", temp + " -> " + target, temp + " -> "}));
+
+        std::string report, error;
+        platform::host::PerformPendingOperations(&report, &error);
+        EXPECT_TRUE(Read(Target(40)) == driver) << report << error;
+        EXPECT_EQ(Read(System("vk038.tmp")), "<missing>");
+        EXPECT_TRUE(PendingPairs().empty());
+    }
+}
+
+TEST_F(InstallEngine, FailureAtRowZeroNamesTheFileAndKeepsTheBar) {
+    Open("");
+    platform::SendDlgItemMessageA(dialog_, IDC_PROGRESS, PBM_SETPOS, 100, 0);  // left by an earlier run
+    out_.str("");
+    platform::host::FailCall("VerInstallFileA", 1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD01.DLL"), kIoErrorEvent}));
+    EXPECT_TRUE(Progress().empty());
+    EXPECT_EQ(BarPosition(), 100);
+    EXPECT_EQ(Names(kStaging), std::vector<std::string>{"vk001.tmp"});
+    ExpectCommonRowsInstalled(0);
+    EXPECT_FALSE(PostInstallRan());
+}
+
+TEST_F(InstallEngine, FailureAtRowTwentyLeavesTheRowsBeforeIt) {
+    Open("");
+    platform::host::FailCall("VerInstallFileA", 21, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD21.DLL"), kIoErrorEvent}));
+    EXPECT_EQ(Progress().size(), 20u);
+    EXPECT_EQ(BarPosition(), 58);
+    EXPECT_EQ(Names(kStaging), std::vector<std::string>{"vk021.tmp"});
+    ExpectCommonRowsInstalled(20);
+    EXPECT_FALSE(PostInstallRan());
+}
+
+TEST_F(InstallEngine, FamilyRouteFailureShowsTheIoErrorAlone) {
+    // 9x: the first row of its route (row 35, the 35th installation); XP: the first
+    // registration of the delayed replacement.
+    const struct {
+        const char* ini;
+        const char* call;
+        int occurrence;
+        const char* staged;
+        int row;
+    } cases[] = {
+        {"[windows]\nplatform = 1\nmajor = 4\nminor = 10\n", "VerInstallFileA", 35, "vk033.tmp", 35},
+        {"[windows]\nplatform = 2\nmajor = 5\nminor = 1\n", "MoveFileExA", 1, "vk038.tmp", 40},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.call);
+        Open(c.ini);
+        platform::host::FailCall(c.call, c.occurrence, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+        EXPECT_EQ(Messages(), std::vector<std::string>{kIoErrorEvent});
+        EXPECT_EQ(BarPosition(), 100);
+        EXPECT_EQ(Names(kStaging), std::vector<std::string>{c.staged});
+        EXPECT_EQ(Read(Target(c.row)), Old(c.row));
+        EXPECT_EQ(Names(kSystem), (std::vector<std::string>{"Drivers", "IOSUBSYS"})) << "no new file left about";
+        EXPECT_TRUE(PendingPairs().empty());
+        EXPECT_FALSE(PostInstallRan());
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\cdrvkvsd"));
+    }
+}
+
+TEST_F(InstallEngine, ProtectedOrMissingTargetsAreReportedAndLoseNothing) {
+    // A read-only old file: it stays as it was, and no new copy is left beside it.
+    Open("");
+    std::string target = Target(4);
+    ASSERT_TRUE(platform::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD05.DLL"), kIoErrorEvent}));
+    EXPECT_EQ(Read(target), Old(4));
+    EXPECT_EQ(platform::GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Read(std::string(kFolder) + "\\vk005.tmp"), "<missing>");
+    EXPECT_EQ(BarPosition(), 11);
+    ExpectCommonRowsInstalled(4);
+
+    // The 9x system folder without its IOSUBSYS folder: the row fails, nothing is created.
+    Open("[windows]\nplatform = 1\nmajor = 4\nminor = 10\n");
+    fs::remove_all(Host(System("IOSUBSYS")));
+    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+    EXPECT_EQ(Messages(), std::vector<std::string>{kIoErrorEvent});
+    EXPECT_EQ(Names(kSystem), std::vector<std::string>{"Drivers"});
+    for (int row : {35, 36, 37})
+        EXPECT_TRUE(Read(Target(row)) == vktest::ExpandedPayload(PayloadTable[row].payloadIndex)) << row;
+    EXPECT_FALSE(PostInstallRan());
+}
+
+TEST_F(InstallEngine, RenameFailingAfterTheDeleteKeepsTheNewFile) {
+    Open("");
+    platform::host::FailCall("MoveFileA", 1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD01.DLL"), kIoErrorEvent}));
+    EXPECT_EQ(Read(Target(0)), "<missing>");
+    EXPECT_TRUE(Read(std::string(kFolder) + "\\vk001.tmp") == vktest::ExpandedPayload(1));
+}
+
+TEST_F(InstallEngine, IncompleteFileIsNeverPutInPlace) {
+    // The service claims success without writing: a shorter file an earlier run left under
+    // the temp name must not replace the old one.
+    Open("");
+    std::string leftover = std::string(kFolder) + "\\vk001.tmp";
+    TempMachine::WriteHostFile(Host(leftover), "cut off");
+    platform::host::FailCall("VerInstallFileA", 1, ERROR_SUCCESS);
+    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD01.DLL"), kIoErrorEvent}));
+    EXPECT_EQ(Read(Target(0)), Old(0));
+    EXPECT_EQ(Read(leftover), "<missing>");
+}
+
+TEST_F(InstallEngine, FolderTooLongForThePathsFailsCleanly) {
+    // Too long to join with a file name in 270 characters: the message still names the file.
+    Open("");
+    std::string folder = "C:\\" + std::string(262, 'f');
+    EXPECT_EQ(InstallPayloadFiles(dialog_, folder.c_str()), 0);
+    std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[0].find(std::string(262, 'f') + "\\\\MOD01.DLL\"}"), std::string::npos);
+    EXPECT_TRUE(Names(kStaging).empty()) << "nothing extracted";
+}
+
+}  // namespace
