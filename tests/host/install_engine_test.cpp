@@ -256,6 +256,9 @@ TEST_F(InstallEngine, FamilyRouteFailureShowsTheIoErrorAlone) {
         EXPECT_EQ(Messages(), std::vector<std::string>{kIoErrorEvent});
         EXPECT_EQ(BarPosition(), 100);
         EXPECT_EQ(Names(kStaging), std::vector<std::string>{c.staged});
+        if (c.row == 35) {
+            EXPECT_EQ(platform::host::CallCount("GetSystemDirectoryA"), 0) << "looked up after row 37";
+        }
         EXPECT_EQ(Read(Target(c.row)), Old(c.row));
         EXPECT_EQ(Names(kSystem), (std::vector<std::string>{"Drivers", "IOSUBSYS"})) << "no new file left about";
         EXPECT_TRUE(PendingPairs().empty());
