@@ -37,31 +37,41 @@ const InstallRoute& FamilyRoute() {
     return OsVersionSnapshot.dwMajorVersion < 5 ? Nt4Route : Nt5Route;
 }
 
+int RowCount(const InstallRoute& route) {
+    int rows = 0;
+    for (int i = 0; i < route.partCount; ++i) rows += route.parts[i].rows.count;
+    return rows;
+}
+
 // Installs the rows of `route` in order and stops at the first that fails, after reporting it.
 int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char* installFolder) {
     char systemFolder[516] = {};  // looked up when the first row that needs it comes
-    for (int i = 0; i < route.stepCount; ++i) {
-        const RouteStep& step = route.steps[i];
+    int done = 0;
+    for (int part = 0; part < route.partCount; ++part) {
+        const RoutePart& rows = route.parts[part];
         const char* destination = installFolder;
-        if (step.folder == SYSTEM_FOLDER) {
+        if (rows.folder == SYSTEM_FOLDER) {
             if (systemFolder[0] == '\0') {
                 UINT length = platform::GetSystemDirectoryA(systemFolder, sizeof systemFolder);
                 if (length == 0 || length >= sizeof systemFolder) systemFolder[0] = '\0';
             }
             destination = systemFolder;
         }
-        if (destination[0] == '\0' || !InstallOneFile(run, step.row, destination, step.replacement)) {
-            ReportFailure(dialog, route, step.row, installFolder);
-            return 0;
+        for (int row = rows.rows.first; row < rows.rows.first + rows.rows.count; ++row) {
+            if (destination[0] == '\0' || !InstallOneFile(run, row, destination, route.replacement)) {
+                ReportFailure(dialog, route, row, installFolder);
+                return 0;
+            }
+            ++done;
+            if (route.common)
+                platform::SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS,
+                                              static_cast<WPARAM>(PercentOf(RowCount(route), done)), 0);
+            // A copy kept for a replacement at restart stays in the staging folder.
+            char extracted[270];
+            if (route.replacement == REPLACE_NOW &&
+                JoinPath(extracted, sizeof extracted, run->stagingFolder, PayloadTable[row].tempName))
+                platform::DeleteFileA(extracted);
         }
-        if (route.common)
-            platform::SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS,
-                                          static_cast<WPARAM>(PercentOf(route.stepCount, i + 1)), 0);
-        // A copy kept for a replacement at restart stays in the staging folder.
-        char extracted[270];
-        if (step.replacement == REPLACE_NOW &&
-            JoinPath(extracted, sizeof extracted, run->stagingFolder, PayloadTable[step.row].tempName))
-            platform::DeleteFileA(extracted);
     }
     if (route.registersDriver) RegisterDriverService();
     return 1;

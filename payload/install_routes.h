@@ -2,20 +2,22 @@
 #pragma once
 
 #include "payload/install_one_file.h"
+#include "payload/payload_table.h"
 
 enum RouteFolder { INSTALL_FOLDER, SYSTEM_FOLDER };
 
-struct RouteStep {
-    int row;  // row of PayloadTable
+// The rows of one segment of the payload table, in order, into one folder.
+struct RoutePart {
+    PayloadSegment rows;
     RouteFolder folder;
-    Replacement replacement;
 };
 
 struct InstallRoute {
-    const RouteStep* steps;
-    int stepCount;
-    int common;            // 1: moves the progress bar and names the failing file
-    int registersDriver;   // 1: RegisterDriverService follows the last step
+    const RoutePart* parts;
+    int partCount;
+    Replacement replacement;
+    int common;           // 1: moves the progress bar and names the failing file
+    int registersDriver;  // 1: RegisterDriverService follows the last row
 };
 
 extern const InstallRoute CommonRoute;

@@ -6,7 +6,7 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 
 packages=(
-  cmake ninja-build g++ pkgconf libgtest-dev googletest libmspack-dev
+  cmake ninja-build g++ libgtest-dev googletest libmspack-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb xdotool imagemagick fonts-ipafont-gothic
   liblnk-utils python3-pefile locales tmux mscompress libbenchmark-dev
