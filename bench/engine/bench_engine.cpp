@@ -111,9 +111,11 @@ void EngineRun(benchmark::State& state) {
         platform::host::ClearFaults();
         state.ResumeTiming();
         if (InstallPayloadFiles(nullptr, kFolder) != 1) state.SkipWithError("the engine failed");
-        registryWrites = platform::host::CallCount("RegSetValueExA");
+        // Every change of the registry is saved to registry.reg at once.
+        registryWrites = platform::host::CallCount("RegSetValueExA") + platform::host::CallCount("RegCreateKeyExA") +
+                         platform::host::CallCount("RegDeleteValueA");
     }
-    state.counters["registry_writes"] = registryWrites;
+    state.counters["registry_changes"] = registryWrites;
 }
 
 void ExpansionFloor(benchmark::State& state) {
@@ -173,7 +175,7 @@ public:
             std::string name = run.benchmark_name();
             name = name.substr(0, name.find('/'));
             ms[name] = t;
-            auto c = run.counters.find("registry_writes");
+            auto c = run.counters.find("registry_changes");
             if (c != run.counters.end()) writes[name] = c->second;
         }
     }
@@ -192,8 +194,8 @@ int main(int argc, char** argv) {
         std::printf("engine %.1f ms, expansion floor %.1f ms, cp of the expanded bytes %.1f ms\n", engine, floor, copy);
         std::printf("engine / expansion floor = %.2f (aim: 1.2 at most); engine / cp = %.2f\n", engine / floor,
                     engine / copy);
-        std::printf("registry: %.0f writes per run, about %.1f ms of the run\n", reporter.writes["EngineRun"],
-                    registry);
+        std::printf("registry: up to %.0f saves per run (writes and key creations), about %.1f ms at %.2f ms each\n",
+                    reporter.writes["EngineRun"], registry, reporter.ms["RegistryWrite"]);
     }
     platform::host::CloseMachine();
     fs::remove_all(TheSetup().root);
