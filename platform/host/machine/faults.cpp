@@ -49,7 +49,7 @@ const char* const kCallNames[] = {
     "ReadFile", "RegCloseKey", "RegCreateKeyExA", "RegDeleteValueA", "RegOpenKeyA", "RegOpenKeyExA",
     "RegQueryValueExA", "RegSetValueExA", "RemoveDirectoryA", "SHBrowseForFolderA",
     "SHGetFolderPathA", "SHGetPathFromIDListA", "ScreenToClient", "SendDlgItemMessageA",
-    "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "VerQueryValueA", "WriteFile",
+    "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "VerInstallFileA", "VerQueryValueA", "WriteFile",
 };
 
 // A decimal number from 1 to INT_MAX, digits only.
