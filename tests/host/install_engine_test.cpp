@@ -63,6 +63,14 @@ protected:
         platform::host::SetDialogIo(&in_, &out_, false);
         dialog_ = platform::host::CreateDialogWindows(AppModule, MAKEINTRESOURCEA(IDD_MAIN));
         ASSERT_NE(dialog_, nullptr);
+        // The keys every Windows has, below which the post-install steps write.
+        for (auto [root, path] : {std::pair{HKEY_CURRENT_USER, "Software"},
+                                  std::pair{HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services"}}) {
+            HKEY key = nullptr;
+            ASSERT_EQ(platform::RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                      ERROR_SUCCESS);
+            platform::RegCloseKey(key);
+        }
         // An installed product: an old copy of every file of every route.
         for (const char* sub : {"Drivers", "IOSUBSYS"}) fs::create_directories(Host(System(sub)));
         fs::create_directories(Host(kFolder));
