@@ -49,7 +49,8 @@ const char* const kCallNames[] = {
     "ReadFile", "RegCloseKey", "RegCreateKeyExA", "RegDeleteValueA", "RegOpenKeyA", "RegOpenKeyExA",
     "RegQueryValueExA", "RegSetValueExA", "RemoveDirectoryA", "SHBrowseForFolderA",
     "SHGetFolderPathA", "SHGetPathFromIDListA", "ScreenToClient", "SendDlgItemMessageA",
-    "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "VerInstallFileA", "VerQueryValueA", "WriteFile",
+    "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "VerInstallFileA", "VerQueryValueA",
+    "WriteFile",
 };
 
 // A decimal number from 1 to INT_MAX, digits only.
