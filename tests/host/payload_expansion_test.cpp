@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "discovery/known_versions.h"
 #include "payload/extract_payload.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"
@@ -110,6 +111,19 @@ TEST_F(PayloadFiles, ProgramStandInCarriesTheNewVersion) {
                           "print(os.path.getsize(sys.argv[1]), pe.is_dll())\" '" +
                           file + "' 2>&1");
     EXPECT_EQ(out, "041104b0 3, 1, 6, 0\n4371968 False\n");
+}
+
+// An installation holding the expanded program stand-in is identified as the current build.
+TEST_F(PayloadFiles, ProgramStandInIsIdentifiedAsCurrent) {
+    vktest::TempMachine machine;
+    std::ifstream in(std::string(VK_PAYLOAD_DIR) + "/expanded/vk002.tmp", std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\P", nullptr));
+    vktest::TempMachine::WriteHostFile(machine.host("C:\\P\\VKTARN.EXE"), bytes.str());
+    uint32_t current = 0;
+    EXPECT_EQ(MatchKnownVersion("C:\\P", &current), 1);
+    EXPECT_EQ(current, 1u);  // only the newest build is current
 }
 
 TEST_F(PayloadFiles, AFailedWriteLeavesNoFile) {
