@@ -2,7 +2,9 @@
 """Checks the built vkupdate.exe with an independent PE reader (pefile): a 32-bit GUI
 program that needs no MinGW DLLs, carries the administrator manifest, the dialog, the
 welcome text and the version block 3.1.6.0 in Japanese, and every resource of the .res that
-the host build embeds, unchanged.
+the host build embeds, unchanged. As the executable ships: it loads on Windows 95 to XP
+(subsystem and OS version 4.0, every import by name and on the list below) and, apart from
+its stored payloads, stays under the size budget.
 
 usage: /usr/bin/python3 tests/win/check_exe.py vkupdate.exe vkupdate.res
 """
@@ -11,8 +13,55 @@ import sys
 
 import pefile
 
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "advapi32.dll",
-                "msvcrt.dll", "version.dll", "shell32.dll", "ole32.dll"}
+# Every function the executable may import, by DLL: the calls the updater makes and what the
+# C and C++ runtime needs today, each one exported by Windows 95, 98, Me, NT 4.0, 2000 and XP.
+# A new import (a library call that pulls in a newer function) fails here until someone has
+# checked that those systems export it and added it.
+ALLOWED_IMPORTS = {
+    "kernel32.dll": {
+        # the updater
+        "CloseHandle", "CopyFileA", "CreateDirectoryA", "CreateFileA", "DeleteFileA", "FindClose",
+        "FindFirstFileA", "FindNextFileA", "FindResourceExA", "FreeLibrary", "GetACP",
+        "GetCurrentProcess", "GetFileAttributesA", "GetLastError", "GetModuleFileNameA",
+        "GetModuleHandleA", "GetProcAddress", "GetSystemDirectoryA", "GetTempPathA",
+        "GetVersionExA", "IsDBCSLeadByte", "LoadLibraryA", "LoadResource", "LockResource",
+        "MoveFileA", "MoveFileExA", "MultiByteToWideChar", "ReadFile", "RemoveDirectoryA",
+        "SetFileAttributesA", "SetLastError", "SizeofResource", "WriteFile",
+        # the MinGW start-up code and runtime
+        "DeleteCriticalSection", "EnterCriticalSection", "GetStartupInfoA",
+        "InitializeCriticalSection", "LeaveCriticalSection", "SetUnhandledExceptionFilter", "Sleep",
+        "TlsGetValue", "VirtualProtect", "VirtualQuery",
+    },
+    "user32.dll": {
+        "BeginPaint", "DialogBoxParamA", "EnableWindow", "EndDialog", "EndPaint", "ExitWindowsEx",
+        "GetDlgItem", "GetParent", "GetWindowLongA", "GetWindowRect", "LoadBitmapA", "LoadStringA",
+        "MessageBoxA", "ScreenToClient", "SendDlgItemMessageA", "SetWindowTextA", "wsprintfA",
+    },
+    "gdi32.dll": {"DeleteObject", "GetStockObject", "SetBkColor", "SetTextColor"},
+    "comctl32.dll": {"ImageList_AddMasked", "ImageList_Create", "ImageList_Destroy",
+                     "ImageList_Draw", "InitCommonControls"},
+    "advapi32.dll": {
+        "AdjustTokenPrivileges", "LookupPrivilegeValueA", "OpenProcessToken", "RegCloseKey",
+        "RegCreateKeyExA", "RegDeleteValueA", "RegOpenKeyA", "RegOpenKeyExA", "RegQueryValueExA",
+        "RegSetValueExA",
+    },
+    "version.dll": {"GetFileVersionInfoA", "GetFileVersionInfoSizeA", "VerInstallFileA",
+                    "VerQueryValueA"},
+    # SHGetFolderPathA is missing from older systems and is looked up at run time, never imported.
+    "shell32.dll": {"SHBrowseForFolderA", "SHGetPathFromIDListA"},
+    "ole32.dll": {"CoCreateInstance", "CoInitialize", "CoTaskMemFree", "CoUninitialize"},
+    # the C runtime every Windows of the family carries
+    "msvcrt.dll": {
+        "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
+        "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit", "_initterm", "_iob",
+        "_onexit", "abort", "calloc", "exit", "fprintf", "free", "fwrite", "malloc", "memcpy",
+        "memmove", "memset", "signal", "strlen", "strncmp", "vfprintf",
+    },
+}
+
+# The executable without its stored payloads (RCDATA 130 to 170) stays under this many bytes.
+SIZE_BUDGET = 150 * 1024
+PAYLOAD_IDS = range(130, 171)
 
 
 def res_entries(data):
@@ -59,9 +108,24 @@ def main(path, res_path):
         problems.append("machine is 0x%x, not i386" % pe.FILE_HEADER.Machine)
     if pe.OPTIONAL_HEADER.Subsystem != 2:
         problems.append("subsystem %d, not the Windows GUI" % pe.OPTIONAL_HEADER.Subsystem)
-    dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
-    if not dlls <= ALLOWED_DLLS:
-        problems.append("imports DLLs that Windows does not have: %s" % sorted(dlls - ALLOWED_DLLS))
+    o = pe.OPTIONAL_HEADER
+    for what, version in (("subsystem", (o.MajorSubsystemVersion, o.MinorSubsystemVersion)),
+                          ("OS", (o.MajorOperatingSystemVersion, o.MinorOperatingSystemVersion))):
+        if version != (4, 0):
+            problems.append("%s version %d.%d, not 4.0: Windows 95 and NT 4.0 refuse it" % ((what,) + version))
+    dlls = set()
+    for entry in pe.DIRECTORY_ENTRY_IMPORT:
+        dll = entry.dll.decode().lower()
+        dlls.add(dll)
+        allowed = ALLOWED_IMPORTS.get(dll)
+        if allowed is None:
+            problems.append("imports %s, which is not on the list" % dll)
+            continue
+        for imported in entry.imports:
+            if imported.name is None:
+                problems.append("imports %s by ordinal %d" % (dll, imported.ordinal))
+            elif imported.name.decode() not in allowed:
+                problems.append("imports %s!%s, which is not on the list" % (dll, imported.name.decode()))
     have = pe_entries(pe)
     want = res_entries(open(res_path, "rb").read())
     problems += ["resource %s: missing" % (key,) for key in want if key not in have]
@@ -88,11 +152,17 @@ def main(path, res_path):
                 strings = {k.decode(): v.decode() for k, v in table.entries.items()}
     if strings.get("FileVersion") != "3, 1, 6, 0" or strings.get("ProductVersion") != "3, 1, 6, 0":
         problems.append("string block 041104b0 lacks FileVersion/ProductVersion 3, 1, 6, 0")
+    size = len(pe.__data__)
+    payloads = [len(data) for (t, n, lang), data in have.items() if t == 10 and n in PAYLOAD_IDS]
+    print("check_exe: %s: %d bytes, %d payloads of %d bytes, %d bytes without them (budget %d)"
+          % (path, size, len(payloads), sum(payloads), size - sum(payloads), SIZE_BUDGET))
+    if size - sum(payloads) >= SIZE_BUDGET:
+        problems.append("%d bytes without the payloads, over the budget of %d" % (size - sum(payloads), SIZE_BUDGET))
     for problem in problems:
         print("check_exe: %s: %s" % (path, problem))
     if not problems:
-        print("check_exe: %s: 32-bit GUI, %d imports, manifest, dialog, welcome text, version 3.1.6.0,"
-              " %d resources as in the .res" % (path, len(dlls), len(want)))
+        print("check_exe: %s: 32-bit GUI for Windows 4.0, %d DLLs imported as listed, manifest, dialog,"
+              " welcome text, version 3.1.6.0, %d resources as in the .res" % (path, len(dlls), len(want)))
     return 1 if problems else 0
 
 
