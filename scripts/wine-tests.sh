@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows build under Wine in a throwaway prefix inside the build folder: the platform
-# contract tests against the real Win32 calls, and the dialog on an Xvfb screen (found by its
-# title, a screenshot kept in build/artifacts, ended with Esc).
+# contract tests against the real Win32 calls, the dialog on an Xvfb screen (found by its
+# title, a screenshot kept in build/artifacts, ended with Esc), and a whole update driven on
+# that screen (tests/win/update_run.sh).
 #
 # The product is the 32-bit build. Where this kernel cannot start 32-bit programs (wine32
 # fails with "Exec format error"), the same sources are built for 64-bit Windows and run
@@ -110,6 +111,19 @@ else
   fi
 fi
 if [ "$dialog_ok" -eq 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+
+# The whole update on the same screen, over an old build seeded with the host's PE writer.
+echo "-- update run on screen ($arch)"
+mkpe=build/host-san/mkpe
+if [ ! -x "$mkpe" ]; then
+  mkpe=build/host/mkpe
+  { cmake -S . -B build/host -G Ninja -DVK_TESTS=OFF && cmake --build build/host --target mkpe; } >/dev/null
+fi
+if bash tests/win/update_run.sh "$loader" "$build/vkupdate.exe" "$mkpe" "$artifacts"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
 
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
