@@ -50,9 +50,9 @@ class Dialog:
 
     def next(self):
         try:
-            line = self.events.get(timeout=120)
+            line = self.events.get(timeout=60)
         except queue.Empty:
-            raise Mismatch("no event within 120 s")
+            raise Mismatch("no event within 60 s")
         if line is None:
             raise Mismatch("the program ended (exit code %s)" % self.process.wait())
         try:

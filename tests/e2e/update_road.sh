@@ -58,7 +58,7 @@ for row in "${families[@]}"; do
   cp "$m/registry.reg" "$work/registry.before"
   mkdir -p "$(hpath 'C:\Other')"
   "$mkpe" "$(hpath 'C:\Other')/VKTARN.EXE" --version "9, 9, 9, 9" >/dev/null
-  converse "nothing located" <<'EOF'
+  converse "nothing located" <<'EOF' || continue
 < dialog
 > start
 < picker
@@ -82,7 +82,7 @@ EOF
   mkdir -p "$(hpath "$current")"
   "$mkpe" "$(hpath "$current")/VKTARN.EXE" --version "3, 1, 6, 0" --size 4371968 >/dev/null
   cp -a "$(hpath "$current")" "$work/current.before"
-  converse "already current, declined" <<EOF
+  converse "already current, declined" <<EOF || continue
 < dialog
 > start
 < picker
@@ -106,7 +106,7 @@ EOF
   "$VKMACHINE" install-product "$m" --version "3, 1, 5, 0" >/dev/null || { fail "install-product"; continue; }
   folder=$(hpath "$product")
   cp -a "$folder" "$work/product.before"
-  VKUPDATE_FAULTS=VerInstallFileA:21:5 converse "a file fails" <<EOF
+  VKUPDATE_FAULTS=VerInstallFileA:21:5 converse "a file fails" <<EOF || continue
 < dialog
 > start
 < progress 20
@@ -136,7 +136,7 @@ EOF
   # with the dialog left open; a second Exit asks again.
   rm -rf "$work/before"
   cp -a "$m" "$work/before"
-  converse "success" <<'EOF'
+  converse "success" <<'EOF' || continue
 < dialog
 > start
 < message 36 IDS_ALREADY_CURRENT
@@ -223,7 +223,7 @@ EOF
   # 5. A second Start over the current build: string 6, Yes installs everything again with the
   # bar from 2; then a run that fails (the temp folder gone) keeps the restart offer.
   temp_dir=$(hpath "$temp")
-  converse "second run, then a failing one" <<EOF
+  converse "second run, then a failing one" <<EOF || continue
 < dialog
 > start
 < message 36 IDS_ALREADY_CURRENT
