@@ -185,6 +185,8 @@ bool Populate(std::string* error) {
     };
     std::vector<std::string> folders = {WithoutTrailingBackslash(c.temp), c.system, c.system + "\\drivers",
                                         c.documents, "C:\\Program Files", "C:\\Program Files\\Common Files"};
+    // The 95/98/Me family keeps its block-device drivers in the system folder's IOSUBSYS.
+    if (c.platformId == 1) folders.push_back(c.system + "\\IOSUBSYS");
     for (const auto& v : common) folders.push_back(v.second);
     for (const auto& v : user) folders.push_back(v.second);
     for (const std::string& f : folders)
@@ -199,6 +201,7 @@ bool Populate(std::string* error) {
         if (!SetString(HKEY_CURRENT_USER, shell, v.first, v.second, error)) return false;
     return SetString(HKEY_LOCAL_MACHINE, version, "ProgramFilesDir", "C:\\Program Files", error) &&
            SetString(HKEY_LOCAL_MACHINE, version, "CommonFilesDir", "C:\\Program Files\\Common Files", error) &&
+           SetString(HKEY_LOCAL_MACHINE, version + "\\App Paths", "", "", error) &&
            SetString(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services", "", "", error) &&
            SetString(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", "", "", error) &&
            SetString(HKEY_CURRENT_USER, "Software", "", "", error);
