@@ -81,6 +81,7 @@ EOF
   current='C:\Current'
   mkdir -p "$(hpath "$current")"
   "$mkpe" "$(hpath "$current")/VKTARN.EXE" --version "3, 1, 6, 0" --size 4371968 >/dev/null
+  rm -rf "$work/current.before"
   cp -a "$(hpath "$current")" "$work/current.before"
   converse "already current, declined" <<EOF || continue
 < dialog
@@ -105,7 +106,9 @@ EOF
   # before it installed, the failing one untouched, no restart offered.
   "$VKMACHINE" install-product "$m" --version "3, 1, 5, 0" >/dev/null || { fail "install-product"; continue; }
   folder=$(hpath "$product")
+  rm -rf "$work/product.before"
   cp -a "$folder" "$work/product.before"
+  reg 'HKCU\Software\Orvane\VkTARN' >"$work/settings.before"
   VKUPDATE_FAULTS=VerInstallFileA:21:5 converse "a file fails" <<EOF || continue
 < dialog
 > start
@@ -129,7 +132,9 @@ EOF
   changed=$(diff <(hashes "$work/product.before") <(hashes "$folder") | grep -c '^>')
   [ "$changed" -eq 20 ] || fail "a file fails: $changed files installed before it, not 20"
   [ "$(reg "$key" Path)" = "$product" ] || fail "a file fails: App Paths Path is '$(reg "$key" Path)'"
-  [ -z "$(reg 'HKCU\Software\Orvane\VkTARN' EnableEncode)" ] || fail "a file fails: post-install steps ran"
+  # No post-install step ran: the settings and the data files are as they were.
+  reg 'HKCU\Software\Orvane\VkTARN' | cmp -s - "$work/settings.before" || fail "a file fails: the settings changed"
+  [ -f "$folder/VKCDDB.DB" ] || fail "a file fails: the data files were moved"
 
   # 4. VKTARN.EXE came before the failing file, so the installation now counts as current:
   # string 6 first, then the whole update, the restart offered on Exit and asked for on Yes
@@ -193,11 +198,15 @@ EOF
       [ -f "$(hpath "$system\\vk038.tmp")" ] || fail "$what: the new driver does not wait in the system folder"
       [ -f "$(hpath "$temp\\vk038.tmp")" ] || fail "$what: the driver's extracted copy is not in the temp folder"
       [ "$(reg "$service" | wc -l)" -ge 5 ] || fail "$what: driver service key has fewer than five values"
-      local expected
-      expected=$(printf '%s\n' "delete $system\\Drivers\\CDRVKVSD.SYS" \
-        "$system\\vk038.tmp -> $system\\Drivers\\CDRVKVSD.SYS" "delete $system\\vk038.tmp")
-      [ "$(view pending "$m" | tr '[:upper:]' '[:lower:]')" = "$(tr '[:upper:]' '[:lower:]' <<<"$expected")" ] ||
-        fail "$what: pending operations: $(view pending "$m")"
+      # The new driver is renamed over the old one at the restart; nothing else is pending.
+      local ops
+      ops=$(view pending "$m" | tr '[:upper:]' '[:lower:]')
+      local new_driver old_driver
+      new_driver=$(tr '[:upper:]' '[:lower:]' <<<"$system\\vk038.tmp")
+      old_driver=$(tr '[:upper:]' '[:lower:]' <<<"$system\\Drivers\\CDRVKVSD.SYS")
+      grep -qxF "$new_driver -> $old_driver" <<<"$ops" || fail "$what: the new driver is not pending: $ops"
+      grep -vxF -e "$new_driver -> $old_driver" -e "delete $new_driver" -e "delete $old_driver" <<<"$ops" |
+        grep -q . && fail "$what: other operations pending: $ops"
     else
       [ -z "$(view pending "$m")" ] || fail "$what: operations pending: $(view pending "$m")"
       [ -z "$(reg "$service")" ] || fail "$what: a driver service key on this family"
