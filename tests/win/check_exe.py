@@ -156,6 +156,8 @@ def main(path, res_path):
     payloads = [len(data) for (t, n, lang), data in have.items() if t == 10 and n in PAYLOAD_IDS]
     print("check_exe: %s: %d bytes, %d payloads of %d bytes, %d bytes without them (budget %d)"
           % (path, size, len(payloads), sum(payloads), size - sum(payloads), SIZE_BUDGET))
+    if len(payloads) != len(PAYLOAD_IDS):
+        problems.append("%d payloads stored, not %d" % (len(payloads), len(PAYLOAD_IDS)))
     if size - sum(payloads) >= SIZE_BUDGET:
         problems.append("%d bytes without the payloads, over the budget of %d" % (size - sum(payloads), SIZE_BUDGET))
     for problem in problems:
