@@ -23,6 +23,10 @@ server=/usr/lib/wine/wineserver
 
 export WINEPREFIX="$root/build/wine/prefix-$arch"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+# Wine links the profile's folders to the home folder: a home of the tests' own keeps whatever
+# a program writes there inside the build folder.
+export HOME="$root/build/wine/home"
+mkdir -p "$HOME"
 artifacts="$root/build/artifacts"
 mkdir -p "$artifacts" "$root/build/wine"
 
@@ -38,6 +42,11 @@ trap cleanup EXIT
 rm -rf "$WINEPREFIX"
 DISPLAY= "$loader" wineboot --init >/dev/null 2>&1
 "$server" -w
+# Wine links the profile's Documents, Desktop and the like to the Unix home: made real folders
+# here, so that nothing a test writes there lands outside the prefix.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+done
 mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
 # Unmanaged, undecorated windows keep keyboard focus reliable without a window manager; the

@@ -18,12 +18,18 @@ fail() { echo "update run: FAIL: $*"; failures=$((failures + 1)); }
 query() { "$loader" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 # The visible window with a title matching $1, waiting up to $2 seconds.
 window() { timeout "$2" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+# Gives window $1 the keyboard focus and types key $2, as the keyboard would (no window
+# manager runs, so focus is set directly, not by activation).
 press() {
-  xdotool windowactivate --sync "$1" >/dev/null 2>&1
-  xdotool key --clearmodifiers --window "$1" "$2"
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  sleep 0.2
+  xdotool key --clearmodifiers "$2" 2>/dev/null
 }
 gone() { for _ in $(seq 100); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0; sleep 0.1; done; return 1; }
 
+# A wineserver that stays up for the whole test: a new one would run wineboot, which performs
+# the operations pending until restart, as a restart of Windows would.
+"${loader%/*}/wineserver" -p
 # --- the prefix: Windows XP, build 3.15 installed with its App Paths entry, data files, an old
 # setting to be reset, and the program-menu folder of the shortcut.
 "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
@@ -50,10 +56,12 @@ drive_run() {
   app=$!
   main=$(window '^Velkor TARN' 60)
   if [ -z "$main" ]; then fail "$name: the dialog did not appear"; kill "$app" 2>/dev/null; return; fi
+  sleep 0.5
   press "$main" Return
   if [ "$mode" = current ]; then
     box=$(window "$caption" 60)
     [ -n "$box" ] || { fail "$name: no already-current question"; kill "$app"; return; }
+    sleep 0.3
     press "$box" y
     gone "$caption" || fail "$name: the question stayed open"
   fi
@@ -70,11 +78,21 @@ drive_run() {
     press "$box" Return
     gone "$caption"
   fi
-  press "$main" Escape
-  box=$(window "$caption" 30)
+  # The run disabled the focused Start button, so the dialog has no keyboard focus now: as a
+  # person would, click the dialog (its picture) before pressing Esc, and again if nothing came.
+  sleep 1
+  box=""
+  for _ in 1 2 3; do
+    xdotool mousemove --window "$main" 80 120 click 1
+    sleep 0.3
+    press "$main" Escape
+    box=$(window "$caption" 10)
+    [ -n "$box" ] && break
+  done
   if [ -z "$box" ]; then
     fail "$name: Exit did not offer the restart"
   else
+    sleep 0.3
     press "$box" n
   fi
   for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
