@@ -26,7 +26,7 @@ ALLOWED_IMPORTS = {
         "GetModuleHandleA", "GetProcAddress", "GetSystemDirectoryA", "GetTempPathA",
         "GetVersionExA", "IsDBCSLeadByte", "LoadLibraryA", "LoadResource", "LockResource",
         "MoveFileA", "MoveFileExA", "MultiByteToWideChar", "ReadFile", "RemoveDirectoryA",
-        "SetFileAttributesA", "SetLastError", "SizeofResource", "WriteFile",
+        "SetFileAttributesA", "SetLastError", "SizeofResource", "WriteFile", "lstrcmpiA",
         # the MinGW start-up code and runtime
         "DeleteCriticalSection", "EnterCriticalSection", "GetStartupInfoA",
         "InitializeCriticalSection", "LeaveCriticalSection", "SetUnhandledExceptionFilter", "Sleep",
