@@ -1,0 +1,122 @@
+// The update run inside the main dialog, over a machine with build 3.15 installed: when the
+// restart becomes pending, and that the post-install steps cannot turn a success into a failure.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/main_dialog.h"
+#include "platform/dialogs.h"
+#include "platform/host/dialogs/host_dialog.h"
+#include "platform/host/machine/host.h"
+#include "platform/system.h"
+#include "resources/resource.h"
+
+namespace {
+
+// Hands the dialog one decision line at a time and notes RestartPending at each request, that
+// is, while the window that asked for the decision is still open.
+class DecisionBuffer : public std::streambuf {
+public:
+    explicit DecisionBuffer(std::vector<std::string> lines) : lines_(std::move(lines)) {}
+    std::vector<int> pendingAtRequest;
+
+protected:
+    int_type underflow() override {
+        if (next_ == lines_.size()) return traits_type::eof();
+        pendingAtRequest.push_back(RestartPending);
+        current_ = lines_[next_++] + "\n";
+        setg(&current_[0], &current_[0], &current_[0] + current_.size());
+        return traits_type::to_int_type(current_[0]);
+    }
+
+private:
+    std::vector<std::string> lines_;
+    size_t next_ = 0;
+    std::string current_;
+};
+
+class UpdateRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vkupdate-run-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        std::string tool = std::string(VK_BINARY_DIR) + "/vkmachine";
+        std::string machine = dir_ + "/m";
+        ASSERT_EQ(std::system((tool + " create " + machine + " >/dev/null").c_str()), 0);
+        ASSERT_EQ(std::system((tool + " install-product " + machine + " --version '3, 1, 5, 0' >/dev/null").c_str()), 0);
+        std::string error;
+        ASSERT_TRUE(platform::host::OpenMachine(machine, &error)) << error;
+        AppModule = platform::host::ModuleHandle();
+        RestartPending = 0;
+        OsVersionSnapshot = OSVERSIONINFOA();
+        OsVersionSnapshot.dwOSVersionInfoSize = sizeof OsVersionSnapshot;
+        ASSERT_TRUE(platform::GetVersionExA(&OsVersionSnapshot));
+    }
+    void TearDown() override {
+        platform::host::DestroyDialogWindows(dialog_);
+        platform::host::SetDialogIo(&std::cin, &std::cout, false);
+        platform::host::CloseMachine();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    // Opens the dialog reading its decisions from `buffer`.
+    void Open(std::streambuf* buffer) {
+        in_.rdbuf(buffer);
+        platform::host::SetDialogIo(&in_, &out_, false);
+        dialog_ = platform::host::CreateDialogWindows(AppModule, MAKEINTRESOURCEA(IDD_MAIN));
+        ASSERT_NE(dialog_, nullptr);
+        MainDialogProc(dialog_, WM_INITDIALOG, 0, 0);
+    }
+    // The message boxes shown so far, by their "text" field.
+    int Messages(const std::string& fragment) {
+        int count = 0;
+        std::istringstream lines(out_.str());
+        for (std::string line; std::getline(lines, line);)
+            if (line.find("\"event\":\"message\"") != std::string::npos && line.find(fragment) != std::string::npos)
+                ++count;
+        return count;
+    }
+
+    std::string dir_;
+    std::istream in_{nullptr};
+    std::ostringstream out_;
+    HWND dialog_ = nullptr;
+};
+
+const char kDone[] = "アップデートは正常に終了しました。";
+const char kRestart[] = "システムを再起動する必要があります";
+
+TEST_F(UpdateRun, RestartBecomesPendingOnlyOnceTheSuccessMessageIsClosed) {
+    DecisionBuffer decisions({"ok", "no"});
+    Open(&decisions);
+    MainDialogProc(dialog_, WM_COMMAND, IDOK, 0);
+    MainDialogProc(dialog_, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(Messages(kDone), 1);
+    EXPECT_EQ(Messages(kRestart), 1);
+    // The success message asked while the flag was still clear; the restart question after it.
+    EXPECT_EQ(decisions.pendingAtRequest, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(platform::host::DialogEnded(dialog_));
+}
+
+TEST_F(UpdateRun, FailingPostInstallStepsStillEndInSuccess) {
+    // The data files cannot be copied and the shell-folder key cannot be opened, on every call.
+    platform::host::FailCall("CopyFileA", 1, ERROR_ACCESS_DENIED, true);
+    platform::host::FailCall("RegOpenKeyA", 1, ERROR_ACCESS_DENIED, true);
+    DecisionBuffer decisions({"ok", "no"});
+    Open(&decisions);
+    MainDialogProc(dialog_, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(Messages(kDone), 1);
+    EXPECT_EQ(RestartPending, 1);
+    EXPECT_GT(platform::host::CallCount("CopyFileA") + platform::host::CallCount("RegOpenKeyA"), 0)
+        << "the faults must have been met";
+}
+
+}  // namespace
