@@ -28,17 +28,16 @@ int ReplaceNow(const char* tempPath, const char* targetPath) {
     return 0;
 }
 
+// The new file replaces the old one at the next restart in one registered operation. Deleting
+// the old file and renaming the new one as two operations would, when a second run registers
+// them again before the restart, delete the file that the first run's rename had put in place.
 int ReplaceAtRestart(const char* tempPath, const char* targetPath) {
     platform::SetFileAttributesA(targetPath, FILE_ATTRIBUTE_NORMAL);
-    if (!platform::MoveFileExA(targetPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        // Nothing is scheduled: the new file would only lie about.
-        platform::DeleteFileA(tempPath);
-        return 0;
-    }
-    // Registrations already made cannot be taken back; the failure is reported all the same.
-    if (!platform::MoveFileExA(tempPath, targetPath, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
-    if (!platform::MoveFileExA(tempPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
-    return 1;
+    if (platform::MoveFileExA(tempPath, targetPath, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+        return 1;
+    // Nothing is scheduled: the new file would only lie about.
+    platform::DeleteFileA(tempPath);
+    return 0;
 }
 
 }  // namespace
