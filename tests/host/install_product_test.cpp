@@ -12,6 +12,7 @@
 #include "discovery/known_versions.h"
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
+#include "support/run_command.h"
 #include "support/temp_machine.h"
 
 namespace {
@@ -31,10 +32,12 @@ protected:
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
     }
+    // Runs vkmachine with `args`, its output kept in the file `log`.
     int Run(const std::string& log, const std::string& args) {
-        std::string command = std::string(VK_BINARY_DIR) + "/vkmachine " + args + " >" + log + " 2>&1";
-        int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::string output;
+        int status = vktest::RunCommand(std::string(VK_BINARY_DIR) + "/vkmachine " + args, &output);
+        vktest::TempMachine::WriteHostFile(log, output);
+        return status;
     }
     std::string root_;
 };

@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
 #include "platform/host/resources/resfile.h"
+#include "support/run_command.h"
 #include "support/temp_machine.h"
 
 namespace {
@@ -27,15 +28,10 @@ std::string ReadHost(const std::string& path) {
     return s.str();
 }
 
-// Standard output of a shell command.
+// What a shell command printed.
 std::string Shell(const std::string& command) {
     std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) return out;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, got);
-    pclose(p);
+    vktest::RunCommand(command, &out);
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
 #include "platform/registry.h"
+#include "support/run_command.h"
 #include "support/temp_machine.h"
 
 namespace {
@@ -31,11 +32,7 @@ protected:
     }
     // Runs vkmachine with `args`; returns its exit code, output in out_.
     int Run(const std::string& args) {
-        std::string log = root_ + "/out.txt";
-        std::string command = std::string(VK_BINARY_DIR) + "/vkmachine " + args + " >" + log + " 2>&1";
-        int status = std::system(command.c_str());
-        out_ = vktest::TempMachine::ReadHostFile(log);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return vktest::RunCommand(std::string(VK_BINARY_DIR) + "/vkmachine " + args, &out_);
     }
     std::string Value(HKEY root, const std::string& key, const std::string& name) {
         HKEY k = nullptr;

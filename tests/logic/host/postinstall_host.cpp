@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
 #include "platform/host/registry/registry_store.h"
+#include "support/run_command.h"
 
 namespace {
 
@@ -36,14 +37,8 @@ ShortcutInfo ReadShortcut(const std::string& path) {
     std::ifstream in(host, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() < 0x4C) return info;
-    std::string command = "lnkinfo -c windows-932 '" + host + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return info;
     std::string report;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) report.append(buffer, got);
-    if (pclose(pipe) != 0) return info;
+    if (vktest::RunCommand("lnkinfo -c windows-932 '" + host + "'", &report) != 0) return info;
     auto ansi = [](const std::string& text) {
         std::string out;
         platform::host::Utf8ToAnsi(text, &out);
