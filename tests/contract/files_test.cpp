@@ -276,3 +276,27 @@ TEST_F(Files, PatternsMatchTheShortAliasOfALongName) {
     EXPECT_NE(alias.find('~'), std::string::npos) << alias;
     EXPECT_EQ(Find("*.lstx"), std::set<std::string>{"e.lstx"});
 }
+
+TEST_F(Files, LongNamesAndTheirAliasesNameTheSameFiles) {
+    // 100 double-byte characters (300 bytes of UTF-8), half of them ending in the byte 0x5C.
+    std::string folder;
+    for (int i = 0; i < 50; ++i) folder += "\x95\x5c\x82\xa0";  // 表あ
+    ASSERT_TRUE(platform::CreateDirectoryA(Path(folder).c_str(), nullptr)) << platform::GetLastError();
+    MakeFile(folder + "\\long file name.txt", "inside");
+    EXPECT_EQ(ReadAll(folder + "\\long file name.txt"), "inside");
+    EXPECT_EQ(Find("*"), (std::set<std::string>{".", "..", folder}));
+    EXPECT_EQ(Find(folder + "\\*.txt"), std::set<std::string>{"long file name.txt"});
+
+    // A file opens, and is deleted, by its 8.3 alias as by its name.
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA(Path(folder + "\\long file name.txt").c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    platform::FindClose(h);
+    const std::string alias = folder + "\\" + data.cAlternateFileName;
+    ASSERT_NE(std::string(data.cAlternateFileName), "");
+    EXPECT_EQ(ReadAll(alias), "inside");
+    EXPECT_TRUE(platform::DeleteFileA(Path(alias).c_str())) << platform::GetLastError();
+    EXPECT_EQ(Find(folder + "\\*"), (std::set<std::string>{".", ".."}));
+    EXPECT_TRUE(platform::RemoveDirectoryA(Path(folder).c_str())) << platform::GetLastError();
+    EXPECT_EQ(Find("*"), (std::set<std::string>{".", ".."}));
+}

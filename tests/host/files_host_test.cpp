@@ -328,4 +328,37 @@ TEST(HostNames, ShortAliasesAndCaseFoldingFollowWindows) {
     EXPECT_EQ(platform::FindFirstFileA("C:\\*.LST", &data), INVALID_HANDLE_VALUE);
 }
 
+TEST(HostNames, NamesLongerThanTheHostAllowsAreKeptWholeAndFoldedAsWindowsFolds) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\d", nullptr));
+    // 127 full-width letters: 254 bytes here, 381 bytes of UTF-8, past Linux's 255 a name.
+    std::string lower, upper, other;
+    for (int i = 0; i < 127; ++i) {
+        lower += "\x82\x81";  // a
+        upper += "\x82\x60";  // A
+        other += "\x82\x82";  // b
+    }
+    ASSERT_TRUE(Write("C:\\d\\" + lower, "long")) << platform::GetLastError();
+    EXPECT_FALSE(Write("C:\\d\\" + upper, "again", CREATE_NEW));  // the same name in another case
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    for (const auto& entry : fs::directory_iterator(m.host("C:\\d")))
+        EXPECT_LE(entry.path().filename().string().size(), 255u);
+
+    // Renamed to another long name and reopened by a new process: listed and read as written.
+    ASSERT_TRUE(platform::MoveFileA(("C:\\d\\" + upper).c_str(), ("C:\\d\\" + other).c_str()));
+    m.Reopen();
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA("C:\\d\\*", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    platform::FindNextFileA(h, &data);  // past "." and ".."
+    platform::FindNextFileA(h, &data);
+    EXPECT_EQ(std::string(data.cFileName), other);
+    EXPECT_EQ(data.nFileSizeLow, 4u);
+    EXPECT_FALSE(platform::FindNextFileA(h, &data));
+    platform::FindClose(h);
+    EXPECT_EQ(platform::GetFileAttributesA(("C:\\d\\" + lower).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(platform::DeleteFileA(("C:\\d\\" + other).c_str()));
+    EXPECT_TRUE(fs::is_empty(m.host("C:\\d")));
+}
+
 }  // namespace

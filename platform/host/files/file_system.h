@@ -28,6 +28,22 @@ DWORD MapWindowsPath(const WindowsPath& path, size_t count, std::string* hostPat
 // The characters of an ANSI text: one or two bytes each.
 std::vector<std::string> SplitCharacters(const std::string& text);
 
+// The host entry that holds a Windows name (one component, machine code page): its UTF-8 form
+// or, when that is longer than a host name may be, a recorded stand-in. ERROR_* code.
+DWORD HostEntryName(const std::string& ansi, std::string* entry);
+// The Windows name of a host entry; false for an entry that holds no file of the machine.
+bool WindowsEntryName(const std::string& entry, std::string* ansi);
+
+// One entry of a folder: its host name, its Windows name and its 8.3 alias ("" for none).
+struct FolderEntry {
+    std::string host;
+    std::string name;
+    std::string alias;
+};
+// The entries of host folder `dir` in the order Windows lists them ("." and ".." with `dots`),
+// with aliases when the machine makes them.
+std::vector<FolderEntry> ListFolder(const std::string& dir, bool dots);
+
 // What a file call needs to know about its path.
 struct Target {
     WindowsPath win;

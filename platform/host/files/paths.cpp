@@ -1,5 +1,4 @@
 // Windows paths of the emulated machine: parsing, and mapping to the host folder drive_<x>.
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -30,29 +29,29 @@ bool ValidComponent(const std::string& part, bool wildcards) {
 }
 
 // The entry of host folder `dir` that names `part` (machine code page): the exact spelling if
-// it exists, else the first entry equal without regard to case. False when there is none.
+// it exists, else the first entry whose name, or alias, is equal without regard to case.
+// False when there is none.
 bool FindEntry(const std::string& dir, const std::string& part, std::string* entry) {
-    std::string utf8;
-    if (!AnsiToUtf8(part, &utf8)) return false;
+    std::string host;
     struct stat st;
-    if (lstat((dir + "/" + utf8).c_str(), &st) == 0) {
-        *entry = utf8;
+    if (HostEntryName(part, &host) == ERROR_SUCCESS && lstat((dir + "/" + host).c_str(), &st) == 0) {
+        *entry = host;
         return true;
     }
-    DIR* d = opendir(dir.c_str());
-    if (d == nullptr) return false;
-    bool found = false;
-    while (struct dirent* e = readdir(d)) {
-        std::string name = e->d_name, ansi;
-        if (name == "." || name == "..") continue;
-        if (Utf8ToAnsi(name, &ansi) && SameName(ansi, part)) {
-            *entry = name;
-            found = true;
-            break;
+    std::vector<FolderEntry> entries = ListFolder(dir, false);
+    for (const FolderEntry& e : entries) {
+        if (SameName(e.name, part)) {
+            *entry = e.host;
+            return true;
         }
     }
-    closedir(d);
-    return found;
+    for (const FolderEntry& e : entries) {
+        if (!e.alias.empty() && SameName(e.alias, part)) {
+            *entry = e.host;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -141,7 +140,8 @@ DWORD MapWindowsPath(const WindowsPath& path, size_t count, std::string* hostPat
             continue;
         }
         matching = false;  // below a missing component nothing exists
-        if (!AnsiToUtf8(path.parts[i], &entry)) return ERROR_INVALID_NAME;
+        DWORD error = HostEntryName(path.parts[i], &entry);
+        if (error != ERROR_SUCCESS) return error;
         dir += "/" + entry;
     }
     *hostPath = dir;
@@ -167,9 +167,10 @@ DWORD ResolveTarget(LPCSTR name, Target* target) {
     if (n == 0) {
         t.host = t.leafHost = t.parentHost;
     } else {
-        std::string utf8, entry;
-        if (!AnsiToUtf8(t.win.parts.back(), &utf8)) return ERROR_INVALID_NAME;
-        t.leafHost = t.parentHost + "/" + utf8;
+        std::string leaf, entry;
+        error = HostEntryName(t.win.parts.back(), &leaf);
+        if (error != ERROR_SUCCESS) return error;
+        t.leafHost = t.parentHost + "/" + leaf;
         t.host = t.parentIsDir && FindEntry(t.parentHost, t.win.parts.back(), &entry)
                      ? t.parentHost + "/" + entry
                      : t.leafHost;
