@@ -278,9 +278,11 @@ TEST_F(Files, PatternsMatchTheShortAliasOfALongName) {
 }
 
 TEST_F(Files, LongNamesAndTheirAliasesNameTheSameFiles) {
-    // 100 double-byte characters (300 bytes of UTF-8), half of them ending in the byte 0x5C.
+    // 80 double-byte characters, half of them ending in the byte 0x5C. (Wine keeps names on the
+    // Linux file system as UTF-8 and cuts them at 255 bytes, 85 such characters: longer names
+    // are the host tests' part.)
     std::string folder;
-    for (int i = 0; i < 50; ++i) folder += "\x95\x5c\x82\xa0";  // 表あ
+    for (int i = 0; i < 40; ++i) folder += "\x95\x5c\x82\xa0";  // 表あ
     ASSERT_TRUE(platform::CreateDirectoryA(Path(folder).c_str(), nullptr)) << platform::GetLastError();
     MakeFile(folder + "\\long file name.txt", "inside");
     EXPECT_EQ(ReadAll(folder + "\\long file name.txt"), "inside");

@@ -331,6 +331,11 @@ TEST(HostNames, ShortAliasesAndCaseFoldingFollowWindows) {
 TEST(HostNames, NamesLongerThanTheHostAllowsAreKeptWholeAndFoldedAsWindowsFolds) {
     vktest::TempMachine m;
     ASSERT_TRUE(platform::CreateDirectoryA("C:\\d", nullptr));
+    std::string folder = "C:\\";  // 100 Japanese characters, 300 bytes of UTF-8
+    for (int i = 0; i < 50; ++i) folder += "\x95\x5c\x82\xa0";  // 表あ
+    ASSERT_TRUE(platform::CreateDirectoryA(folder.c_str(), nullptr)) << platform::GetLastError();
+    ASSERT_TRUE(Write(folder + "\\inside.txt", "inside"));
+    EXPECT_EQ(platform::GetFileAttributesA((folder + "\\INSIDE.TXT").c_str()), FILE_ATTRIBUTE_ARCHIVE);
     // 127 full-width letters: 254 bytes here, 381 bytes of UTF-8, past Linux's 255 a name.
     std::string lower, upper, other;
     for (int i = 0; i < 127; ++i) {
