@@ -188,9 +188,16 @@ def changes(before, after):
 def host_path(machine, path):
     """C:\\a\\b -> MACHINE/drive_c/a/b, each existing name in its stored letter case."""
     at = os.path.join(machine, "drive_" + path[0].lower())
+    # Names too long for the host are kept under a stand-in "PREFIX:HASH" (longnames.txt).
+    long_names = {}
+    table = os.path.join(machine, "longnames.txt")
+    if os.path.exists(table):
+        with open(table, encoding="utf-8") as f:
+            long_names = dict(l.rstrip("\n").split("\t", 1) for l in f if "\t" in l and not l.startswith("#"))
     for name in [n for n in path[3:].split("\\") if n]:
         here = os.listdir(at) if os.path.isdir(at) else []
-        match = [n for n in here if n.lower() == name.lower()]
+        full = lambda n: long_names.get(n.rsplit(":", 1)[1], n) if ":" in n else n
+        match = [n for n in here if full(n).lower() == name.lower()]
         at = os.path.join(at, match[0] if match else name)
     print(at)
     return 0
