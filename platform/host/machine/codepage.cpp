@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <map>
 #include <string>
 
 #include "platform/host/machine/host.h"
@@ -46,11 +47,24 @@ char16_t Upper(char16_t c) {
     return c;
 }
 
+// The conversion from one charset to another, opened once and kept: opening one loads the
+// charset's module and closing it may unload it again, which costs far more than converting
+// a name (a registry file of a few KB made hundreds of such loads). The table outlives every
+// static destructor that might still convert.
+iconv_t Converter(const char* from, const char* to) {
+    static auto* opened = new std::map<std::string, iconv_t>;
+    std::string key = std::string(from) + ">" + to;
+    auto found = opened->find(key);
+    if (found == opened->end()) found = opened->emplace(key, iconv_open(to, from)).first;
+    return found->second;
+}
+
 // Converts `size` bytes at `in` from one charset to another; fails on any invalid sequence.
 bool Convert(const char* from, const char* to, const char* in, size_t size, std::string* out) {
     out->clear();
-    iconv_t cd = iconv_open(to, from);
+    iconv_t cd = Converter(from, to);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // the initial state, whatever came before
     char* src = const_cast<char*>(in);
     size_t left = size;
     char buffer[1024];
@@ -65,7 +79,6 @@ bool Convert(const char* from, const char* to, const char* in, size_t size, std:
             break;
         }
     }
-    iconv_close(cd);
     return ok;
 }
 
