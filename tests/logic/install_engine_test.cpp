@@ -10,6 +10,7 @@
 #include "payload/install_engine.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
+#include "postinstall/data_relocation.h"
 
 namespace {
 
@@ -34,12 +35,20 @@ protected:
         for (const char* sub : {"Drivers", "IOSUBSYS"})
             if (platform::CreateDirectoryA(System(sub).c_str(), nullptr)) made_.push_back(System(sub));
         pendingBefore_ = ReadPending(&hadPending_);
+        // The run makes the data folder in the user's own documents folder (under Wine, the
+        // prefix's): removed again unless it was there before.
+        char documents[MAX_PATH] = "";
+        if (GetDocumentsFolder(documents) && documents[0] != '\0') {
+            dataFolder_ = std::string(documents) + "\\VkTARN Data";
+            hadDataFolder_ = platform::GetFileAttributesA(dataFolder_.c_str()) != INVALID_FILE_ATTRIBUTES;
+        }
     }
     void TearDown() override {
         for (const char* name : {"Drivers\\MOD39.SYS", "Drivers\\CDRVKVSD.SYS", "IOSUBSYS\\CDRVKVSD.VXD", "vk038.tmp"})
             platform::DeleteFileA(System(name).c_str());
         platform::DeleteFileA((staging_ + "vk038.tmp").c_str());
         for (const std::string& folder : made_) platform::RemoveDirectoryA(folder.c_str());
+        if (!dataFolder_.empty() && !hadDataFolder_) platform::RemoveDirectoryA(dataFolder_.c_str());
         HKEY key = nullptr;
         if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
             if (hadPending_)
@@ -106,6 +115,8 @@ protected:
     std::vector<std::string> made_;
     std::string pendingBefore_;
     bool hadPending_ = false;
+    std::string dataFolder_;
+    bool hadDataFolder_ = false;
 };
 
 TEST_F(InstallRoutes, Windows9x) {

@@ -5,7 +5,11 @@
 # each run the files, App Paths, the driver service key, the settings, the data folder, the
 # shortcut and the operations pending until restart are checked through Wine and the prefix.
 #
-#   update_run.sh LOADER EXE MKPE ARTIFACTS   (WINEPREFIX and DISPLAY set, wineserver running)
+#   update_run.sh LOADER EXE MKPE ARTIFACTS
+#
+# WINEPREFIX and DISPLAY set, and one wineserver kept running for the prefix throughout
+# (wineserver -p, as scripts/wine-tests.sh starts it): a new server would run wineboot, which
+# performs the operations pending until restart, as a restart of Windows would.
 set -uo pipefail
 loader=$1 exe=$2 mkpe=$3 artifacts=$4
 drive="$WINEPREFIX/drive_c"
@@ -25,11 +29,11 @@ press() {
   sleep 0.2
   xdotool key --clearmodifiers "$2" 2>/dev/null
 }
+# Ends the updater started as $1 when a step failed: the loader's process is the Windows
+# program itself, so this leaves no process behind.
+stop() { kill "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
 gone() { for _ in $(seq 100); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0; sleep 0.1; done; return 1; }
 
-# A wineserver that stays up for the whole test: a new one would run wineboot, which performs
-# the operations pending until restart, as a restart of Windows would.
-"${loader%/*}/wineserver" -p
 # --- the prefix: Windows XP, build 3.15 installed with its App Paths entry, data files, an old
 # setting to be reset, and the program-menu folder of the shortcut.
 "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
@@ -55,18 +59,18 @@ drive_run() {
   "$loader" "$exe" &
   app=$!
   main=$(window '^Velkor TARN' 60)
-  if [ -z "$main" ]; then fail "$name: the dialog did not appear"; kill "$app" 2>/dev/null; return; fi
+  if [ -z "$main" ]; then fail "$name: the dialog did not appear"; stop "$app"; return; fi
   sleep 0.5
   press "$main" Return
   if [ "$mode" = current ]; then
     box=$(window "$caption" 60)
-    [ -n "$box" ] || { fail "$name: no already-current question"; kill "$app"; return; }
+    [ -n "$box" ] || { fail "$name: no already-current question"; stop "$app"; return; }
     sleep 0.3
     press "$box" y
     gone "$caption" || fail "$name: the question stayed open"
   fi
   box=$(window "$caption" 120)
-  if [ -z "$box" ]; then fail "$name: no message after Start"; kill "$app"; return; fi
+  if [ -z "$box" ]; then fail "$name: no message after Start"; stop "$app"; return; fi
   sleep 0.5
   /usr/bin/import -window root "$artifacts/update-$name.png" && echo "update run: screenshot $artifacts/update-$name.png"
   press "$box" Return
@@ -98,7 +102,7 @@ drive_run() {
   for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$app" 2>/dev/null; then
     fail "$name: No to the restart did not end the program"
-    kill "$app" 2>/dev/null
+    stop "$app"
   else
     wait "$app" || fail "$name: exit code $?"
   fi
@@ -106,7 +110,7 @@ drive_run() {
 
 # What one successful run leaves in the prefix.
 check() {
-  local name=$1 data pending
+  local name=$1 data documents pending
   /usr/bin/python3 - "$product_dir/VKTARN.EXE" <<'EOF' || fail "$name: VKTARN.EXE is not build 3, 1, 6, 0 of 4,371,968 bytes"
 import os, sys, pefile
 pe = pefile.PE(sys.argv[1])
@@ -130,9 +134,13 @@ EOF
   grep -qi 'vk038\.tmp.*drivers\\CDRVKVSD\.SYS' <<<"$pending" ||
     fail "$name: the new driver is not pending: '$pending'"
   [ -f "$drive/windows/system32/vk038.tmp" ] || fail "$name: the new driver does not wait in the system folder"
-  data=$(find "$drive/users" -type d -name 'VkTARN Data' | head -n 1)
-  if [ -z "$data" ]; then
-    fail "$name: no data folder"
+  # The data folder in the documents folder of the prefix's user, a real folder inside the prefix.
+  documents=$(query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' Personal)
+  data=$(unix "$documents\\VkTARN Data")
+  if [ -z "$documents" ] || [ ! -d "$data" ]; then
+    fail "$name: no data folder in the documents folder '$documents'"
+  elif [[ "$(realpath "$data")" != "$(realpath "$drive")"/* ]]; then
+    fail "$name: the data folder lies outside the prefix, at $(realpath "$data")"
   else
     [ "$(ls "$data" | wc -l)" -eq 4 ] || fail "$name: data folder holds $(ls "$data" | tr '\n' ' ')"
   fi
