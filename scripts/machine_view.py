@@ -185,14 +185,18 @@ def changes(before, after):
     return 0
 
 
-def host_path(machine, path):
+def find_host_path(machine, path):
     """C:\\a\\b -> MACHINE/drive_c/a/b, each existing name in its stored letter case."""
     at = os.path.join(machine, "drive_" + path[0].lower())
     for name in [n for n in path[3:].split("\\") if n]:
         here = os.listdir(at) if os.path.isdir(at) else []
         match = [n for n in here if n.lower() == name.lower()]
         at = os.path.join(at, match[0] if match else name)
-    print(at)
+    return at
+
+
+def host_path(machine, path):
+    print(find_host_path(machine, path))
     return 0
 
 

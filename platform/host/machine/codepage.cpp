@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "platform/host/machine/host.h"
 #include "platform/host/machine/machine_state.h"
@@ -46,11 +48,32 @@ char16_t Upper(char16_t c) {
     return c;
 }
 
+// The converter from one charset to another, opened once per thread: opening one loads the
+// charset's module, which costs far more than the conversions a run makes.
+struct Converters {
+    std::map<std::pair<std::string, std::string>, iconv_t> opened;
+    ~Converters() {
+        for (auto& entry : opened) iconv_close(entry.second);
+    }
+};
+
+iconv_t Converter(const char* from, const char* to) {
+    thread_local Converters converters;
+    auto& opened = converters.opened;
+    auto key = std::make_pair(std::string(from), std::string(to));
+    auto found = opened.find(key);
+    if (found != opened.end()) return found->second;
+    iconv_t cd = iconv_open(to, from);
+    if (cd != reinterpret_cast<iconv_t>(-1)) opened.emplace(key, cd);
+    return cd;
+}
+
 // Converts `size` bytes at `in` from one charset to another; fails on any invalid sequence.
 bool Convert(const char* from, const char* to, const char* in, size_t size, std::string* out) {
     out->clear();
-    iconv_t cd = iconv_open(to, from);
+    iconv_t cd = Converter(from, to);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
     char* src = const_cast<char*>(in);
     size_t left = size;
     char buffer[1024];
@@ -65,7 +88,6 @@ bool Convert(const char* from, const char* to, const char* in, size_t size, std:
             break;
         }
     }
-    iconv_close(cd);
     return ok;
 }
 
