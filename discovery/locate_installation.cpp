@@ -44,9 +44,11 @@ void RecordFolder(HKEY key, DWORD type, const char* folder) {
 
 // Route 1: the folder recorded in App Paths. Returns 1 when it holds a known build.
 int FromAppPaths(char* folder, uint32_t* alreadyCurrent) {
+    // A key name that cannot be loaded would name HKEY_LOCAL_MACHINE itself.
+    const char* keyName = LoadText(AppModule, IDS_APP_PATHS_KEY);
     HKEY key = nullptr;
-    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, LoadText(AppModule, IDS_APP_PATHS_KEY), 0, KEY_ALL_ACCESS,
-                                &key) != ERROR_SUCCESS) {
+    if (keyName[0] == '\0' ||
+        platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
         return 0;
     }
     DWORD type = REG_SZ;
@@ -67,9 +69,10 @@ int FromPicker(HWND owner, char* folder, uint32_t* alreadyCurrent) {
     std::memset(folder, 0, kFolderSize);
     if (!BrowseForInstallFolder(owner, IDS_PICK_FOLDER, folder)) return 0;
     if (!IdentifyInstalledVersion(folder, alreadyCurrent)) return 0;
+    const char* parentName = LoadText(AppModule, IDS_APP_PATHS_PARENT);
     HKEY parent = nullptr;
-    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, LoadText(AppModule, IDS_APP_PATHS_PARENT), 0, KEY_ALL_ACCESS,
-                                &parent) != ERROR_SUCCESS) {
+    if (parentName[0] == '\0' ||
+        platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentName, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS) {
         return 1;  // located; nothing recorded
     }
     HKEY key = nullptr;

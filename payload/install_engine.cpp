@@ -82,7 +82,11 @@ int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char
 int InstallPayloadFiles(HWND dialog, const char* installFolder) {
     InstallRun run = {};
     run.tempFileLength = 260;
-    DWORD length = platform::GetTempPathA(sizeof run.stagingFolder, run.stagingFolder);
+    // GetVersionExA leaves the snapshot zeroed when it fails, and no Windows has major version
+    // 0: without the family no driver route can be chosen, so nothing is installed.
+    DWORD length = OsVersionSnapshot.dwMajorVersion == 0
+                       ? 0
+                       : platform::GetTempPathA(sizeof run.stagingFolder, run.stagingFolder);
     if (length == 0 || length >= sizeof run.stagingFolder) {
         ReportFailure(dialog, CommonRoute, -1, installFolder);
         return 0;

@@ -1,5 +1,7 @@
 #include "payload/install_one_file.h"
 
+#include <cstring>
+
 #include "payload/extract_payload.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
@@ -66,4 +68,20 @@ int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Repl
         return 0;
     }
     return replacement == REPLACE_NOW ? ReplaceNow(tempPath, targetPath) : ReplaceAtRestart(tempPath, targetPath);
+}
+
+int FinishInterruptedReplacement(const char* folder, const char* targetName) {
+    for (const PayloadEntry& entry : PayloadTable) {
+        if (std::strcmp(entry.targetPath, targetName) != 0) continue;
+        char tempPath[270];
+        char targetPath[270];
+        if (!JoinPath(tempPath, sizeof tempPath, folder, entry.tempName) ||
+            !JoinPath(targetPath, sizeof targetPath, folder, entry.targetPath) ||
+            platform::GetFileAttributesA(targetPath) != INVALID_FILE_ATTRIBUTES)
+            return 0;
+        uint32_t length = 0;
+        if (!InstalledPayloadLength(entry.payloadIndex, &length) || !HasLength(tempPath, length)) return 0;
+        return platform::MoveFileA(tempPath, targetPath) ? 1 : 0;
+    }
+    return 0;
 }

@@ -7,11 +7,13 @@
 int GetDataFolder(char* output, HINSTANCE module, UINT nameId) {
     char documents[DATA_PATH_SIZE] = "";
     output[0] = '\0';
-    // An empty documents path would name a folder relative to the current folder: the files are
-    // then left where they are, as when there is no lookup at all.
-    if (GetDocumentsFolder(documents) && documents[0] != '\0' &&
-        JoinPath(output, DATA_PATH_SIZE, documents, LoadText(module, nameId))) {
-        if (platform::GetFileAttributesA(output) == INVALID_FILE_ATTRIBUTES)
+    // An empty documents path would name a folder relative to the current folder, and a folder
+    // name that cannot be loaded the documents folder itself: the files are then left where they
+    // are, as when there is no lookup at all.
+    if (GetDocumentsFolder(documents) && documents[0] != '\0') {
+        const char* name = LoadText(module, nameId);
+        if (name[0] != '\0' && JoinPath(output, DATA_PATH_SIZE, documents, name) &&
+            platform::GetFileAttributesA(output) == INVALID_FILE_ATTRIBUTES)
             platform::CreateDirectoryA(output, nullptr);
     }
     if (output[0] != '\0') return 1;

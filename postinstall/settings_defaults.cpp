@@ -1,5 +1,6 @@
 // Fills in the product's missing settings under HKCU\Software\Orvane\VkTARN and resets
-// "EnableEncode" and "CopyBadSector" to 0 on every run.
+// "EnableEncode" and "CopyBadSector" to 0 on every run. A setting is missing when it is absent
+// or too long for its buffer; one whose read fails otherwise is left as it is.
 #include "postinstall/settings_defaults.h"
 
 #include <cstring>
@@ -34,10 +35,16 @@ const SettingDefault kSettings[] = {
     {IDS_COPY_BAD_SECTOR, Setting::Reset},
 };
 
-// Whether the value can be read into a buffer of `size` bytes; its type does not matter.
-bool Readable(HKEY key, const char* name, BYTE* buffer, DWORD size) {
+enum class Found { Present, Missing, Unknown };
+
+// What a read of the value into a buffer of `size` bytes says: present whatever its type;
+// missing when it is absent or longer than the buffer; unknown when the read failed for
+// another reason, which says nothing about the value (a default would replace the user's own).
+Found ReadSetting(HKEY key, const char* name, BYTE* buffer, DWORD size) {
     DWORD type = REG_NONE;
-    return platform::RegQueryValueExA(key, name, nullptr, &type, buffer, &size) == ERROR_SUCCESS;
+    LONG read = platform::RegQueryValueExA(key, name, nullptr, &type, buffer, &size);
+    if (read == ERROR_SUCCESS) return Found::Present;
+    return read == ERROR_FILE_NOT_FOUND || read == ERROR_MORE_DATA ? Found::Missing : Found::Unknown;
 }
 
 void WriteNumber(HKEY key, const char* name, DWORD number) {
@@ -54,18 +61,21 @@ void ApplyDefault(HKEY key, const SettingDefault& setting) {
     char text[kTextSize];
     DWORD number = 0;
     const char* name = LoadText(AppModule, setting.name);
+    if (name[0] == '\0') return;  // a name that cannot be loaded would be the key's default value
     switch (setting.kind) {
     case Setting::Text:
-        if (!Readable(key, name, reinterpret_cast<BYTE*>(text), kTextSize)) WriteText(key, name, "");
+        if (ReadSetting(key, name, reinterpret_cast<BYTE*>(text), kTextSize) == Found::Missing)
+            WriteText(key, name, "");
         break;
     case Setting::Number:
-        if (!Readable(key, name, reinterpret_cast<BYTE*>(&number), sizeof number)) WriteNumber(key, name, 0);
+        if (ReadSetting(key, name, reinterpret_cast<BYTE*>(&number), sizeof number) == Found::Missing)
+            WriteNumber(key, name, 0);
         break;
     case Setting::Reset:
         WriteNumber(key, name, 0);
         break;
     case Setting::TempFolder:
-        if (Readable(key, name, reinterpret_cast<BYTE*>(text), kTextSize)) break;
+        if (ReadSetting(key, name, reinterpret_cast<BYTE*>(text), kTextSize) != Found::Missing) break;
         // A temporary folder that cannot be found, or does not fit, leaves the value unwritten
         // rather than storing an empty or cut path.
         text[0] = '\0';
@@ -78,16 +88,20 @@ void ApplyDefault(HKEY key, const SettingDefault& setting) {
 }  // namespace
 
 void ApplySettingsDefaults() {
+    // A key name that cannot be loaded would put the settings into the key above.
+    const char* softwareName = LoadText(AppModule, IDS_SOFTWARE_KEY);
     HKEY software = nullptr;
-    if (platform::RegOpenKeyExA(HKEY_CURRENT_USER, LoadText(AppModule, IDS_SOFTWARE_KEY), 0,
-                                KEY_READ | KEY_WRITE, &software) != ERROR_SUCCESS) {
+    if (softwareName[0] == '\0' ||
+        platform::RegOpenKeyExA(HKEY_CURRENT_USER, softwareName, 0, KEY_READ | KEY_WRITE, &software) !=
+            ERROR_SUCCESS) {
         return;
     }
+    const char* settingsName = LoadText(AppModule, IDS_SETTINGS_KEY);
     HKEY product = nullptr;
     DWORD disposition = 0;
-    if (platform::RegCreateKeyExA(software, LoadText(AppModule, IDS_SETTINGS_KEY), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &product,
-                                  &disposition) != ERROR_SUCCESS) {
+    if (settingsName[0] == '\0' ||
+        platform::RegCreateKeyExA(software, settingsName, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                  nullptr, &product, &disposition) != ERROR_SUCCESS) {
         platform::RegCloseKey(software);
         return;
     }

@@ -185,7 +185,7 @@ def changes(before, after):
     return 0
 
 
-def host_path(machine, path):
+def find_host_path(machine, path):
     """C:\\a\\b -> MACHINE/drive_c/a/b, each existing name in its stored letter case."""
     at = os.path.join(machine, "drive_" + path[0].lower())
     # Names too long for the host are kept under a stand-in "PREFIX:HASH" (longnames.txt).
@@ -199,7 +199,11 @@ def host_path(machine, path):
         full = lambda n: long_names.get(n.rsplit(":", 1)[1], n) if ":" in n else n
         match = [n for n in here if full(n).lower() == name.lower()]
         at = os.path.join(at, match[0] if match else name)
-    print(at)
+    return at
+
+
+def host_path(machine, path):
+    print(find_host_path(machine, path))
     return 0
 
 

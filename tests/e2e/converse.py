@@ -37,9 +37,13 @@ def string_table(path):
 
 
 class Dialog:
-    def __init__(self, program):
+    """The program running with its events read as they come; `env` and `stderr` go to Popen,
+    `timeout` bounds the wait for each event."""
+
+    def __init__(self, program, env=None, stderr=None, timeout=60):
         self.process = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        encoding="utf-8")
+                                        stderr=stderr, env=env, encoding="utf-8")
+        self.timeout = timeout
         self.events = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
 
@@ -50,9 +54,9 @@ class Dialog:
 
     def next(self):
         try:
-            line = self.events.get(timeout=60)
+            line = self.events.get(timeout=self.timeout)
         except queue.Empty:
-            raise Mismatch("no event within 60 s")
+            raise Mismatch("no event within %d s" % self.timeout)
         if line is None:
             raise Mismatch("the program ended (exit code %s)" % self.process.wait())
         try:

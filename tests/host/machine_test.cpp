@@ -140,6 +140,33 @@ TEST(Machine, FaultsThatCouldNeverFireAreRefusedWhole) {
     EXPECT_TRUE(host::FaultsFromText("IPersistFile::Save:1:0x80004005", &error)) << error;
 }
 
+TEST(Machine, CountedCallsAreRecordedInOrderWithTheirOccurrence) {
+    vktest::TempMachine m;
+    std::string record = m.dir() + "/calls", error;
+    ASSERT_TRUE(host::WatchCalls(record, "", &error)) << error;
+    char temp[MAX_PATH];
+    platform::GetTempPathA(sizeof temp, temp);
+    platform::CreateDirectoryA("C:\\a", nullptr);
+    platform::GetTempPathA(sizeof temp, temp);
+    ASSERT_TRUE(host::WatchCalls("", "", &error)) << error;  // closes the record
+    platform::GetTempPathA(sizeof temp, temp);
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(record), "GetTempPathA 1\nCreateDirectoryA 1\nGetTempPathA 2\n");
+
+    struct Refused {
+        const char* file;
+        const char* killAt;
+        const char* message;
+    } refused[] = {
+        {"", "0", "VKUPDATE_KILL_AT: \"0\" is not a call number"},
+        {"", "12x", "VKUPDATE_KILL_AT: \"12x\""},
+        {"/nonexistent/vk/calls", "", "VKUPDATE_CALLS: /nonexistent/vk/calls: "},
+    };
+    for (const Refused& r : refused) {
+        EXPECT_FALSE(host::WatchCalls(r.file, r.killAt, &error)) << r.killAt;
+        EXPECT_EQ(error.rfind(r.message, 0), 0u) << error;
+    }
+}
+
 TEST(Machine, EveryCallThatCountsIsKnownToTheFaultSetting) {
     // Each name a host call counts must be accepted by VKUPDATE_FAULTS, or a fault for it
     // could never be set.

@@ -94,4 +94,36 @@ TEST_F(Identify, FolderEndingInADoubleByteCharacterIsJoinedWhole) {
     EXPECT_EQ(folder, Path(kSo));  // the first probe matched
 }
 
+struct InterruptedCase {
+    const char* name;
+    bool oldExecutable;    // VKTARN.EXE of build 3.15 still there
+    uint32_t tempLength;   // vk002.tmp: the new build cut to this length; 0 for none
+    int matches;
+    uint32_t current;
+    bool tempRenamed;
+};
+
+TEST_F(Identify, ANewExecutableLeftUnderItsTempNameIsPutInPlaceFirst) {
+    const InterruptedCase cases[] = {
+        {"renamed, then identified", false, 4371968, 1, 1, true},
+        {"cut short: left alone", false, 4371967, 0, 0, false},
+        {"the old one still there: left alone", true, 4371968, 1, 0, false},
+        {"nothing to put in place", false, 0, 0, 0, false},
+    };
+    for (const InterruptedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::DeleteFileA(Path("VKTARN.EXE").c_str());
+        platform::DeleteFileA(Path("vk002.tmp").c_str());
+        if (c.oldExecutable) MakeFile("VKTARN.EXE", vktest::VersionedImage("3, 1, 5, 0", 4371968));
+        if (c.tempLength != 0) MakeFile("vk002.tmp", vktest::VersionedImage("3, 1, 6, 0", c.tempLength));
+        char folder[270];
+        std::strcpy(folder, folder_.c_str());
+        uint32_t current = 7;
+        EXPECT_EQ(IdentifyInstalledVersion(folder, &current), c.matches);
+        EXPECT_EQ(current, c.current);
+        EXPECT_EQ(platform::GetFileAttributesA(Path("vk002.tmp").c_str()) == INVALID_FILE_ATTRIBUTES,
+                  c.tempRenamed || c.tempLength == 0);
+    }
+}
+
 }  // namespace

@@ -172,7 +172,9 @@ INT_PTR RunDialogBox(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPROC 
                 if (++endsOfInput > 3) break;
             }
             HWND button = GetDlgItem(handle, command);
-            if (button != nullptr && !host::WindowEnabled(button)) continue;
+            // Start (Enter, a click) needs its button enabled; Exit is also Esc, which the
+            // dialog manager sends as IDCANCEL whether or not the Exit button is enabled.
+            if (command == IDOK && button != nullptr && !host::WindowEnabled(button)) continue;
             proc(handle, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(button));
         }
     }

@@ -30,6 +30,17 @@ struct Gdi {
     int paints = 0;                   // BeginPaint without EndPaint
     ImageDraw last;
     int brush = 0;                    // the stock white brush's identity
+
+    // Windows releases the objects a process leaves behind when it ends (a DeleteObject that
+    // failed); so does the host.
+    ~Gdi() {
+        for (auto& object : objects) {
+            if (object.second == Kind::Bitmap)
+                delete static_cast<int*>(object.first);
+            else
+                delete static_cast<ImageList*>(object.first);
+        }
+    }
 } gdi;
 
 bool IsKind(void* handle, Kind kind) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "platform/host/machine/host.h"
 #include "platform/host/machine/machine_state.h"

@@ -1,6 +1,11 @@
 // Call counting and fault injection for the emulated machine.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +31,31 @@ std::map<std::string, int>& Counts() {
 std::vector<Fault>& Faults() {
     static std::vector<Fault> faults;
     return faults;
+}
+
+// Watching the counted calls from outside: each one recorded in a file, and the process
+// stopped dead at a chosen one, as by a power cut or the task manager.
+struct Watch {
+    int record = -1;        // VKUPDATE_CALLS, open for appending; -1 when not recording
+    long long killAt = 0;   // VKUPDATE_KILL_AT; 0 when no kill point is set
+    long long counted = 0;  // counted calls since the machine was opened
+};
+
+Watch& Watched() {
+    static Watch watch;
+    return watch;
+}
+
+// Appends "Name occurrence" in one write, so that a line is never cut by a kill.
+void Record(const char* name, int occurrence) {
+    std::string line = std::string(name) + " " + std::to_string(occurrence) + "\n";
+    size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = write(Watched().record, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // a record that cannot be written is not the program's failure
+        done += static_cast<size_t>(n);
+    }
 }
 
 // How deep the host is inside its own work (a platform call made by another one).
@@ -102,6 +132,10 @@ int CallCount(const std::string& name) {
 bool Injected(const char* name, DWORD* error) {
     if (SystemDepth() > 0) return false;  // the host's own calls are not the program's
     int n = ++Counts()[name];
+    Watch& watch = Watched();
+    ++watch.counted;
+    if (watch.record >= 0) Record(name, n);
+    if (watch.counted == watch.killAt) raise(SIGKILL);
     for (const Fault& f : Faults()) {
         if (f.name == name && (n == f.at || (f.persistent && n >= f.at))) {
             *error = f.error;
@@ -115,6 +149,26 @@ bool InjectedFailure(const char* name) {
     DWORD error = 0;
     if (!Injected(name, &error)) return false;
     SetError(error);
+    return true;
+}
+
+bool WatchCalls(const std::string& recordFile, const std::string& killAt, std::string* error) {
+    Watch& watch = Watched();
+    if (watch.record >= 0) close(watch.record);
+    watch = Watch();
+    long point = 0;
+    if (!killAt.empty() && !ParseOccurrence(killAt, &point)) {
+        *error = "VKUPDATE_KILL_AT: \"" + killAt + "\" is not a call number from 1 to 2147483647";
+        return false;
+    }
+    if (!recordFile.empty()) {
+        watch.record = open(recordFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (watch.record < 0) {
+            *error = "VKUPDATE_CALLS: " + recordFile + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    watch.killAt = point;
     return true;
 }
 

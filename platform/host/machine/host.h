@@ -83,6 +83,11 @@ bool Injected(const char* name, DWORD* error);
 // setting that could never fire (an unknown call, an occurrence that is not a number from 1,
 // an error that does not fit 32 bits) is refused whole, with `error` saying why.
 bool FaultsFromText(const std::string& text, std::string* error);
+// Watches the counted calls (VKUPDATE_CALLS, VKUPDATE_KILL_AT): with `recordFile` not empty
+// each counted call appends "Name occurrence" to it; with `killAt` ("N", from 1) the process
+// kills itself with SIGKILL at its Nth counted call, before doing it. Counted from now. False,
+// with `error` saying why, when the file cannot be opened or the number is not one.
+bool WatchCalls(const std::string& recordFile, const std::string& killAt, std::string* error);
 // True when `name` is a platform call the machine emulates (and counts).
 bool KnownCall(const std::string& name);
 // While one exists, platform calls are the machine's own work inside another call (the

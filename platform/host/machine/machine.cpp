@@ -144,6 +144,12 @@ bool OpenMachine(const std::string& dir, std::string* error) {
         CloseMachine();
         return false;
     }
+    const char* record = std::getenv("VKUPDATE_CALLS");
+    const char* killAt = std::getenv("VKUPDATE_KILL_AT");
+    if (!WatchCalls(record != nullptr ? record : "", killAt != nullptr ? killAt : "", error)) {
+        CloseMachine();
+        return false;
+    }
     return true;
 }
 

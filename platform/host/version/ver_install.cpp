@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -62,6 +64,81 @@ std::string JoinName(const char* folder, const char* name) {
     return joined + name;
 }
 
+// libmspack's own file access passes every few bytes of output to stdio, which costs more
+// than the expansion itself: this one gathers the output and writes it in large pieces.
+struct Mspack {
+    mspack_system base;
+    int writeError = 0;  // errno of the first write that failed, when the output is closed too
+};
+
+struct MspackFile {
+    Mspack* system;
+    int fd;
+    std::string pending;  // output not yet written
+};
+
+const size_t kWritePiece = 1 << 16;
+
+MspackFile* Of(mspack_file* file) { return reinterpret_cast<MspackFile*>(file); }
+
+bool Flush(MspackFile* f) {
+    for (size_t done = 0; done < f->pending.size();) {
+        ssize_t n = write(f->fd, f->pending.data() + done, f->pending.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (f->system->writeError == 0) f->system->writeError = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    f->pending.clear();
+    return true;
+}
+
+mspack_file* MspackOpen(mspack_system* self, const char* name, int mode) {
+    if (mode != MSPACK_SYS_OPEN_READ && mode != MSPACK_SYS_OPEN_WRITE) return nullptr;
+    int flags = mode == MSPACK_SYS_OPEN_READ ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC;
+    int fd = open(name, flags | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    return reinterpret_cast<mspack_file*>(new MspackFile{reinterpret_cast<Mspack*>(self), fd, {}});
+}
+
+void MspackClose(mspack_file* file) {
+    Flush(Of(file));
+    close(Of(file)->fd);
+    delete Of(file);
+}
+
+int MspackRead(mspack_file* file, void* buffer, int bytes) {
+    for (;;) {
+        ssize_t n = read(Of(file)->fd, buffer, static_cast<size_t>(bytes));
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 ? -1 : static_cast<int>(n);
+    }
+}
+
+int MspackWrite(mspack_file* file, void* buffer, int bytes) {
+    Of(file)->pending.append(static_cast<const char*>(buffer), static_cast<size_t>(bytes));
+    if (Of(file)->pending.size() >= kWritePiece && !Flush(Of(file))) return -1;
+    return bytes;
+}
+
+int MspackSeek(mspack_file* file, off_t offset, int mode) {
+    int whence = mode == MSPACK_SYS_SEEK_START ? SEEK_SET : mode == MSPACK_SYS_SEEK_CUR ? SEEK_CUR : SEEK_END;
+    if (!Flush(Of(file))) return -1;
+    return lseek(Of(file)->fd, offset, whence) < 0 ? -1 : 0;
+}
+
+off_t MspackTell(mspack_file* file) {
+    off_t at = lseek(Of(file)->fd, 0, SEEK_CUR);
+    return at < 0 ? -1 : at + static_cast<off_t>(Of(file)->pending.size());
+}
+
+void MspackMessage(mspack_file*, const char*, ...) {}
+void* MspackAlloc(mspack_system*, size_t bytes) { return std::malloc(bytes); }
+void MspackFree(void* memory) { std::free(memory); }
+void MspackCopy(void* from, void* to, size_t bytes) { std::memmove(to, from, bytes); }
+
 DWORD ReadKind(const std::string& host, SourceKind* kind) {
     int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return ErrorFromErrno(errno);
@@ -87,12 +164,17 @@ DWORD ReadKind(const std::string& host, SourceKind* kind) {
 // states. Returns VIF_* bits, 0 when `out` holds the whole file.
 DWORD Expand(const std::string& source, const std::string& out, const SourceKind& kind) {
     if (!kind.complete) return Fail(VIF_CANNOTREADSRC, kErrorInvalidData);
-    msszdd_decompressor* expander = mspack_create_szdd_decompressor(nullptr);
+    Mspack system;
+    system.base = {MspackOpen, MspackClose, MspackRead,  MspackWrite, MspackSeek,  MspackTell,
+                   MspackMessage, MspackAlloc, MspackFree, MspackCopy, nullptr};
+    msszdd_decompressor* expander = mspack_create_szdd_decompressor(&system.base);
     if (expander == nullptr) return Fail(VIF_OUTOFMEMORY, ERROR_NOT_ENOUGH_MEMORY);
     errno = 0;
     int result = expander->decompress(expander, source.c_str(), out.c_str());
-    int writeErrno = errno;
+    int writeErrno = system.writeError != 0 ? system.writeError : errno;
     mspack_destroy_szdd_decompressor(expander);
+    // The last piece of output is written when the file is closed, after a successful run.
+    if (result == MSPACK_ERR_OK && system.writeError != 0) result = MSPACK_ERR_WRITE;
     switch (result) {
     case MSPACK_ERR_OK: break;
     case MSPACK_ERR_NOMEMORY: return Fail(VIF_OUTOFMEMORY, ERROR_NOT_ENOUGH_MEMORY);
