@@ -30,7 +30,7 @@ Prints one line per violation, a summary per machine, and a last line
 """
 import argparse
 import concurrent.futures
-import hashlib
+import functools
 import os
 import re
 import shutil
@@ -42,6 +42,7 @@ import threading
 import time
 import zlib
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 sys.path[:0] = [os.path.join(SOURCE, "tests", "e2e"), os.path.join(SOURCE, "scripts")]
@@ -374,6 +375,10 @@ class Reference:
         self.changed = {(key, name) for key, name in values(self.old_registry) | values(self.new_registry)
                         if value_of(self.old_registry, key, name) != value_of(self.new_registry, key, name)}
 
+    @functools.lru_cache(maxsize=None)
+    def shortcut(self, path):
+        return shortcut(os.path.join(self.booted, path))
+
     def check_targets(self, files):
         found = []
         for target in self.targets:
@@ -434,7 +439,7 @@ class Reference:
             if files.get(path) == digest and any(files.get(p) == digest for p in places[1:]):
                 continue
             if path.lower().endswith(".lnk") and path in files and path in self.new and \
-                    shortcut(os.path.join(machine, path)) == shortcut(os.path.join(self.booted, path)):
+                    shortcut(os.path.join(machine, path)) == self.shortcut(path):
                 continue
             found.append("%s differs from a good update's" % path)
         return found
