@@ -55,7 +55,7 @@ ALLOWED_IMPORTS = {
         "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
         "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit", "_initterm", "_iob",
         "_onexit", "abort", "calloc", "exit", "fprintf", "free", "fwrite", "malloc", "memcpy",
-        "memmove", "memset", "signal", "strlen", "strncmp", "vfprintf",
+        "memmove", "memset", "signal", "strcmp", "strlen", "strncmp", "vfprintf",
     },
 }
 
