@@ -3,10 +3,12 @@
 // the SZDD format expanded to the length its header states, and exactly what the compressor's
 // own decoder reads from it whenever that decoder takes it; any other file unchanged. When it
 // fails, nothing is left in the destination folder.
-#include <stdlib.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -26,10 +28,17 @@ class Machine {
 public:
     Machine() {
         // In memory where there is such a file system: each run writes, renames and deletes.
-        std::string pattern = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        pattern += "/vkfuzz-XXXXXX";
-        Expect(mkdtemp(&pattern[0]) != nullptr, "a temporary folder for the machine");
-        dir_ = pattern;
+        // Named by the process; the machines of processes that ended without removing theirs
+        // (a crash, the fuzzer's merge runs) are removed here.
+        std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(base, ignored)) {
+            std::string name = entry.path().filename();
+            int pid = name.rfind("vkfuzz-", 0) == 0 ? std::atoi(name.c_str() + 7) : 0;
+            if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) std::filesystem::remove_all(entry.path(), ignored);
+        }
+        dir_ = base + "/vkfuzz-" + std::to_string(getpid());
+        std::filesystem::remove_all(dir_, ignored);
         std::filesystem::create_directories(dir_ + "/drive_c/src");
         std::filesystem::create_directories(dir_ + "/drive_c/dst");
         std::ofstream(dir_ + "/machine.ini");
