@@ -23,6 +23,13 @@ out=$(printf 'hello\nexit\n' | "$VKUPDATE" 2>"$work/err"); status=$?
 [ "$status" -eq 0 ] && [ "$out" = "$expected" ] || fail "unknown line: $status $out"
 grep -q 'hello' "$work/err" || fail "unknown line not reported"
 
+# Esc while the Exit button is disabled (its enabling after the run failed) is refused with a
+# beep, as Windows' dialog manager does; the dialog then ends only once the input has ended.
+out=$(printf 'start\n\nok\nexit\n' | VKUPDATE_FAULTS=EnableWindow:4:5 "$VKUPDATE" | grep -v progress)
+beeps=$(printf '%s\n' "$out" | grep -c '^{"event":"beep"}$')
+[ "$beeps" -eq 4 ] && [ "$(printf '%s\n' "$out" | tail -n 1)" = '{"event":"end"}' ] ||
+  fail "disabled Exit: $out"
+
 # No machine: a clear error that says how to make one, and nothing else.
 out=$(env -u VKUPDATE_MACHINE "$VKUPDATE" </dev/null 2>"$work/err"); status=$?
 [ "$status" -ne 0 ] && [ -z "$out" ] || fail "without a machine: $status $out"

@@ -140,6 +140,11 @@ class Sweep:
                     events.append(event)
                     if event.get("event") == "end":
                         break
+                    if event.get("event") == "beep":
+                        # Esc refused: the Exit button stayed disabled. The user gives up
+                        # (the end of input), after which the host closes the dialog.
+                        dialog.process.stdin.close()
+                        continue
                     for line in answer(event, state):
                         try:
                             dialog.send(line)

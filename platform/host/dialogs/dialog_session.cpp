@@ -56,6 +56,14 @@ void Emit(const std::string& json) {
     session.out->flush();
 }
 
+// The dialog manager's refusal (Esc while Exit is disabled): the terminal's bell, or an event.
+void Beep() {
+    if (session.interactive)
+        *session.out << '\a' << std::flush;
+    else
+        Emit("{\"event\":\"beep\"}");
+}
+
 // Reads the next decision line of the script: false at the end of input.
 bool ReadLine(std::string* line) {
     if (!std::getline(*session.in, *line)) return false;
@@ -172,9 +180,12 @@ INT_PTR RunDialogBox(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPROC 
                 if (++endsOfInput > 3) break;
             }
             HWND button = GetDlgItem(handle, command);
-            // Start (Enter, a click) needs its button enabled; Exit is also Esc, which the
-            // dialog manager sends as IDCANCEL whether or not the Exit button is enabled.
-            if (command == IDOK && button != nullptr && !host::WindowEnabled(button)) continue;
+            // A disabled button takes no click, and the dialog manager ignores Esc while the
+            // IDCANCEL button is disabled: it beeps.
+            if (button != nullptr && !host::WindowEnabled(button)) {
+                if (command == IDCANCEL) host::Beep();
+                continue;
+            }
             proc(handle, WM_COMMAND, MAKEWPARAM(command, 0), reinterpret_cast<LPARAM>(button));
         }
     }
