@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
 #include "support/run_command.h"
+#include "support/temp_folder.h"
 #include "support/temp_machine.h"
 
 namespace {
@@ -22,16 +23,9 @@ namespace host = platform::host;
 class InstallProduct : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vkinstall-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        ASSERT_EQ(Run(root_ + "/out.txt", "create " + root_ + "/m"), 0);
+        ASSERT_EQ(Run(temp_.path("out.txt"), "create " + temp_.path("m")), 0);
     }
-    void TearDown() override {
-        host::CloseMachine();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    void TearDown() override { host::CloseMachine(); }
     // Runs vkmachine with `args`, its output kept in the file `log`.
     int Run(const std::string& log, const std::string& args) {
         std::string output;
@@ -39,18 +33,18 @@ protected:
         vktest::TempMachine::WriteHostFile(log, output);
         return status;
     }
-    std::string root_;
+    vktest::TempFolder temp_{"vkinstall"};
 };
 
 TEST_F(InstallProduct, SeededBuildIsIdentifiedAndReadByPefile) {
-    const std::string m = root_ + "/m";
-    ASSERT_EQ(Run(root_ + "/i.txt", "install-product " + m + " --version '3, 1, 5, 0'"), 0)
-        << vktest::TempMachine::ReadHostFile(root_ + "/i.txt");
+    const std::string m = temp_.path("m");
+    ASSERT_EQ(Run(temp_.path("i.txt"), "install-product " + m + " --version '3, 1, 5, 0'"), 0)
+        << vktest::TempMachine::ReadHostFile(temp_.path("i.txt"));
     const std::string exe = m + "/drive_c/Program Files/Orvane/Velkor TARN/VKTARN.EXE";
     EXPECT_EQ(std::filesystem::file_size(exe), 4371968u);  // the table's size of that build
 
     // Debian's pefile belongs to /usr/bin/python3.
-    std::string script = root_ + "/read.py";
+    std::string script = temp_.path("read.py");
     vktest::TempMachine::WriteHostFile(
         script,
         "import sys, pefile\n"
@@ -60,7 +54,7 @@ TEST_F(InstallProduct, SeededBuildIsIdentifiedAndReadByPefile) {
         "        for table in info.StringTable:\n"
         "            if table.LangID == b'041104b0':\n"
         "                print(table.entries[b'FileVersion'].decode('utf-8'))\n");
-    std::string out = root_ + "/pefile.txt";
+    std::string out = temp_.path("pefile.txt");
     ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " '" + exe + "' >" + out + " 2>&1").c_str()), 0)
         << vktest::TempMachine::ReadHostFile(out);
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(out), "3, 1, 5, 0\n");
@@ -80,16 +74,16 @@ TEST_F(InstallProduct, SeededBuildIsIdentifiedAndReadByPefile) {
 }
 
 TEST_F(InstallProduct, OtherFolderAndSizeAndBadCommandLines) {
-    const std::string m = root_ + "/m";
-    ASSERT_EQ(Run(root_ + "/i.txt", "install-product " + m + " --version '1, 8, 2, 0' --folder 'D:\\ソフト\\TARN'"), 0)
-        << vktest::TempMachine::ReadHostFile(root_ + "/i.txt");
+    const std::string m = temp_.path("m");
+    ASSERT_EQ(Run(temp_.path("i.txt"), "install-product " + m + " --version '1, 8, 2, 0' --folder 'D:\\ソフト\\TARN'"), 0)
+        << vktest::TempMachine::ReadHostFile(temp_.path("i.txt"));
     EXPECT_EQ(std::filesystem::file_size(m + "/drive_d/ソフト/TARN/VKTARN.EXE"), 4000000u);  // any size accepted
-    ASSERT_EQ(Run(root_ + "/i.txt", "install-product " + m + " --version '1, 9, 2, 0' --size 3278336"), 0);
+    ASSERT_EQ(Run(temp_.path("i.txt"), "install-product " + m + " --version '1, 9, 2, 0' --size 3278336"), 0);
     EXPECT_EQ(std::filesystem::file_size(m + "/drive_c/Program Files/Orvane/Velkor TARN/VKTARN.EXE"), 3278336u);
     for (const std::string& bad : {std::string("install-product ") + m, "install-product " + m + " --version x --size 12k",
                                    "install-product " + m + " --version x --folder relative",
-                                   "install-product " + root_ + "/none --version x"}) {
-        EXPECT_NE(Run(root_ + "/bad.txt", bad), 0) << bad;
+                                   "install-product " + temp_.path("none --version x")}) {
+        EXPECT_NE(Run(temp_.path("bad.txt"), bad), 0) << bad;
     }
 }
 

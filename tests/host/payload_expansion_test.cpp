@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <mspack.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -17,6 +16,7 @@
 #include "platform/host/machine/host.h"
 #include "platform/host/resources/resfile.h"
 #include "support/run_command.h"
+#include "support/temp_folder.h"
 #include "support/temp_machine.h"
 
 namespace {
@@ -37,13 +37,7 @@ std::string Shell(const std::string& command) {
 
 class PayloadFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vkpayload-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { Shell("rm -rf '" + dir_ + "'"); }
-    std::string dir_;
+    vktest::TempFolder temp_{"vkpayload"};
 };
 
 // The bytes of the resource that payload `index` selects.
@@ -63,7 +57,7 @@ TEST_F(PayloadFiles, LibmspackGivesBackEveryFile) {
     msszdd_decompressor* szdd = mspack_create_szdd_decompressor(nullptr);
     ASSERT_NE(szdd, nullptr);
     for (const PayloadEntry& row : PayloadTable) {
-        const std::string packed = dir_ + "/packed", out = dir_ + "/out", expected = Expected(row);
+        const std::string packed = temp_.path("packed"), out = temp_.path("out"), expected = Expected(row);
         std::ofstream(packed, std::ios::binary) << ResourceOf(row.payloadIndex);
         ASSERT_FALSE(expected.empty()) << row.tempName;
         msszddd_header* header = szdd->open(szdd, const_cast<char*>(packed.c_str()));
@@ -81,14 +75,14 @@ TEST_F(PayloadFiles, LibmspackGivesBackEveryFile) {
 TEST_F(PayloadFiles, MsexpandGivesBackEveryFile) {
     std::string names;
     for (const PayloadEntry& row : PayloadTable) {
-        std::ofstream(dir_ + "/" + row.tempName + ".sz", std::ios::binary) << ResourceOf(row.payloadIndex);
+        std::ofstream(temp_.dir() + "/" + row.tempName + ".sz", std::ios::binary) << ResourceOf(row.payloadIndex);
         names += std::string(row.tempName) + "\n";
     }
-    Shell("cd '" + dir_ + "' && printf '" + names + "' | xargs -P 2 -I{} sh -c 'msexpand < {}.sz > {}.out'");
+    Shell("cd '" + temp_.dir() + "' && printf '" + names + "' | xargs -P 2 -I{} sh -c 'msexpand < {}.sz > {}.out'");
     for (const PayloadEntry& row : PayloadTable) {
         const std::string expected = Expected(row);
         ASSERT_FALSE(expected.empty()) << row.tempName;
-        EXPECT_TRUE(ReadHost(dir_ + "/" + row.tempName + ".out") == expected) << row.tempName;
+        EXPECT_TRUE(ReadHost(temp_.dir() + "/" + row.tempName + ".out") == expected) << row.tempName;
     }
 }
 

@@ -2,13 +2,12 @@
 // all-literal bound, and token streams shaped to exact sizes.
 #include <gtest/gtest.h>
 #include <mspack.h>
-#include <stdlib.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "support/temp_folder.h"
 #include "tools/szdd/szdd.h"
 
 namespace {
@@ -25,21 +24,15 @@ std::string Random(size_t size, uint32_t seed) {
 class Szdd : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vkszdd-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         decompressor_ = mspack_create_szdd_decompressor(nullptr);
         ASSERT_NE(decompressor_, nullptr);
     }
     void TearDown() override {
         mspack_destroy_szdd_decompressor(decompressor_);
-        std::remove((dir_ + "/in").c_str());
-        std::remove((dir_ + "/out").c_str());
-        std::remove(dir_.c_str());
     }
     // What libmspack expands `file` to, or "<error>".
     std::string Expand(const std::string& file) {
-        std::string in = dir_ + "/in", out = dir_ + "/out";
+        std::string in = temp_.path("in"), out = temp_.path("out");
         std::ofstream(in, std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
         msszddd_header* header = decompressor_->open(decompressor_, const_cast<char*>(in.c_str()));
         if (header == nullptr) return "<error>";
@@ -51,7 +44,7 @@ protected:
         s << back.rdbuf();
         return s.str();
     }
-    std::string dir_;
+    vktest::TempFolder temp_{"vkszdd"};
     msszdd_decompressor* decompressor_ = nullptr;
 };
 

@@ -1,10 +1,8 @@
 // The update run inside the main dialog, over a machine with build 3.15 installed: when the
 // restart becomes pending, and that the post-install steps cannot turn a success into a failure.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -17,6 +15,7 @@
 #include "platform/host/machine/host.h"
 #include "platform/system.h"
 #include "resources/resource.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -45,11 +44,8 @@ private:
 class UpdateRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vkupdate-run-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         std::string tool = std::string(VK_BINARY_DIR) + "/vkmachine";
-        std::string machine = dir_ + "/m";
+        std::string machine = temp_.path("m");
         ASSERT_EQ(std::system((tool + " create " + machine + " >/dev/null").c_str()), 0);
         ASSERT_EQ(std::system((tool + " install-product " + machine + " --version '3, 1, 5, 0' >/dev/null").c_str()), 0);
         std::string error;
@@ -64,8 +60,6 @@ protected:
         platform::host::DestroyDialogWindows(dialog_);
         platform::host::SetDialogIo(&std::cin, &std::cout, false);
         platform::host::CloseMachine();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
     }
     // Opens the dialog reading its decisions from `buffer`.
     void Open(std::streambuf* buffer) {
@@ -85,7 +79,7 @@ protected:
         return count;
     }
 
-    std::string dir_;
+    vktest::TempFolder temp_{"vkupdate-run"};
     std::istream in_{nullptr};
     std::ostringstream out_;
     HWND dialog_ = nullptr;

@@ -11,6 +11,7 @@
 #include "platform/host/machine/host.h"
 #include "platform/registry.h"
 #include "support/run_command.h"
+#include "support/temp_folder.h"
 #include "support/temp_machine.h"
 
 namespace {
@@ -20,16 +21,7 @@ namespace fs = std::filesystem;
 
 class VkMachine : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vkmachine-tool-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-    }
-    void TearDown() override {
-        host::CloseMachine();
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
+    void TearDown() override { host::CloseMachine(); }
     // Runs vkmachine with `args`; returns its exit code, output in out_.
     int Run(const std::string& args) {
         return vktest::RunCommand(std::string(VK_BINARY_DIR) + "/vkmachine " + args, &out_);
@@ -47,11 +39,12 @@ protected:
         DWORD a = platform::GetFileAttributesA(windowsPath.c_str());
         return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
     }
-    std::string root_, out_;
+    vktest::TempFolder temp_{"vkmachine-tool"};
+    std::string out_;
 };
 
 TEST_F(VkMachine, CreateMakesAnXpMachine) {
-    std::string dir = root_ + "/m";
+    std::string dir = temp_.path("m");
     ASSERT_EQ(Run("create " + dir + " --admin 0 --minor 0 --documents 'C:\\Docs\\表'"), 0) << out_;
     std::string error;
     ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
@@ -84,7 +77,7 @@ TEST_F(VkMachine, CreateMakesAnXpMachine) {
 }
 
 TEST_F(VkMachine, RebootPerformsPendingOperations) {
-    std::string dir = root_ + "/m";
+    std::string dir = temp_.path("m");
     ASSERT_EQ(Run("create " + dir), 0) << out_;
     std::string error;
     ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
@@ -98,11 +91,11 @@ TEST_F(VkMachine, RebootPerformsPendingOperations) {
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(dir + "/drive_c/WINDOWS/system32/vk.dll"), "new");
     EXPECT_EQ(Run("reboot " + dir), 0) << out_;
     EXPECT_EQ(out_, "no pending file operations\n");
-    EXPECT_EQ(Run("reboot " + root_ + "/none"), 1) << out_;
+    EXPECT_EQ(Run("reboot " + temp_.path("none")), 1) << out_;
 }
 
 TEST_F(VkMachine, RebootSkipsAnOperationWhoseSourceIsGone) {
-    std::string dir = root_ + "/m";
+    std::string dir = temp_.path("m");
     ASSERT_EQ(Run("create " + dir), 0) << out_;
     std::string error;
     ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
@@ -116,7 +109,7 @@ TEST_F(VkMachine, RebootSkipsAnOperationWhoseSourceIsGone) {
 }
 
 TEST_F(VkMachine, ATempFolderEndingInATrailByte0x5CIsMadeAndKeepsItsSeparator) {
-    std::string dir = root_ + "/m";
+    std::string dir = temp_.path("m");
     ASSERT_EQ(Run("create " + dir + " --temp 'C:\\表'"), 0) << out_;  // 95 5C in code page 932
     EXPECT_TRUE(fs::is_directory(dir + "/drive_c/表")) << out_;
     std::string error;
@@ -130,19 +123,19 @@ TEST_F(VkMachine, ATempFolderEndingInATrailByte0x5CIsMadeAndKeepsItsSeparator) {
 TEST_F(VkMachine, BadCommandLinesAreUsageErrors) {
     EXPECT_EQ(Run(""), 2);
     EXPECT_NE(out_.find("usage: vkmachine create DIR"), std::string::npos) << out_;
-    EXPECT_EQ(Run("frobnicate " + root_), 2);
+    EXPECT_EQ(Run("frobnicate " + temp_.dir()), 2);
     EXPECT_EQ(Run("create"), 2);
-    EXPECT_EQ(Run("create " + root_ + "/m --colour blue"), 2);
-    EXPECT_EQ(Run("create " + root_ + "/m --admin"), 2);
-    EXPECT_EQ(Run("create " + root_ + "/m --admin 2"), 2);
-    EXPECT_EQ(Run("create " + root_ + "/m --temp relative"), 2);
+    EXPECT_EQ(Run("create " + temp_.path("m --colour blue")), 2);
+    EXPECT_EQ(Run("create " + temp_.path("m --admin")), 2);
+    EXPECT_EQ(Run("create " + temp_.path("m --admin 2")), 2);
+    EXPECT_EQ(Run("create " + temp_.path("m --temp relative")), 2);
     EXPECT_EQ(Run("reboot"), 2);
-    EXPECT_FALSE(fs::exists(root_ + "/m"));  // nothing made on a usage error
+    EXPECT_FALSE(fs::exists(temp_.path("m")));  // nothing made on a usage error
     EXPECT_EQ(Run("--help"), 0);
 }
 
 TEST_F(VkMachine, TheUpdaterFailsLoudlyWhenItsDialogCannotBeShownOrAFaultCannotFire) {
-    std::string dir = root_ + "/m";
+    std::string dir = temp_.path("m");
     ASSERT_EQ(Run("create " + dir), 0) << out_;
     struct Case {
         const char* faults;
@@ -152,7 +145,7 @@ TEST_F(VkMachine, TheUpdaterFailsLoudlyWhenItsDialogCannotBeShownOrAFaultCannotF
         {"DialogBox:1:5", "\"DialogBox\" is not a platform call"},
     };
     for (const Case& c : cases) {
-        std::string log = root_ + "/updater.txt";
+        std::string log = temp_.path("updater.txt");
         std::string command = "VKUPDATE_MACHINE=" + dir + " VKUPDATE_FAULTS=" + c.faults + " " +
                               std::string(VK_BINARY_DIR) + "/vkupdate </dev/null >" + log + " 2>&1";
         int status = std::system(command.c_str());

@@ -14,31 +14,21 @@
 namespace vktest {
 
 TempMachine::TempMachine(const std::string& ini, const std::string& reg) {
-    char pattern[] = "/tmp/vkmachine-XXXXXX";
-    char* made = mkdtemp(pattern);
-    if (made == nullptr) {
-        ADD_FAILURE() << "mkdtemp failed";
-        return;
-    }
-    dir_ = made;
-    WriteHostFile(dir_ + "/machine.ini", ini);
-    if (!reg.empty()) WriteHostFile(dir_ + "/registry.reg", reg);
+    WriteHostFile(folder_.path("machine.ini"), ini);
+    if (!reg.empty()) WriteHostFile(folder_.path("registry.reg"), reg);
     for (const char* sub : {"/drive_c", "/drive_c/WINDOWS", "/drive_c/WINDOWS/TEMP",
                             "/drive_c/WINDOWS/system32"}) {
-        std::filesystem::create_directories(dir_ + sub);
+        std::filesystem::create_directories(dir() + sub);
     }
     Reopen();
 }
 
-TempMachine::~TempMachine() {
-    platform::host::CloseMachine();
-    std::error_code ignored;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-}
+// The machine is closed before its folder goes.
+TempMachine::~TempMachine() { platform::host::CloseMachine(); }
 
 void TempMachine::Reopen() {
     std::string error;
-    if (!platform::host::OpenMachine(dir_, &error)) ADD_FAILURE() << error;
+    if (!platform::host::OpenMachine(dir(), &error)) ADD_FAILURE() << error;
 }
 
 std::string TempMachine::host(const std::string& windowsPath) const {
@@ -48,7 +38,7 @@ std::string TempMachine::host(const std::string& windowsPath) const {
     std::string rest = path.size() > 2 ? path.substr(2) : "";
     for (char& c : rest)
         if (c == '\\') c = '/';
-    return dir_ + "/" + drive + rest;
+    return dir() + "/" + drive + rest;
 }
 
 std::string TempMachine::ReadHostFile(const std::string& path) {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace vktest {
 
 class TempMachine {
@@ -13,7 +15,7 @@ public:
     TempMachine(const TempMachine&) = delete;
     TempMachine& operator=(const TempMachine&) = delete;
 
-    const std::string& dir() const { return dir_; }
+    const std::string& dir() const { return folder_.dir(); }
     // Host path of a Windows path on this machine ("C:\x" -> <dir>/drive_c/x), spelled as given.
     std::string host(const std::string& windowsPath) const;
     // Reads or writes a whole host file (UTF-8 or binary, as the bytes come).
@@ -23,7 +25,7 @@ public:
     void Reopen();
 
 private:
-    std::string dir_;
+    TempFolder folder_{"vkmachine"};
 };
 
 // While it exists, no file of this process can grow past `bytes` (writes fail with EFBIG, as
