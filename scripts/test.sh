@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds both builds and runs every test: the host build under AddressSanitizer and
 # UndefinedBehaviorSanitizer (unit, contract and end-to-end tests), then the Windows build
-# under Wine (the same contract tests against the real calls, and the dialog on a screen).
+# under Wine (the same contract and logic tests against the real calls, the dialog and a whole
+# update driven on a screen).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +18,13 @@ cmake --build build/host-san -j "$jobs"
 
 echo "== Windows build (i686, the product)"
 cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build/win32 -j "$jobs"
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  cmake --build build/win32 -j "$jobs"
+else
+  # This kernel cannot start 32-bit programs: the i686 test programs could not run, and the
+  # Wine tests build and run the x86_64 ones instead. The product alone, for its checks.
+  cmake --build build/win32 -j "$jobs" --target vkupdate
+fi
 
 echo "== host tests"
 host_status=0

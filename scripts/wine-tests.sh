@@ -17,7 +17,10 @@ if /usr/lib/wine/wine --version >/dev/null 2>&1; then
 else
   arch=win64; loader=/usr/lib/wine/wine64; build=build/win64; export WINEARCH=win64
   echo "wine: this kernel cannot run 32-bit programs; testing the 64-bit build of the same sources"
-  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null || exit 1
+  # A stand-in for the product under Wine, not the executable that ships: its vkupdate.exe links
+  # the libraries the test programs link rather than compile them once more as a release.
+  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+    -DVK_RELEASE_PRODUCT=OFF >/dev/null || exit 1
   cmake --build "$build" -j "$(nproc)" || exit 1
 fi
 server=/usr/lib/wine/wineserver
@@ -37,8 +40,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The screen first: a Wine session's desktop takes the display it finds when it starts, and
-# without one every window of that session stays invisible.
+# The screen first, so that every program of the tests' Wine sessions, the desktop process
+# included, starts on it.
 exec 3>"$root/build/wine/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
@@ -71,11 +74,11 @@ printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
 DISPLAY= "$loader" regedit /S 'C:\settings.reg' >/dev/null 2>&1
 "$server" -w
 
-# Gives the tests that follow a fresh copy of the template, named $1, under one wineserver kept
-# running until end_prefix. A server that ends between two programs takes the next one down
-# with it when that one starts during its shutdown (the program then never shows a window),
-# and a new server would carry out the operations pending until restart. The session's own
-# processes are started here with no output, so that none holds a test's pipe open.
+# Gives the tests that follow a fresh copy of the template, named $1, and one wineserver kept
+# running for it until end_prefix: a new server would run wineboot, which carries out the
+# operations pending until restart that the update run checks. (A server that is still ending
+# makes `wineserver -p` fail, hence its own prefix and the check.) The session's own processes
+# are started here with no output, so that none holds a test's pipe open.
 prefix_up=0
 use_prefix() {
   end_prefix
@@ -190,5 +193,5 @@ else
   failed=$((failed + 1))
 fi
 
-echo "wine: $passed passed, $failed failed"
+echo "wine: $passed passed, $failed failed, in $SECONDS s"
 [ "$failed" -eq 0 ]
