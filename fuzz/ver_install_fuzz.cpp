@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,8 +20,6 @@
 #include "tools/szdd/szdd.h"
 
 namespace {
-
-const char kMagic[] = "SZDD\x88\xF0\x27\x33";
 
 class Machine {
 public:
@@ -56,13 +53,6 @@ private:
     std::string dir_;
 };
 
-// The expanded length an SZDD header states.
-uint64_t Stated(const std::string& file) {
-    uint64_t n = 0;
-    for (int i = 0; i < 4; ++i) n |= static_cast<uint64_t>(static_cast<unsigned char>(file[10 + i])) << (8 * i);
-    return n;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -75,10 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DWORD result = platform::VerInstallFileA(VIFF_FORCEINSTALL, "vk001.tmp", "vk001.tmp", "C:\\src\\",
                                              "C:\\dst\\", nullptr, temp, &tempLength);
 
-    bool szdd = size >= 8 && std::memcmp(data, kMagic, 8) == 0;
+    bool szdd = szdd::HasMagic(input);
+    uint32_t stated = 0;
+    bool header = szdd::StatedLength(input, &stated);
     // Eight literals take nine bytes, eight 18-byte matches seventeen: no stream expands to
     // more than 9 times its size, so a larger stated length is not worth the decoder's buffer.
-    bool decodable = szdd && size >= szdd::kHeaderSize && Stated(input) <= 9 * static_cast<uint64_t>(size);
+    bool decodable = szdd && header && stated <= 9 * static_cast<uint64_t>(size);
     std::string expanded, why;
     bool decoded = decodable && szdd::Expand(input, &expanded, &why);
     if (result == 0) {
@@ -86,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string installed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         Expect(in.is_open(), "a successful call installs the file");
         if (!szdd) Expect(installed == input, "a file not in the SZDD format is installed unchanged");
-        if (szdd) Expect(installed.size() == Stated(input), "the expanded file has the length its header states");
+        if (szdd) Expect(header && installed.size() == stated, "the expanded file has the length its header states");
         if (decoded) Expect(installed == expanded, "the expanded file is what the compressor's decoder reads");
     } else {
         Expect(!decoded, "a file that the compressor's decoder takes installs");

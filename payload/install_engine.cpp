@@ -83,10 +83,10 @@ int InstallPayloadFiles(HWND dialog, const char* installFolder) {
     InstallRun run = {};
     run.tempFileLength = 260;
     // GetVersionExA leaves the snapshot zeroed when it fails, and no Windows has major version
-    // 0: without the family no driver route can be chosen, so nothing is installed.
-    DWORD length = OsVersionSnapshot.dwMajorVersion == 0
-                       ? 0
-                       : platform::GetTempPathA(sizeof run.stagingFolder, run.stagingFolder);
+    // 0: without the family no driver route can be chosen, so nothing is installed, as when
+    // there is no staging folder.
+    bool familyKnown = OsVersionSnapshot.dwMajorVersion != 0;
+    DWORD length = familyKnown ? platform::GetTempPathA(sizeof run.stagingFolder, run.stagingFolder) : 0;
     if (length == 0 || length >= sizeof run.stagingFolder) {
         ReportFailure(dialog, CommonRoute, -1, installFolder);
         return 0;

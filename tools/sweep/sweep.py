@@ -163,8 +163,6 @@ class Sweep:
                 problem = problem or "the program did not end after its dialog"
                 dialog.process.kill()
                 returncode = dialog.process.wait()
-            if problem is not None and dialog.process.poll() is None:
-                dialog.process.kill()
             if timer:
                 timer.cancel()
             stderr.seek(0)

@@ -238,14 +238,23 @@ std::string Encode(const std::string& data, const std::vector<Token>& tokens) {
     return out;
 }
 
+bool HasMagic(const std::string& file) {
+    return file.compare(0, sizeof kMagic, reinterpret_cast<const char*>(kMagic), sizeof kMagic) == 0;
+}
+
+bool StatedLength(const std::string& file, uint32_t* length) {
+    if (file.size() < kHeaderSize) return false;
+    *length = 0;
+    for (int s = 0; s < 4; ++s) *length |= static_cast<uint32_t>(static_cast<unsigned char>(file[10 + s])) << (8 * s);
+    return true;
+}
+
 bool Expand(const std::string& file, std::string* data, std::string* error) {
-    if (file.size() < kHeaderSize || file.compare(0, 8, reinterpret_cast<const char*>(kMagic), 8) != 0 ||
-        file[8] != 'A') {
+    uint32_t n = 0;
+    if (!HasMagic(file) || !StatedLength(file, &n) || file[8] != 'A') {
         *error = "not an SZDD file of mode A";
         return false;
     }
-    uint32_t n = 0;
-    for (int s = 0; s < 4; ++s) n |= static_cast<uint32_t>(static_cast<unsigned char>(file[10 + s])) << (8 * s);
     std::vector<unsigned char> window(kWindow, ' ');
     uint32_t pos = kStart;
     data->clear();

@@ -39,6 +39,11 @@ std::string Encode(const std::string& data, const std::vector<Token>& tokens);
 // Parse and Encode.
 inline std::string Compress(const std::string& data) { return Encode(data, Parse(data)); }
 
+// Whether `file` begins with the SZDD magic (of any mode).
+bool HasMagic(const std::string& file);
+// The expanded length an SZDD header states; false when `file` is shorter than a header.
+bool StatedLength(const std::string& file, uint32_t* length);
+
 // Expands an SZDD file; false, saying why, when it is not one or does not expand to the length
 // its header states.
 bool Expand(const std::string& file, std::string* data, std::string* error);

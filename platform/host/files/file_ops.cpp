@@ -38,13 +38,11 @@ DWORD CopyBytes(const std::string& from, const std::string& to) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) error = ErrorFromErrno(errno);
         if (n <= 0) break;
-        for (ssize_t done = 0; done < n && error == ERROR_SUCCESS;) {
-            ssize_t w = write(out, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) error = w < 0 ? ErrorFromErrno(errno) : ERROR_DISK_FULL;
-            else done += w;
+        int failure = WriteAll(out, buffer, static_cast<size_t>(n));
+        if (failure != 0) {
+            error = ErrorFromErrno(failure);
+            break;
         }
-        if (error != ERROR_SUCCESS) break;
     }
     struct stat st;
     if (error == ERROR_SUCCESS && fstat(in, &st) == 0) {

@@ -154,15 +154,12 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAP
     if (f == nullptr) error = ERROR_INVALID_HANDLE;
     else if (!f->write) error = ERROR_ACCESS_DENIED;
     else if (data == nullptr && size > 0) error = ERROR_INVALID_PARAMETER;
-    const char* bytes = static_cast<const char*>(data);
-    DWORD done = 0;
-    while (error == ERROR_SUCCESS && done < size) {
-        ssize_t n = write(f->fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? ErrorFromErrno(errno) : ERROR_DISK_FULL;
-        else done += static_cast<DWORD>(n);
+    size_t done = 0;
+    if (error == ERROR_SUCCESS) {
+        int failure = WriteAll(f->fd, data, size, &done);
+        if (failure != 0) error = ErrorFromErrno(failure);
     }
-    if (written != nullptr) *written = done;
+    if (written != nullptr) *written = static_cast<DWORD>(done);
     if (error != ERROR_SUCCESS) {
         SetError(error);
         return FALSE;

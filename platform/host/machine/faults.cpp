@@ -46,16 +46,11 @@ Watch& Watched() {
     return watch;
 }
 
-// Appends "Name occurrence" in one write, so that a line is never cut by a kill.
+// Appends "Name occurrence" in one write, so that a line is never cut by a kill. A record that
+// cannot be written is not the program's failure.
 void Record(const char* name, int occurrence) {
     std::string line = std::string(name) + " " + std::to_string(occurrence) + "\n";
-    size_t done = 0;
-    while (done < line.size()) {
-        ssize_t n = write(Watched().record, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a record that cannot be written is not the program's failure
-        done += static_cast<size_t>(n);
-    }
+    WriteAll(Watched().record, line.data(), line.size());
 }
 
 // How deep the host is inside its own work (a platform call made by another one).

@@ -52,6 +52,20 @@ MachineLock::~MachineLock() {
 
 bool MachineLock::held() const { return State().fd >= 0; }
 
+int WriteAll(int fd, const void* data, size_t size, size_t* written) {
+    const char* bytes = static_cast<const char*>(data);
+    size_t done = 0;
+    int failure = 0;
+    while (done < size && failure == 0) {
+        ssize_t n = write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) failure = n < 0 ? errno : ENOSPC;
+        else done += static_cast<size_t>(n);
+    }
+    if (written != nullptr) *written = done;
+    return failure;
+}
+
 // Writes `bytes` as `path` through a temporary file of its own, made durable before it
 // replaces the old file, so that any reader sees the old file or the new one whole.
 DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes) {
@@ -60,13 +74,8 @@ DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes) {
     std::string pattern = path + ".XXXXXX";
     int fd = mkstemp(&pattern[0]);
     if (fd < 0) return ErrorFromErrno(errno);
-    DWORD error = ERROR_SUCCESS;
-    for (size_t done = 0; done < bytes.size() && error == ERROR_SUCCESS;) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? ErrorFromErrno(errno) : ERROR_DISK_FULL;
-        else done += static_cast<size_t>(n);
-    }
+    int failure = WriteAll(fd, bytes.data(), bytes.size());
+    DWORD error = failure == 0 ? ERROR_SUCCESS : ErrorFromErrno(failure);
     if (error == ERROR_SUCCESS && fchmod(fd, 0644) != 0) error = ErrorFromErrno(errno);
     if (error == ERROR_SUCCESS && fsync(fd) != 0) error = ErrorFromErrno(errno);
     if (close(fd) != 0 && error == ERROR_SUCCESS) error = ErrorFromErrno(errno);

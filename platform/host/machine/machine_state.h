@@ -24,6 +24,10 @@ public:
     bool held() const;
 };
 
+// Writes all `size` bytes at `data` to host file descriptor `fd`, again after an interruption.
+// 0, or the errno of the failure (ENOSPC when the file takes no more); `written`, when given,
+// gets the number of bytes written either way.
+int WriteAll(int fd, const void* data, size_t size, size_t* written = nullptr);
 // Replaces the host file `path` by `bytes`: a temporary file of its own beside it, synced,
 // renamed over it, and the folder synced. ERROR_SUCCESS or the Windows error of the failure.
 DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes);

@@ -82,14 +82,10 @@ const size_t kWritePiece = 1 << 16;
 MspackFile* Of(mspack_file* file) { return reinterpret_cast<MspackFile*>(file); }
 
 bool Flush(MspackFile* f) {
-    for (size_t done = 0; done < f->pending.size();) {
-        ssize_t n = write(f->fd, f->pending.data() + done, f->pending.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (f->system->writeError == 0) f->system->writeError = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
+    int failure = WriteAll(f->fd, f->pending.data(), f->pending.size());
+    if (failure != 0) {
+        if (f->system->writeError == 0) f->system->writeError = failure;
+        return false;
     }
     f->pending.clear();
     return true;
