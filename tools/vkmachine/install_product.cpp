@@ -3,9 +3,7 @@
 // shortcut, and some product settings of the user.
 #include "tools/vkmachine/install_product.h"
 
-#include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tools/pewriter/pe_writer.h"
+#include "tools/vkmachine/machine_files.h"
 
 namespace {
 
@@ -30,52 +29,11 @@ int Usage(const std::string& why) {
     return 2;
 }
 
-std::string Utf8(const std::string& ansi) {
-    std::string utf8;
-    host::AnsiToUtf8(ansi, &utf8);
-    return utf8;
-}
-
 // The size of the build's VKTARN.EXE as the table knows it.
 uint32_t TableSize(const std::string& version) {
     for (const KnownVersionEntry& e : KnownVersionTable)
         if (version == e.versionText && e.expectedSize != 0) return e.expectedSize;
     return kAnySize;
-}
-
-bool MakeFolder(const std::string& path, std::string* error) {
-    std::string mapped;
-    if (host::ToHostPath(path.substr(0, 3), &mapped) != ERROR_SUCCESS) {
-        // A drive the machine does not have yet: its folder is made first.
-        std::error_code ec;
-        std::filesystem::create_directories(
-            host::MachineDir() + "/drive_" + static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))), ec);
-    }
-    // Every folder on the way, split by character of the code page.
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '\\') {
-            if (host::IsLeadByte(static_cast<unsigned char>(path[i]))) ++i;
-            continue;
-        }
-        std::string part = path.substr(0, i);
-        if (!platform::CreateDirectoryA(part.c_str(), nullptr) && platform::GetLastError() != ERROR_ALREADY_EXISTS) {
-            *error = "cannot create folder " + Utf8(part) + " (error " + std::to_string(platform::GetLastError()) + ")";
-            return false;
-        }
-    }
-    return true;
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes, std::string* error) {
-    HANDLE h = platform::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr);
-    DWORD written = 0;
-    bool ok = h != INVALID_HANDLE_VALUE &&
-              platform::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    if (h != INVALID_HANDLE_VALUE) platform::CloseHandle(h);
-    if (!ok) *error = "cannot write " + Utf8(path) + " (error " + std::to_string(platform::GetLastError()) + ")";
-    return ok;
 }
 
 bool WriteImage(const std::string& path, const std::string& version, uint32_t size, bool dll, std::string* error) {
@@ -86,7 +44,7 @@ bool WriteImage(const std::string& path, const std::string& version, uint32_t si
     spec.body = "Velkor TARN " + version;
     std::string image;
     if (!pewriter::BuildPe(spec, &image, error)) return false;
-    return WriteFile(path, image, error);
+    return WriteWholeFile(path, image, error);
 }
 
 // A value under `root\key` (created when missing): a text with its NUL, or a 32-bit number.
@@ -128,18 +86,18 @@ bool CommonPrograms(std::string* folder, std::string* error) {
 
 bool Seed(const std::string& folder, const std::string& version, uint32_t size, std::string* error) {
     const std::string in = folder + "\\";
-    if (!MakeFolder(folder, error) || !WriteImage(in + "VKTARN.EXE", version, size, false, error) ||
+    if (!MakeFolders(folder, error) || !WriteImage(in + "VKTARN.EXE", version, size, false, error) ||
         !WriteImage(in + "VKPLAYER.EXE", version, 0, false, error) ||
         !WriteImage(in + "MOD01.DLL", version, 0, true, error) ||
         !WriteImage(in + "MOD04.DLL", version, 0, true, error) ||
-        !WriteFile(in + "VKTARN.INI", "[General]\r\nVersion=" + version + "\r\n", error)) {
+        !WriteWholeFile(in + "VKTARN.INI", "[General]\r\nVersion=" + version + "\r\n", error)) {
         return false;
     }
     // The data files that the product keeps beside itself.
-    if (!WriteFile(in + "VKCDDB.DB", std::string(4096, '\0') + "VKCDDB", error) ||
-        !WriteFile(in + "CHG.LOG", "disc changes\r\n", error) ||
-        !WriteFile(in + "WRITE.LST", "track list\r\n", error) ||
-        !WriteFile(in + "mix.lst", "mix list\r\n", error)) {
+    if (!WriteWholeFile(in + "VKCDDB.DB", std::string(4096, '\0') + "VKCDDB", error) ||
+        !WriteWholeFile(in + "CHG.LOG", "disc changes\r\n", error) ||
+        !WriteWholeFile(in + "WRITE.LST", "track list\r\n", error) ||
+        !WriteWholeFile(in + "mix.lst", "mix list\r\n", error)) {
         return false;
     }
     const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\VKTARN.EXE";
@@ -149,8 +107,8 @@ bool Seed(const std::string& folder, const std::string& version, uint32_t size, 
     }
     // The program-menu folder with its shortcut (placeholder bytes: no reader opens it here).
     std::string programs;
-    if (!CommonPrograms(&programs, error) || !MakeFolder(programs + "\\Velkor TARN", error) ||
-        !WriteFile(programs + "\\Velkor TARN\\Velkor TARN.lnk", "shortcut to " + in + "VKTARN.EXE", error)) {
+    if (!CommonPrograms(&programs, error) || !MakeFolders(programs + "\\Velkor TARN", error) ||
+        !WriteWholeFile(programs + "\\Velkor TARN\\Velkor TARN.lnk", "shortcut to " + in + "VKTARN.EXE", error)) {
         return false;
     }
     const std::string settings = "Software\\Orvane\\VkTARN";
@@ -193,8 +151,8 @@ int InstallProduct(const std::vector<std::string>& args) {
         return 1;
     }
     while (folderUtf8.size() > 3 && (folderUtf8.back() == '\\' || folderUtf8.back() == '/')) folderUtf8.pop_back();
-    if (!host::Utf8ToAnsi(folderUtf8, &folder) || folder.size() < 4 || folder[1] != ':' || folder[2] != '\\' ||
-        folder.size() > 200) {
+    // How long the folder may be is the machine's rule: its calls refuse a path past the limit.
+    if (!MachinePath(folderUtf8, &folder)) {
         host::CloseMachine();
         return Usage("--folder needs a full Windows path below a drive root, such as " + std::string(kDefaultFolder));
     }

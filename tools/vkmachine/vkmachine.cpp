@@ -14,7 +14,9 @@
 #include "platform/host/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "tools/vkmachine/edit_commands.h"
 #include "tools/vkmachine/install_product.h"
+#include "tools/vkmachine/machine_files.h"
 
 namespace {
 
@@ -24,7 +26,8 @@ const char kUsage[] =
     "usage: vkmachine create DIR [options]   make a new machine in DIR (absent or empty)\n"
     "       vkmachine reboot DIR             restart the machine: do its pending file operations\n"
     "       vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
-    "                                        install the product of that build on the machine\n"
+    "                                        install the product of that build on the machine\n";
+const char kCreateOptions[] =
     "\n"
     "options of create (defaults in brackets):\n"
     "  --platform 1|2      1 = Windows 95/98/Me family, 2 = NT family      [2]\n"
@@ -50,7 +53,7 @@ struct Options {
 };
 
 int Usage(const std::string& why) {
-    std::cerr << "vkmachine: " << why << "\n" << kUsage;
+    std::cerr << "vkmachine: " << why << "\n" << kUsage << kEditUsage << kCreateOptions;
     return 2;
 }
 
@@ -83,53 +86,9 @@ bool WriteText(const std::string& path, const std::string& text) {
     return static_cast<bool>(out.flush());
 }
 
-// The folder above `path` (machine code page; a 0x5C trail byte is no separator).
-std::string Parent(const std::string& path) {
-    size_t cut = 0;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (host::IsLeadByte(static_cast<unsigned char>(path[i])))
-            ++i;
-        else if (path[i] == '\\')
-            cut = i;
-    }
-    return cut < 3 ? path.substr(0, 3) : path.substr(0, cut);
-}
-
 std::string WithoutTrailingBackslash(std::string path) {
     while (path.size() > 3 && host::EndsWithBackslash(path)) path.pop_back();
     return path;
-}
-
-// Creates `path` (machine code page) and every folder above it through the emulated machine.
-bool MakeFolders(const std::string& path, std::string* error) {
-    std::string host_path;
-    if (host::ToHostPath(path, &host_path) != ERROR_SUCCESS) {
-        // The drive folder itself is missing: make it, then try again.
-        std::error_code ec;
-        std::string drive = host::MachineDir() + "/drive_" +
-                            static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
-        std::filesystem::create_directories(drive, ec);
-    }
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '\\') {
-            if (host::IsLeadByte(static_cast<unsigned char>(path[i]))) ++i;
-            continue;
-        }
-        std::string part = path.substr(0, i);
-        if (!platform::CreateDirectoryA(part.c_str(), nullptr) &&
-            platform::GetLastError() != ERROR_ALREADY_EXISTS) {
-            std::string utf8;
-            host::AnsiToUtf8(part, &utf8);
-            *error = "cannot create folder " + utf8 + " (error " + std::to_string(platform::GetLastError()) + ")";
-            return false;
-        }
-    }
-    DWORD bits = platform::GetFileAttributesA(path.c_str());
-    if (bits == INVALID_FILE_ATTRIBUTES || !(bits & FILE_ATTRIBUTE_DIRECTORY)) {
-        *error = "folder " + host::Utf8(path) + " was not made";
-        return false;
-    }
-    return true;
 }
 
 bool SetString(HKEY root, const std::string& subKey, const std::string& name, const std::string& value,
@@ -153,7 +112,7 @@ bool SetString(HKEY root, const std::string& subKey, const std::string& name, co
 // The folders and registry of a Windows XP machine, on the machine now open.
 bool Populate(std::string* error) {
     const host::MachineConfig& c = host::Config();
-    std::string profile = Parent(c.documents);
+    std::string profile = ParentFolder(c.documents);
     std::string all = kAllUsers;
     const std::vector<std::pair<std::string, std::string>> common = {
         {"Common AppData", all + "\\Application Data"},
@@ -304,11 +263,13 @@ int main(int argc, char** argv) {
     std::string command = args[0];
     args.erase(args.begin());
     if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << kUsage;
+        std::cout << kUsage << kEditUsage << kCreateOptions;
         return 0;
     }
     if (command == "create") return Create(args);
     if (command == "reboot") return Reboot(args);
     if (command == "install-product") return InstallProduct(args);
+    int code = 0;
+    if (EditCommand(command, args, &code)) return code;
     return Usage("unknown command \"" + command + "\"");
 }

@@ -1,0 +1,349 @@
+#include "tools/vkmachine/edit_commands.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "platform/files.h"
+#include "platform/host/machine/host.h"
+#include "platform/host/registry/registry_store.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "tools/vkmachine/machine_files.h"
+
+const char kEditUsage[] =
+    "       vkmachine attrib DIR PATH +r|-r|+h|-h|+s|-s|+a|-a...\n"
+    "                                        set or clear a file's or folder's attributes\n"
+    "       vkmachine put DIR PATH --text TEXT | --hex HH,HH,... | --size N [--text FILL]\n"
+    "                                        write a file (and the folders above it): the text in\n"
+    "                                        the machine's code page, these bytes, or N bytes of\n"
+    "                                        FILL repeated (x when no FILL)\n"
+    "       vkmachine mkdir DIR PATH         make a folder and the folders above it\n"
+    "       vkmachine remove DIR PATH        remove a file, or a folder with all it holds\n"
+    "       vkmachine set-value DIR KEY NAME TYPE DATA\n"
+    "                                        set a registry value (the key made when missing)\n"
+    "       vkmachine remove-value DIR KEY NAME\n"
+    "       vkmachine remove-key DIR KEY     remove a key with its values and subkeys\n"
+    "\n"
+    "PATH is a full Windows path (UTF-8), such as \"C:\\Program Files\\Orvane\\Velkor TARN\\VKTARN.INI\".\n"
+    "KEY starts with HKLM\\ or HKCU\\ (or HKEY_LOCAL_MACHINE\\, HKEY_CURRENT_USER\\); NAME \"\" or @ is\n"
+    "the key's default value. TYPE is REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, REG_DWORD,\n"
+    "REG_QWORD, REG_NONE or a number. DATA is one of:\n"
+    "  --text TEXT      the text in the machine's code page with its NUL; for REG_MULTI_SZ once per\n"
+    "                   string, and the NUL that ends the list follows\n"
+    "  --hex HH,HH,...  exactly these bytes (\"\" for none)\n"
+    "  --number N       a 32-bit number, 4 bytes little-endian (0x... for hexadecimal)\n"
+    "  --size N         N bytes: the --text given with it (without its NUL) repeated, or x\n";
+
+namespace {
+
+namespace host = platform::host;
+
+struct Failure {
+    int code;
+    std::string why;
+};
+
+int Report(const Failure& f) {
+    std::cerr << "vkmachine: " << f.why << "\n";
+    if (f.code == 2) std::cerr << "usage: (see vkmachine --help)\n" << kEditUsage;
+    return f.code;
+}
+
+bool Number(const std::string& text, unsigned long long limit, unsigned long long* value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    char* end = nullptr;
+    errno = 0;
+    *value = std::strtoull(text.c_str(), &end, 0);
+    return errno == 0 && *end == '\0' && *value <= limit;
+}
+
+bool HexBytes(const std::string& text, std::string* bytes) {
+    bytes->clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t comma = text.find(',', i);
+        if (comma == std::string::npos) comma = text.size();
+        std::string item = text.substr(i, comma - i);
+        unsigned long long b = 0;
+        if (item.empty() || item.size() > 2 || !Number("0x" + item, 0xFF, &b)) return false;
+        bytes->push_back(static_cast<char>(b));
+        i = comma + 1;
+    }
+    return true;
+}
+
+// The data of put and set-value from its options; `multi` takes --text once per string.
+bool Data(const std::vector<std::string>& args, size_t from, bool nulTerminated, bool multi, std::string* data,
+          Failure* f) {
+    std::vector<std::string> texts;
+    const std::string* hex = nullptr;
+    const std::string* number = nullptr;
+    const std::string* size = nullptr;
+    for (size_t i = from; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) {
+            *f = {2, "option " + args[i] + " needs a value"};
+            return false;
+        }
+        const std::string& value = args[i + 1];
+        std::string ansi;
+        if (args[i] == "--text" && host::Utf8ToAnsi(value, &ansi)) {
+            texts.push_back(ansi);
+        } else if (args[i] == "--text") {
+            *f = {2, "the text \"" + value + "\" has characters the machine's code page lacks"};
+            return false;
+        } else if (args[i] == "--hex" || args[i] == "--number" || args[i] == "--size") {
+            (args[i] == "--hex" ? hex : args[i] == "--number" ? number : size) = &value;
+        } else {
+            *f = {2, "unknown option " + args[i]};
+            return false;
+        }
+    }
+    int kinds = (texts.empty() ? 0 : 1) + (hex ? 1 : 0) + (number ? 1 : 0) + (size ? 1 : 0);
+    unsigned long long n = 0;
+    data->clear();
+    if (size != nullptr) {
+        if (kinds > 2 || texts.size() > 1 || !Number(*size, 64u << 20, &n)) {
+            *f = {2, "--size needs a number of bytes up to 64 MB, with at most one --text"};
+            return false;
+        }
+        std::string fill = texts.empty() || texts[0].empty() ? "x" : texts[0];
+        while (data->size() < n) data->append(fill, 0, static_cast<size_t>(n) - data->size());
+        return true;
+    }
+    if (kinds != 1 || (texts.size() > 1 && !multi)) {
+        *f = {2, "give the data once: --text, --hex, --number or --size"};
+        return false;
+    }
+    if (hex != nullptr && !HexBytes(*hex, data)) {
+        *f = {2, "--hex needs bytes such as 00,5c,ff, not \"" + *hex + "\""};
+        return false;
+    }
+    if (number != nullptr) {
+        if (!Number(*number, 0xFFFFFFFFull, &n)) {
+            *f = {2, "--number needs a 32-bit number, not \"" + *number + "\""};
+            return false;
+        }
+        for (int i = 0; i < 4; ++i) data->push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+    }
+    for (const std::string& t : texts) {
+        data->append(t);
+        if (nulTerminated) data->push_back('\0');
+    }
+    if (multi && !texts.empty()) data->push_back('\0');
+    return true;
+}
+
+bool ValueType(const std::string& text, DWORD* type) {
+    static const struct {
+        const char* name;
+        DWORD type;
+    } kTypes[] = {{"REG_NONE", REG_NONE},         {"REG_SZ", REG_SZ},       {"REG_EXPAND_SZ", REG_EXPAND_SZ},
+                  {"REG_BINARY", REG_BINARY},     {"REG_DWORD", REG_DWORD}, {"REG_MULTI_SZ", REG_MULTI_SZ},
+                  {"REG_QWORD", 11}};
+    for (const auto& t : kTypes) {
+        if (text == t.name) {
+            *type = t.type;
+            return true;
+        }
+    }
+    unsigned long long n = 0;
+    if (!Number(text, 0xFFFFFFFFull, &n)) return false;
+    *type = static_cast<DWORD>(n);
+    return true;
+}
+
+// A key given as HKLM\... or HKCU\...: its root and the path below it (machine code page).
+bool KeyPath(const std::string& utf8, HKEY* root, int* rootIndex, std::string* below) {
+    static const struct {
+        const char* name;
+        HKEY root;
+        int index;
+    } kRoots[] = {{"HKLM", HKEY_LOCAL_MACHINE, host::kLocalMachine},
+                  {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, host::kLocalMachine},
+                  {"HKCU", HKEY_CURRENT_USER, host::kCurrentUser},
+                  {"HKEY_CURRENT_USER", HKEY_CURRENT_USER, host::kCurrentUser}};
+    size_t slash = utf8.find('\\');
+    std::string head = utf8.substr(0, slash);
+    for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const auto& r : kRoots) {
+        if (head != r.name) continue;
+        *root = r.root;
+        *rootIndex = r.index;
+        return slash != std::string::npos && host::Utf8ToAnsi(utf8.substr(slash + 1), below) && !below->empty();
+    }
+    return false;
+}
+
+std::string ValueName(const std::string& utf8) {
+    std::string ansi;
+    if (utf8 == "@") return "";
+    host::Utf8ToAnsi(utf8, &ansi);
+    return ansi;
+}
+
+Failure SetValue(const std::vector<std::string>& args) {
+    HKEY root = nullptr;
+    int index = 0;
+    std::string key, data;
+    DWORD type = 0;
+    if (args.size() < 5) return {2, "set-value needs DIR KEY NAME TYPE and the data"};
+    if (!KeyPath(args[1], &root, &index, &key)) return {2, "not a key below HKLM or HKCU: " + args[1]};
+    if (!ValueType(args[3], &type)) return {2, "not a value type: " + args[3]};
+    Failure f{0, ""};
+    bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (!Data(args, 4, text, type == REG_MULTI_SZ, &data, &f)) return f;
+    HKEY k = nullptr;
+    LONG r = platform::RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                       nullptr, &k, nullptr);
+    if (r == ERROR_SUCCESS) {
+        r = platform::RegSetValueExA(k, ValueName(args[2]).c_str(), 0, type,
+                                     reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+        platform::RegCloseKey(k);
+    }
+    if (r != ERROR_SUCCESS) return {1, "cannot set " + args[1] + " \"" + args[2] + "\" (error " + std::to_string(r) + ")"};
+    return {0, ""};
+}
+
+Failure RemoveValue(const std::vector<std::string>& args) {
+    HKEY root = nullptr;
+    int index = 0;
+    std::string key;
+    if (args.size() != 3) return {2, "remove-value needs DIR KEY NAME"};
+    if (!KeyPath(args[1], &root, &index, &key)) return {2, "not a key below HKLM or HKCU: " + args[1]};
+    HKEY k = nullptr;
+    LONG r = platform::RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &k);
+    if (r == ERROR_SUCCESS) {
+        r = platform::RegDeleteValueA(k, ValueName(args[2]).c_str());
+        platform::RegCloseKey(k);
+    }
+    if (r != ERROR_SUCCESS) return {1, "cannot remove " + args[1] + " \"" + args[2] + "\" (error " + std::to_string(r) + ")"};
+    return {0, ""};
+}
+
+Failure RemoveKey(const std::vector<std::string>& args) {
+    HKEY root = nullptr;
+    int index = 0;
+    std::string key;
+    if (args.size() != 2) return {2, "remove-key needs DIR KEY"};
+    if (!KeyPath(args[1], &root, &index, &key)) return {2, "not a key below HKLM or HKCU: " + args[1]};
+    std::vector<std::string> names;
+    if (host::RegSplitPath(key.c_str(), &names) != ERROR_SUCCESS || names.empty())
+        return {2, "not a key path: " + args[1]};
+    std::string leaf = host::RegFoldName(names.back());
+    names.pop_back();
+    DWORD r = host::ChangeRegistry([&](host::RegTree* tree, bool* changed) -> DWORD {
+        host::RegKey* parent = host::RegFindKey(tree, index, names);
+        if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
+        for (auto it = parent->subkeys.begin(); it != parent->subkeys.end(); ++it) {
+            if (host::RegFoldName(it->name) != leaf) continue;
+            parent->subkeys.erase(it);
+            *changed = true;
+            return ERROR_SUCCESS;
+        }
+        return ERROR_FILE_NOT_FOUND;
+    });
+    if (r != ERROR_SUCCESS) return {1, "cannot remove key " + args[1] + " (error " + std::to_string(r) + ")"};
+    return {0, ""};
+}
+
+Failure Attrib(const std::vector<std::string>& args, const std::string& path) {
+    static const struct {
+        char letter;
+        DWORD bit;
+    } kBits[] = {{'r', FILE_ATTRIBUTE_READONLY},
+                 {'h', FILE_ATTRIBUTE_HIDDEN},
+                 {'s', FILE_ATTRIBUTE_SYSTEM},
+                 {'a', FILE_ATTRIBUTE_ARCHIVE}};
+    if (args.size() < 3) return {2, "attrib needs DIR PATH and at least one of +r -r +h -h +s -s +a -a"};
+    DWORD bits = platform::GetFileAttributesA(path.c_str());
+    if (bits == INVALID_FILE_ATTRIBUTES)
+        return {1, "no file or folder " + args[1] + " (error " + std::to_string(platform::GetLastError()) + ")"};
+    bits &= FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    for (size_t i = 2; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool known = false;
+        for (const auto& b : kBits) {
+            if (a.size() != 2 || (a[0] != '+' && a[0] != '-') || std::tolower(static_cast<unsigned char>(a[1])) != b.letter)
+                continue;
+            bits = a[0] == '+' ? bits | b.bit : bits & ~b.bit;
+            known = true;
+        }
+        if (!known) return {2, "not an attribute change: " + a};
+    }
+    if (!platform::SetFileAttributesA(path.c_str(), bits == 0 ? FILE_ATTRIBUTE_NORMAL : bits))
+        return {1, "cannot set the attributes of " + args[1] + " (error " + std::to_string(platform::GetLastError()) + ")"};
+    return {0, ""};
+}
+
+// Removes a file, or a folder with all it holds, clearing attributes that would refuse it.
+bool Remove(const std::string& path, std::string* error) {
+    DWORD bits = platform::GetFileAttributesA(path.c_str());
+    if (bits == INVALID_FILE_ATTRIBUTES) {
+        *error = "no file or folder " + host::Utf8(path) + " (error " + std::to_string(platform::GetLastError()) + ")";
+        return false;
+    }
+    if (bits & FILE_ATTRIBUTE_READONLY) platform::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (bits & FILE_ATTRIBUTE_DIRECTORY) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = platform::FindFirstFileA((path + "\\*").c_str(), &found);
+        bool ok = true;
+        while (ok && search != INVALID_HANDLE_VALUE) {
+            if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
+                ok = Remove(path + "\\" + found.cFileName, error);
+            if (!platform::FindNextFileA(search, &found)) break;
+        }
+        if (search != INVALID_HANDLE_VALUE) platform::FindClose(search);
+        if (!ok) return false;
+    }
+    BOOL removed = (bits & FILE_ATTRIBUTE_DIRECTORY) ? platform::RemoveDirectoryA(path.c_str())
+                                                     : platform::DeleteFileA(path.c_str());
+    if (!removed)
+        *error = "cannot remove " + host::Utf8(path) + " (error " + std::to_string(platform::GetLastError()) + ")";
+    return removed != 0;
+}
+
+Failure FileCommand(const std::string& command, const std::vector<std::string>& args) {
+    std::string path, error;
+    if (args.size() < 2) return {2, command + " needs DIR and a Windows path"};
+    if (!MachinePath(args[1], &path) || host::EndsWithBackslash(path))
+        return {2, "not a full Windows path below a drive root: " + args[1]};
+    if (command == "attrib") return Attrib(args, path);
+    if (command == "mkdir" || command == "remove") {
+        if (args.size() != 2) return {2, command + " needs DIR PATH only"};
+        bool ok = command == "mkdir" ? MakeFolders(path, &error) : Remove(path, &error);
+        return ok ? Failure{0, ""} : Failure{1, error};
+    }
+    std::string data;
+    Failure f{0, ""};
+    if (!Data(args, 2, false, false, &data, &f)) return f;
+    if (!MakeFolders(ParentFolder(path), &error) || !WriteWholeFile(path, data, &error)) return {1, error};
+    return {0, ""};
+}
+
+}  // namespace
+
+bool EditCommand(const std::string& command, const std::vector<std::string>& args, int* code) {
+    static const char* const kCommands[] = {"attrib", "put", "mkdir", "remove", "set-value", "remove-value",
+                                            "remove-key"};
+    bool known = false;
+    for (const char* c : kCommands) known = known || command == c;
+    if (!known) return false;
+    if (args.empty() || args[0].compare(0, 2, "--") == 0) {
+        *code = Report({2, command + " needs a machine folder"});
+        return true;
+    }
+    std::string error;
+    if (!host::OpenMachine(args[0], &error)) {
+        *code = Report({1, error});
+        return true;
+    }
+    Failure f = command == "set-value"      ? SetValue(args)
+                : command == "remove-value" ? RemoveValue(args)
+                : command == "remove-key"   ? RemoveKey(args)
+                                            : FileCommand(command, args);
+    host::CloseMachine();
+    *code = f.code == 0 ? 0 : Report(f);
+    return true;
+}

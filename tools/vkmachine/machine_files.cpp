@@ -1,0 +1,69 @@
+#include "tools/vkmachine/machine_files.h"
+
+#include <cctype>
+#include <filesystem>
+
+#include "platform/files.h"
+#include "platform/host/machine/host.h"
+#include "platform/system.h"
+
+namespace host = platform::host;
+
+bool MachinePath(const std::string& utf8, std::string* ansi) {
+    return host::Utf8ToAnsi(utf8, ansi) && ansi->size() >= 4 && std::isalpha(static_cast<unsigned char>((*ansi)[0])) &&
+           (*ansi)[1] == ':' && (*ansi)[2] == '\\';
+}
+
+bool MakeFolders(const std::string& path, std::string* error) {
+    std::string mapped;
+    if (host::ToHostPath(path.substr(0, 3), &mapped) != ERROR_SUCCESS) {
+        // A drive the machine does not have yet: its folder is made first.
+        std::error_code ec;
+        std::filesystem::create_directories(
+            host::MachineDir() + "/drive_" + static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))), ec);
+    }
+    // Every folder on the way, split by character of the code page.
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '\\') {
+            if (host::IsLeadByte(static_cast<unsigned char>(path[i]))) ++i;
+            continue;
+        }
+        std::string part = path.substr(0, i);
+        if (host::EndsWithBackslash(part)) continue;  // a doubled or trailing backslash
+        if (!platform::CreateDirectoryA(part.c_str(), nullptr) && platform::GetLastError() != ERROR_ALREADY_EXISTS) {
+            *error = "cannot create folder " + host::Utf8(part) + " (error " +
+                     std::to_string(platform::GetLastError()) + ")";
+            return false;
+        }
+    }
+    DWORD bits = platform::GetFileAttributesA(path.c_str());
+    if (bits == INVALID_FILE_ATTRIBUTES || !(bits & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = "folder " + host::Utf8(path) + " was not made: a file of that name is in the way";
+        return false;
+    }
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error) {
+    HANDLE h = platform::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+    DWORD written = 0;
+    bool ok = h != INVALID_HANDLE_VALUE &&
+              platform::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    DWORD failure = platform::GetLastError();
+    if (h != INVALID_HANDLE_VALUE) platform::CloseHandle(h);
+    if (!ok) *error = "cannot write " + host::Utf8(path) + " (error " + std::to_string(failure) + ")";
+    return ok;
+}
+
+std::string ParentFolder(const std::string& path) {
+    size_t cut = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (host::IsLeadByte(static_cast<unsigned char>(path[i])))
+            ++i;
+        else if (path[i] == '\\')
+            cut = i;
+    }
+    return cut < 3 ? path.substr(0, 3) : path.substr(0, cut);
+}
