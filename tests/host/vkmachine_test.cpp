@@ -134,6 +134,114 @@ TEST_F(VkMachine, BadCommandLinesAreUsageErrors) {
     EXPECT_EQ(Run("--help"), 0);
 }
 
+// The bytes and type of a value, read back through the machine; "<none>" when it is absent.
+std::string Bytes(const std::string& dir, HKEY root, const std::string& key, const std::string& name, DWORD* type) {
+    std::string error, bytes(1 << 20, '\0');
+    if (!host::OpenMachine(dir, &error)) return error;
+    HKEY k = nullptr;
+    DWORD size = static_cast<DWORD>(bytes.size());
+    LONG r = platform::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k);
+    if (r == ERROR_SUCCESS)
+        r = platform::RegQueryValueExA(k, name.c_str(), nullptr, type, reinterpret_cast<BYTE*>(&bytes[0]), &size);
+    if (k != nullptr) platform::RegCloseKey(k);
+    host::CloseMachine();
+    return r == ERROR_SUCCESS ? bytes.substr(0, size) : "<none>";
+}
+
+TEST_F(VkMachine, SetValueStoresExactlyTheBytesAndTypeGiven) {
+    std::string dir = temp_.path("m");
+    ASSERT_EQ(Run("create " + dir), 0) << out_;
+    struct Case {
+        const char* args;
+        DWORD type;
+        std::string bytes;
+    } cases[] = {
+        {"Path REG_SZ --text 'C:\\表'", REG_SZ, std::string("C:\\\x95\x5C\0", 5)},
+        {"Path REG_EXPAND_SZ --text '%TEMP%'", REG_EXPAND_SZ, std::string("%TEMP%\0", 7)},
+        {"Path REG_MULTI_SZ --text a --text '' --text b", REG_MULTI_SZ, std::string("a\0\0b\0\0", 6)},
+        {"Path REG_MULTI_SZ --hex ''", REG_MULTI_SZ, ""},
+        {"Path REG_SZ --size 7 --text ab", REG_SZ, "abababa"},  // no NUL, none added
+        {"Path REG_BINARY --size 3", REG_BINARY, "xxx"},
+        {"Path REG_BINARY --text ab", REG_BINARY, "ab"},
+        {"Path REG_DWORD --number 0x12345678", REG_DWORD, "\x78\x56\x34\x12"},
+        {"Path REG_DWORD --hex ''", REG_DWORD, ""},
+        {"Path REG_QWORD --hex 01,02,03,04,05,06,07,08", 11, "\x01\x02\x03\x04\x05\x06\x07\x08"},
+        {"Path 12345 --hex 5c,00,ff", 12345, std::string("\x5c\0\xff", 3)},
+        {"@ REG_NONE --hex 00", REG_NONE, std::string("\0", 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        ASSERT_EQ(Run("set-value " + dir + " 'HKLM\\SOFTWARE\\Test\\Sub' " + c.args), 0) << out_;
+        DWORD type = 0;
+        std::string name = std::string(c.args).substr(0, 1) == "@" ? "" : "Path";
+        EXPECT_EQ(Bytes(dir, HKEY_LOCAL_MACHINE, "SOFTWARE\\Test\\Sub", name, &type), c.bytes);
+        EXPECT_EQ(type, c.type);
+    }
+    DWORD type = 0;
+    ASSERT_EQ(Run("set-value " + dir + " HKCU\\Software\\Big Huge REG_BINARY --size 1000000 --text ab"), 0) << out_;
+    EXPECT_EQ(Bytes(dir, HKEY_CURRENT_USER, "Software\\Big", "Huge", &type).size(), 1000000u);
+
+    ASSERT_EQ(Run("remove-value " + dir + " 'HKLM\\SOFTWARE\\Test\\Sub' Path"), 0) << out_;
+    EXPECT_EQ(Bytes(dir, HKEY_LOCAL_MACHINE, "SOFTWARE\\Test\\Sub", "Path", &type), "<none>");
+    EXPECT_EQ(Run("remove-value " + dir + " 'HKLM\\SOFTWARE\\Test\\Sub' Path"), 1) << out_;  // already gone
+    ASSERT_EQ(Run("remove-key " + dir + " 'HKEY_LOCAL_MACHINE\\SOFTWARE\\test'"), 0) << out_;  // with Sub below
+    EXPECT_EQ(Bytes(dir, HKEY_LOCAL_MACHINE, "SOFTWARE\\Test\\Sub", "", &type), "<none>");
+    EXPECT_EQ(Run("remove-key " + dir + " 'HKLM\\SOFTWARE\\Test'"), 1) << out_;
+}
+
+TEST_F(VkMachine, FileCommandsPutAttribAndRemove) {
+    std::string dir = temp_.path("m");
+    ASSERT_EQ(Run("create " + dir), 0) << out_;
+    ASSERT_EQ(Run("put " + dir + " 'C:\\新しい\\表\\a.tmp' --size 10 --text abc"), 0) << out_;
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(dir + "/drive_c/新しい/表/a.tmp"), "abcabcabca");
+    ASSERT_EQ(Run("put " + dir + " 'C:\\新しい\\b.bin' --hex 00,5c"), 0) << out_;
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(dir + "/drive_c/新しい/b.bin"), std::string("\0\x5c", 2));
+    ASSERT_EQ(Run("attrib " + dir + " 'C:\\新しい\\表\\a.tmp' +R +h +s"), 0) << out_;
+    ASSERT_EQ(Run("attrib " + dir + " 'C:\\新しい\\表\\a.tmp' -h"), 0) << out_;
+    std::string error;
+    ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\\x90\x56\x82\xb5\x82\xa2\\\x95\x5C\\a.tmp"),
+              DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+    host::CloseMachine();
+    EXPECT_EQ(Run("put " + dir + " 'C:\\新しい\\表\\a.tmp' --text x"), 1) << out_;  // read-only
+    EXPECT_EQ(Run("put " + dir + " 'C:\\新しい\\表' --text x"), 1) << out_;         // a folder
+    ASSERT_EQ(Run("mkdir " + dir + " 'C:\\新しい\\空\\空'"), 0) << out_;
+    EXPECT_TRUE(fs::is_directory(dir + "/drive_c/新しい/空/空"));
+    ASSERT_EQ(Run("remove " + dir + " 'C:\\新しい'"), 0) << out_;  // read-only file and all
+    EXPECT_FALSE(fs::exists(dir + "/drive_c/新しい"));
+    EXPECT_EQ(Run("remove " + dir + " 'C:\\新しい'"), 1) << out_;
+}
+
+TEST_F(VkMachine, EditCommandsRefuseWhatTheyCannotMean) {
+    std::string dir = temp_.path("m");
+    ASSERT_EQ(Run("create " + dir), 0) << out_;
+    const char* bad[] = {
+        "attrib M 'C:\\WINDOWS' +x",
+        "attrib M 'C:\\WINDOWS'",
+        "put M relative.txt --text x",
+        "put M 'C:\\a.txt'",
+        "put M 'C:\\a.txt' --text x --hex 00",
+        "put M 'C:\\a.txt' --size -1",
+        "put M 'C:\\a.txt' --size 99999999999",
+        "mkdir M 'C:\\a' 'C:\\b'",
+        "set-value M HKXX\\Software x REG_SZ --text a",
+        "set-value M HKLM x REG_SZ --text a",
+        "set-value M HKLM\\Software x REG_WORD --text a",
+        "set-value M HKLM\\Software x REG_SZ --text a --text b",
+        "set-value M HKLM\\Software x REG_DWORD --number 0x100000000",
+        "set-value M HKLM\\Software x REG_BINARY --hex 1,234",
+        "set-value M HKLM\\Software x REG_BINARY",
+        "remove-key M HKLM\\Software extra",
+        "remove",
+    };
+    for (std::string args : bad) {
+        size_t m = args.find(" M ");
+        if (m != std::string::npos) args.replace(m + 1, 1, dir);
+        EXPECT_EQ(Run(args), 2) << args << ": " << out_;
+    }
+    EXPECT_FALSE(fs::exists(dir + "/drive_c/a.txt"));
+}
+
 TEST_F(VkMachine, TheUpdaterFailsLoudlyWhenItsDialogCannotBeShownOrAFaultCannotFire) {
     std::string dir = temp_.path("m");
     ASSERT_EQ(Run("create " + dir), 0) << out_;

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Fault and kill sweeps of the host vkupdate: an update that goes wrong halfway must leave the
-installation and the user's data recoverable.
+"""Fault, kill and state sweeps of the host vkupdate: an update that goes wrong halfway must leave
+the installation and the user's data recoverable, on machines in the states users' machines are in.
 
   sweep.py [--machines xp,98] [--faults all|sample|none] [--kills N] [--cases FILE]
+           [--states all|sample|none|NAME,...] [--state-machines xp,2000,nt4,98] [--catalogue FILE]
            [--jobs N] [--timeout S] [--work DIR] [--keep]
 
 For each machine kind a seeded machine (build 3.15 installed) is made once and copied for every
@@ -16,6 +17,9 @@ its occurrence; it is also the reference of what a good update leaves.
                 at moments spread over the run's duration, which also land inside calls
   --cases FILE  runs listed one a line: "MACHINE fault CALL OCCURRENCE", "MACHINE kill N", or
                 "MACHINE kill CALL OCCURRENCE" (killed at that call)
+  state sweep   the update without fault on machines in the states of the catalogue (states.txt),
+                each made with vkmachine commands: once, then again; "sample" runs the states the
+                catalogue marks, each on one machine
 
 After each run: no crash, no sanitizer report, no hang, the dialog ends normally; the success
 message only when every target holds its new bytes (after the restart, for the driver); every
@@ -23,13 +27,21 @@ target holds its old or new bytes, or its new bytes lie under a temporary name i
 it is installed into; every data file keeps its bytes in the install folder or the data folder;
 registry.reg reads, and holds every value the update does not set as it was. Then a second run
 without fault on the same machine must end with the success message and leave what a good
-update leaves, after which the installation is identified as current.
+update leaves, after which the installation is identified as current, and no installed file is
+read-only. A state also has its expected outcome: the update completes; or it is refused (string
+4) or finds no installation (string 0), and then nothing on the machine changed, and the second
+run, after the catalogue's fix, completes (without a fix, it is refused again). What a good update
+leaves on a state is what it leaves on the machine before the state's commands, with what the
+state made kept as made (see states.txt); a machine installed into other folders must update as
+the kind's own machine does, its folders mapped.
 
 Prints one line per violation, a summary per machine, and a last line
-"sweep: N pairs, K kill points, V violations, T s". Exits 1 when a violation was found.
+"sweep: N pairs, K kill points, S states, V violations, T s" (S: runs of a state on a machine).
+Exits 1 when a violation was found.
 """
 import argparse
 import concurrent.futures
+import copy
 import functools
 import os
 import re
@@ -48,10 +60,13 @@ SOURCE = os.path.dirname(os.path.dirname(HERE))
 sys.path[:0] = [os.path.join(SOURCE, "tests", "e2e"), os.path.join(SOURCE, "scripts")]
 import converse  # noqa: E402  the dialog driver of the end-to-end tests
 import machine_view  # noqa: E402  the independent reader of a machine
+import states  # noqa: E402  the catalogue of machine states
 
 # Machine kinds: vkmachine create options.
 MACHINES = {
     "xp": [],
+    "2000": ["--platform", "2", "--major", "5", "--minor", "0", "--system", "C:\\WINNT\\system32"],
+    "nt4": ["--platform", "2", "--major", "4", "--minor", "0", "--system", "C:\\WINNT\\system32"],
     "98": ["--platform", "1", "--major", "4", "--minor", "10", "--system", "C:\\WINDOWS\\SYSTEM"],
 }
 PRODUCT = "C:\\Program Files\\Orvane\\Velkor TARN"
@@ -169,7 +184,7 @@ class Sweep:
             text = stderr.read()
         return Run(events, returncode, text, problem)
 
-    def answer_any(self, event, state):
+    def answer_any(self, event, state, folder=PRODUCT):
         """Answers whatever comes, as a user who wants the update: Start, Yes to the update
         question, OK, the product folder in the picker, Yes to the first restart offer and No
         to the next. Each answer is followed by "exit", which only the dialog itself takes (a
@@ -178,7 +193,7 @@ class Sweep:
         if kind == "dialog":
             return ["start", "exit"]
         if kind == "picker":
-            return [PRODUCT, "", "exit"]
+            return [folder, "", "exit"]
         if kind == "message":
             style = event.get("style")
             if style == RESTART_QUESTION:
@@ -189,7 +204,7 @@ class Sweep:
             return ["ok", "exit"]
         return []
 
-    def answer_rerun(self, event, state):
+    def answer_rerun(self, event, state, folder=PRODUCT):
         """The second run: the update (after the question, if the first run got far enough),
         the success message, then Start again, which must ask the question (the installation
         is current), No, Exit and No to the restart."""
@@ -213,6 +228,8 @@ class Sweep:
             return ["no"]
         if kind in ("progress", "restart"):
             return []
+        if kind == "picker" and step in ("update", "current"):
+            return [folder, ""]
         raise converse.Mismatch("at the step %s of the second run: %s" % (step, summary(event)))
 
     # -- the machines --------------------------------------------------------------------
@@ -237,29 +254,43 @@ class Sweep:
             code, output = self.vkmachine(*args)
             if code != 0:
                 raise SystemExit("sweep: vkmachine %s: %s" % (" ".join(args), output))
-        ref = Reference(kind, seed)
-        after = os.path.join(base, "reference")
-        copy_machine(seed, after)
         calls = os.path.join(base, "calls")
         if os.path.exists(calls):
             os.remove(calls)
-        begun = time.monotonic()
-        run = self.run(after, self.answer_any, {"VKUPDATE_CALLS": calls}, os.path.join(base, "reference.log"))
-        ref.duration = time.monotonic() - begun
-        shown = [e.get("text") for e in run.messages()]
-        if run.problem or run.returncode != 0 or self.texts["IDS_UPDATE_DONE"] not in shown:
-            raise SystemExit("sweep: the update without fault failed on %s: %s %s %s" %
-                             (kind, run.problem, run.returncode, run.stderr))
-        booted = os.path.join(base, "reference-restarted")
-        problem = self.reboot(after, booted)
+        ref, problem = self.reference(kind, seed, base, PRODUCT, {"VKUPDATE_CALLS": calls})
         if problem:
-            raise SystemExit("sweep: %s: %s" % (kind, problem))
-        ref.learn(after, booted)
+            raise SystemExit("sweep: the update without fault failed on %s: %s" % (kind, problem))
         ref.calls = [tuple(line.rsplit(" ", 1)) for line in open(calls, encoding="utf-8").read().splitlines()]
         missing = sorted({name for name, _ in ref.calls} - set(self.errors))
         if missing:
             raise SystemExit("sweep: natural_errors.txt gives no error for %s" % ", ".join(missing))
         return ref
+
+    def reference(self, kind, seed, base, install, env):
+        """What an update without fault leaves on `seed` (a copy, in `base`): the Reference, or
+        None and what went wrong."""
+        ref = Reference(kind, seed, install)
+        after = os.path.join(base, "reference")
+        copy_machine(seed, after)
+        begun = time.monotonic()
+        run = self.run(after, functools.partial(self.answer_any, folder=install), env,
+                       os.path.join(base, "reference.log"))
+        ref.duration = time.monotonic() - begun
+        shown = [e.get("text") for e in run.messages()]
+        if run.problem or run.returncode != 0 or self.texts["IDS_UPDATE_DONE"] not in shown:
+            return None, "%s (exit %s), messages %s %s" % (run.problem, run.returncode, self.shown(run),
+                                                           run.stderr.strip()[-500:])
+        booted = os.path.join(base, "reference-restarted")
+        problem = self.reboot(after, booted)
+        if problem:
+            return None, problem
+        ref.learn(after, booted)
+        return ref, None
+
+    def shown(self, run):
+        """The messages of a run by their string identifiers (a path as it is)."""
+        names = {text: name for name, text in self.texts.items()}
+        return [names.get(e.get("text"), e.get("text")) for e in run.messages()]
 
     # -- one case ------------------------------------------------------------------------
 
@@ -330,7 +361,8 @@ class Sweep:
 
     def check_rerun(self, ref, machine, folder):
         """A second run without fault completes, and the machine is as a good update leaves it."""
-        run = self.run(machine, self.answer_rerun, {}, os.path.join(folder, "rerun.log"))
+        run = self.run(machine, functools.partial(self.answer_rerun, folder=ref.install_path), {},
+                       os.path.join(folder, "rerun.log"))
         found = []
         if run.problem or run.returncode != 0 or SANITIZER.search(run.stderr):
             found.append("the second run: %s (exit %s) %s" % (run.problem, run.returncode, run.stderr.strip()[-500:]))
@@ -342,6 +374,7 @@ class Sweep:
         if problem:
             return found + ["after the second run: " + problem]
         found += ref.check_files_as_good_update(booted)
+        found += ref.check_writable(booted)
         shutil.rmtree(booted, ignore_errors=True)
         return ["after the second run: " + f for f in found]
 
@@ -349,21 +382,28 @@ class Sweep:
 class Reference:
     """What the seeded machine holds and what a good update leaves on it."""
 
-    def __init__(self, kind, seed):
+    def __init__(self, kind, seed, install=PRODUCT):
         self.kind = kind
         self.seed = seed
         self.old = machine_view.file_hashes(seed)
         self.old_registry = machine_view.load_registry(seed)
-        self.install = rel(seed, PRODUCT)
+        self.install_path = install
+        self.install = rel(seed, install)
         self.system = rel(seed, ini_value(seed, "system"))
         self.temp = rel(seed, ini_value(seed, "temp"))
+        self.alternatives = {}  # path: other digests (None: absent) a good update may leave
 
     def learn(self, after, booted):
         self.booted = booted
         self.new = machine_view.file_hashes(booted)
         self.new_registry = machine_view.load_registry(after)
+        self.derive()
+
+    def derive(self, targets=None):
+        """Targets, data files and changed values from what the machine holds before (old) and
+        after a good update (new)."""
         # Targets: what the update replaces or adds in the install and system folders.
-        self.targets = sorted(
+        self.targets = targets if targets is not None else sorted(
             path for path in set(self.old) | set(self.new)
             if (under(path, self.install) or under(path, self.system))
             and self.old.get(path) != self.new.get(path)
@@ -424,13 +464,18 @@ class Reference:
                 found.append("pending operations %s" % sorted(ops))
         return found
 
+    def check_writable(self, machine):
+        """No installed file is read-only: a later update or repair must be able to replace it."""
+        bits = attributes(machine)
+        return ["%s is read-only after the update" % t for t in self.targets if bits.get(t, 0) & 1]
+
     def check_files_as_good_update(self, machine):
         """Every file outside the temporary folder as after an update without fault; a
         shortcut, which records the time of its target, by what lnkinfo reads in it."""
         files = machine_view.file_hashes(machine)
         found = []
         for path in sorted(p for p in set(files) | set(self.new) if not under(p, self.temp)):
-            if files.get(path) == self.new.get(path):
+            if files.get(path) == self.new.get(path) or files.get(path) in self.alternatives.get(path, ()):
                 continue
             # The emulated machine's own partial files, left when it was killed inside a call.
             if os.path.basename(path).startswith(".vk"):
@@ -446,6 +491,336 @@ class Reference:
                 continue
             found.append("%s differs from a good update's" % path)
         return found
+
+
+class Layout:
+    """A machine kind as installed for some states: made by create, the commands before
+    install-product and install-product; with what a good update leaves on it."""
+
+    def __init__(self, kind, seed, install):
+        self.kind = kind
+        self.seed = seed
+        self.install = install  # the Windows path of the install folder
+        self.places = {}
+        self.made = False       # made without fault (else `failure` says why)
+        self.ref = None         # the Reference, when the update completed on it
+        self.failure = None     # else what the update did
+        self.problems = []      # where it differs from the kind's own machine (mapped)
+
+
+class StateSweep:
+    """The update run on machines in the states of the catalogue (states.txt): each state is
+    made with vkmachine on an installed machine, the update runs on it once and then again, and
+    its expected outcome and the sweep's invariants are checked."""
+
+    def __init__(self, sweep, catalogue):
+        self.sweep = sweep
+        self.catalogue = catalogue
+        self.layouts = {}
+
+    # -- making machines -----------------------------------------------------------------
+
+    def places(self, machine, kind, install):
+        """The {names} of the catalogue on `machine`."""
+        places = {"install": install, "system": ini_value(machine, "system"),
+                  "temp": ini_value(machine, "temp").rstrip("\\"), "documents": ini_value(machine, "documents")}
+        places["data"] = places["documents"] + "\\VkTARN Data"
+        drivers = states.driver_places(kind)
+        places.update(drivers, drivers=places["system"] + "\\" + drivers["drivers"])
+        shell = machine_view.load_registry(machine).get(machine_view.long_key(states.KEYS["shellfolders"]).upper())
+        if shell and "common programs" in shell[1]:
+            places["programs"] = shell[1]["common programs"][2]
+        return places
+
+    def apply(self, machine, commands, places):
+        """Runs vkmachine COMMAND MACHINE ARGS for each command; None or what failed."""
+        for command in commands:
+            try:
+                args = [states.expand(word, places) for word in command]
+            except KeyError as e:
+                return "no place {%s} for %s" % (e.args[0], " ".join(command))
+            code, output = self.sweep.vkmachine(args[0], machine, *args[1:])
+            if code != 0:
+                return "vkmachine %s: %s" % (" ".join(args), output.strip())
+        return None
+
+    def layout(self, kind, state, default):
+        """The installed machine of `state` on `kind` (made once for the states that share it)."""
+        key = state.layout(kind)
+        n = len([k for k in self.layouts if k[0] == kind])
+        base = os.path.join(self.sweep.work, kind, "layout-%d" % n)
+        seed = os.path.join(base, "seed")
+        os.makedirs(base, exist_ok=True)
+        expand = lambda words, places: [states.expand(w, places) for w in words]  # noqa: E731
+        install = dict(zip(state.install[::2], state.install[1::2])).get("--folder")
+        layout = Layout(kind, seed, states.pad(install) if install else PRODUCT)
+        self.layouts[key] = layout
+        code, output = self.sweep.vkmachine("create", seed, *(MACHINES[kind] + expand(state.create, {})))
+        problem = "vkmachine create: " + output.strip() if code != 0 else None
+        if not problem:
+            layout.places = self.places(seed, kind, layout.install)
+            problem = self.apply(seed, state.before, layout.places)
+        if not problem:
+            code, output = self.sweep.vkmachine("install-product", seed, "--version", OLD_BUILD,
+                                                *expand(state.install, layout.places))
+            problem = "vkmachine install-product: " + output.strip() if code != 0 else None
+        if problem:
+            layout.failure = "the machine could not be made: " + problem
+            return layout
+        layout.made = True
+        layout.places = self.places(seed, kind, layout.install)
+        if key == (kind, (), (), ()):
+            layout.ref = default
+            return layout
+        layout.ref, failure = self.sweep.reference(kind, seed, base, layout.install, {})
+        if failure:
+            layout.failure = "the update on the machine as installed, before the state's commands: " + failure
+        else:
+            layout.problems = compare_layout(default, layout.ref)
+        return layout
+
+    # -- one state -----------------------------------------------------------------------
+
+    def case(self, kind, state):
+        label = "%s state %s" % (kind, state.name)
+        folder = tempfile.mkdtemp(prefix="state-", dir=os.path.join(self.sweep.work, kind))
+        found = self.check(self.layouts[state.layout(kind)], state, folder)
+        if found and self.sweep.args.keep:
+            found.append("kept in " + folder)
+        else:
+            shutil.rmtree(folder, ignore_errors=True)
+        return label, found
+
+    def check(self, layout, state, folder):
+        sweep = self.sweep
+        needs_reference = state.expect == "complete" or state.fix
+        if not layout.made or (needs_reference and layout.ref is None):
+            return [layout.failure]
+        found = list(layout.problems)
+        made = os.path.join(folder, "state")
+        copy_machine(layout.seed, made)
+        problem = self.apply(made, state.commands, layout.places)
+        if problem:
+            return found + ["the state could not be made: " + problem]
+        ref = None
+        if needs_reference:
+            expected = made
+            if state.fix:
+                expected = os.path.join(folder, "fixed")
+                copy_machine(made, expected)
+                problem = self.apply(expected, state.fix, layout.places)
+            ref, problem = (None, problem) if problem else self.reference(layout, expected, state, folder)
+            if problem:
+                return found + ["the catalogue's expectation: " + problem]
+        machine = os.path.join(folder, "m")
+        copy_machine(made, machine)
+        answer = functools.partial(sweep.answer_any, folder=layout.install)
+        run = sweep.run(machine, answer, {}, os.path.join(folder, "run.log"))
+        found += sweep.check_end(run, "state", None, None) + self.check_outcome(run, state.expect)
+        if state.expect == "complete":
+            found += sweep.check_state(ref, machine, run, folder)
+        else:
+            found += changes(made, machine)
+        if found:
+            return found
+        if state.fix:
+            problem = self.apply(machine, state.fix, layout.places)
+            return ["the fix: " + problem] if problem else sweep.check_rerun(ref, machine, folder)
+        if state.expect == "complete":
+            return sweep.check_rerun(ref, machine, folder)
+        run = sweep.run(machine, answer, {}, os.path.join(folder, "rerun.log"))
+        found = sweep.check_end(run, "state", None, None) + self.check_outcome(run, state.expect) + \
+            changes(made, machine)
+        return ["the second run: " + f for f in found]
+
+    def check_outcome(self, run, expect):
+        shown = self.sweep.shown(run)
+        wanted = {"complete": "IDS_UPDATE_DONE", "refused": "IDS_IO_ERROR", "not-found": "IDS_NOT_INSTALLED"}[expect]
+        if wanted in shown and (expect == "complete" or "IDS_UPDATE_DONE" not in shown):
+            return []
+        return ["expected %s (%s), the messages were %s" % (expect, wanted, shown or "none")]
+
+    def reference(self, layout, machine, state, folder):
+        """What a good update leaves on `machine` (the state, after its fix): what it leaves on
+        the installed machine, with what the state made kept as the state made it, except the
+        updater's own temporary files (which may go), the targets (which the update replaces),
+        data files (which move unless their place in the data folder is taken), and what the
+        catalogue's "after:" and "keeps:" lines say. Returns (Reference, None) or (None, why)."""
+        base = layout.ref
+        ref = Reference(base.kind, machine, layout.install)
+        made, installed = ref.old, base.old
+        new, alternatives = dict(base.new), {}
+        disturbed = {p for p in set(made) | set(installed) if made.get(p) != installed.get(p)}
+        lowered = {p.lower() for p in disturbed}
+        targets = {t.lower() for t in base.targets}
+        data = data_folder(base)
+        blocked = data is not None and data in made  # a file where the data folder goes
+
+        def put(path, digest):
+            new.pop(path, None)
+            if digest is not None:
+                new[path] = digest
+        for path in disturbed:
+            name = os.path.basename(path)
+            if path.lower() in targets:
+                continue
+            if TEMP_NAME.match(name) and any(under(path, f) for f in (ref.install, ref.system, ref.temp)):
+                put(path, None)
+                alternatives[path] = {made.get(path), base.new.get(path)} - {None}
+            elif os.path.dirname(path) == ref.install and DATA_FILE.match(name) and data and not blocked \
+                    and os.path.join(data, name).lower() not in lowered and path not in base.new:
+                put(path, None)
+                put(os.path.join(data, name), made.get(path))
+            else:
+                put(path, made.get(path))
+        if data is not None:
+            for path in made:
+                name = os.path.basename(path)
+                if os.path.dirname(path) == ref.install and DATA_FILE.match(name) and \
+                        (blocked or os.path.join(data, name).lower() in lowered):
+                    put(path, made[path])  # its place in the data folder is taken: it stays
+            if blocked:
+                for path in [p for p in new if under(p, data)]:
+                    put(path, None)
+        registry = copy.deepcopy(base.new_registry)
+        for key, name in values(ref.old_registry) | values(base.old_registry):
+            entry = ref.old_registry.get(key, (None, {}))[1].get(name)
+            if value_of(ref.old_registry, key, name) == value_of(base.old_registry, key, name):
+                continue
+            if (key, name) == (machine_view.SESSION_MANAGER.upper(), machine_view.PENDING.lower()) and \
+                    entry is not None and entry[1] == 7:
+                # Operations queued by other software stay, before the update's own.
+                queued = base.new_registry.get(key, (None, {}))[1].get(name)
+                entry = (entry[0], 7, entry[2] + (queued[2] if queued else []))
+            put_value(registry, ref.old_registry, key, name, entry)
+        for keep in state.keeps:
+            path = states.expand(keep, layout.places)
+            if path.upper().startswith(("HKLM\\", "HKCU\\", "HKEY_")):
+                key = machine_view.long_key(path).upper()
+                for k, name in values(ref.old_registry) | values(registry):
+                    if k == key or k.startswith(key + "\\"):
+                        put_value(registry, ref.old_registry, k, name, ref.old_registry.get(k, (None, {}))[1].get(name))
+                continue
+            kept = rel(machine, path)
+            for p in set(made) | set(new):
+                if p.lower() == kept.lower() or under(p, kept):
+                    put(p, made.get(p))
+        if state.after:
+            scratch = os.path.join(folder, "after")
+            copy_machine(machine, scratch)
+            problem = self.apply(scratch, state.after, layout.places)
+            if problem:
+                return None, problem
+            files, after = machine_view.file_hashes(scratch), machine_view.load_registry(scratch)
+            for p in set(files) | set(made):
+                if files.get(p) != made.get(p):
+                    put(p, files.get(p))
+            for key, name in values(after) | values(ref.old_registry):
+                if value_of(after, key, name) != value_of(ref.old_registry, key, name):
+                    put_value(registry, after, key, name, after.get(key, (None, {}))[1].get(name))
+        ref.booted, ref.new, ref.new_registry, ref.alternatives = base.booted, new, registry, alternatives
+        ref.derive(targets=base.targets)
+        return ref, None
+
+    # -- the whole catalogue -------------------------------------------------------------
+
+    def cases(self, kinds, chosen):
+        """(kind, state) for the states chosen: all, sample (the marked states, each on its
+        first machine), or names."""
+        picked = []
+        names = set(chosen.split(",")) - {"all", "sample"}
+        unknown = names - {s.name for s in self.catalogue}
+        if unknown:
+            raise SystemExit("sweep: no state %s in the catalogue" % ", ".join(sorted(unknown)))
+        for state in self.catalogue:
+            if chosen == "sample":
+                picked += [(state.sample, state)] if state.sample else []
+            elif chosen == "all" or state.name in names:
+                picked += [(kind, state) for kind in state.kinds if kind in kinds]
+        return picked
+
+    def run(self, cases, defaults, jobs):
+        """Makes the layouts, then runs every case; yields (label, violations)."""
+        needed = {}
+        for kind, state in cases:
+            needed.setdefault(state.layout(kind), (kind, state))
+        with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
+            list(pool.map(lambda ks: self.layout(ks[0], ks[1], defaults[ks[0]]), needed.values()))
+            yield from pool.map(lambda ks: self.case(*ks), cases)
+
+
+def data_folder(ref):
+    """Where the update put the data files on a reference machine (a path below it), or None."""
+    for _, places in ref.data.values():
+        if len(places) > 1:
+            return os.path.dirname(places[1])
+    return None
+
+
+def put_value(registry, source, key, name, entry):
+    """Sets (or, with entry None, removes) one value of a registry as load_registry reads it."""
+    if entry is None:
+        registry.get(key, (None, {}))[1].pop(name, None)
+    else:
+        registry.setdefault(key, (source.get(key, (key,))[0], {}))[1][name] = entry
+
+
+def changes(before, after):
+    """What differs between two machines: files, attributes, registry values (none when a run
+    left the machine as it found it)."""
+    found = []
+    a, b = machine_view.file_hashes(before), machine_view.file_hashes(after)
+    differ = sorted(p for p in set(a) | set(b) if a.get(p) != b.get(p))
+    if differ:
+        found.append("files changed: " + listing(differ))
+    a, b = attributes(before), attributes(after)
+    differ = sorted(p for p in set(a) | set(b) if a.get(p, 0x20) != b.get(p, 0x20))
+    if differ:
+        found.append("attributes changed: " + listing(differ))
+    a, b = machine_view.load_registry(before), machine_view.load_registry(after)
+    differ = sorted("%s \"%s\"" % kn for kn in values(a) | values(b) if value_of(a, *kn) != value_of(b, *kn))
+    if differ:
+        found.append("registry changed: " + listing(differ))
+    return found
+
+
+def compare_layout(default, layout):
+    """A machine installed into other folders updates as the kind's own does: every target
+    holds the same new bytes in the mapped folder, and nothing is written elsewhere."""
+    def folders(ref):
+        places = {"install": ref.install, "system": ref.system,
+                  "documents": rel(ref.seed, ini_value(ref.seed, "documents"))}
+        shell = ref.old_registry.get(machine_view.long_key(states.KEYS["shellfolders"]).upper())
+        if shell and "common programs" in shell[1]:
+            places["programs"] = rel(ref.seed, shell[1]["common programs"][2])
+        return places
+    mine, theirs = folders(default), folders(layout)
+    pairs = sorted(((mine[k], theirs[k]) for k in mine if k in theirs), key=lambda p: -len(p[0]))
+
+    def mapped(path):
+        for a, b in pairs:
+            if path.lower() == a.lower() or under(path, a):
+                return b + path[len(a):]
+        return path
+    new = {p.lower(): d for p, d in layout.new.items()}
+    found = ["%s: not its new bytes (as %s on the kind's own machine)" % (mapped(t), t)
+             for t in default.targets if new.get(mapped(t).lower()) != default.new[t]]
+    allowed = {p.lower() for p in layout.old} | {mapped(p).lower() for p in default.new}
+    found += ["%s: a file the update does not make on the kind's own machine" % p
+              for p in sorted(layout.new) if not under(p, layout.temp) and p.lower() not in allowed]
+    return found
+
+
+def attributes(machine):
+    """{path below the machine folder: Windows attribute bits} of attributes.txt."""
+    found = {}
+    path = os.path.join(machine, "attributes.txt")
+    if os.path.exists(path):
+        for line in open(path, encoding="utf-8"):
+            bits, tab, name = line.rstrip("\n").partition("\t")
+            if tab and not line.startswith("#"):
+                found[name] = int(bits, 16)
+    return found
 
 
 def values(registry):
@@ -534,6 +909,11 @@ def main():
     parser.add_argument("--timeout", type=int, default=30, help="seconds to wait for one event")
     parser.add_argument("--work", help="a folder for the machines (default: a temporary one)")
     parser.add_argument("--keep", action="store_true", help="keep the machines of failing cases")
+    parser.add_argument("--states", default="none",
+                        help="states of the catalogue to run the update on: all, sample, none or names")
+    parser.add_argument("--state-machines", default=",".join(MACHINES),
+                        help="the machine kinds the states run on (those each state names)")
+    parser.add_argument("--catalogue", default=os.path.join(HERE, "states.txt"))
     args = parser.parse_args()
     if not args.vkupdate or not args.vkmachine:
         parser.error("--vkupdate and --vkmachine (or VKUPDATE and VKMACHINE) are needed")
@@ -544,14 +924,16 @@ def main():
 
     started = time.monotonic()
     sweep = Sweep(args)
-    pairs = kills = violations = 0
+    pairs = kills = violations = tried = 0
+    refs = {}
     try:
         swept = args.machines.split(",")
-        for kind in swept + sorted({k for k, _, _ in listed} - set(swept)):
+        for kind in swept + sorted({k for k, _, _ in listed} - set(swept)) + args.state_machines.split(","):
             if kind not in MACHINES:
                 raise SystemExit("sweep: no machine \"%s\" (known: %s)" % (kind, ", ".join(MACHINES)))
+        for kind in swept + sorted({k for k, _, _ in listed} - set(swept)):
             begun = time.monotonic()
-            ref = sweep.prepare(kind)
+            ref = refs[kind] = sweep.prepare(kind)
             cases = plan(ref, args, listed, kind in swept)
             bad = 0
             with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
@@ -562,15 +944,32 @@ def main():
             n_faults = sum(1 for what, _ in cases if what == "fault")
             n_timed = sum(1 for what, _ in cases if what == "timed")
             n_kills = len(cases) - n_faults - n_timed
-            print("sweep [%s]: %d calls counted; %d (call, occurrence) pairs, %d kill points and %d timed kills "
-                  "tried; %d failing; %.0f s" % (kind, len(ref.calls), n_faults, n_kills, n_timed, bad,
-                                                  time.monotonic() - begun), flush=True)
+            if cases:
+                print("sweep [%s]: %d calls counted; %d (call, occurrence) pairs, %d kill points and %d timed kills "
+                      "tried; %d failing; %.0f s" % (kind, len(ref.calls), n_faults, n_kills, n_timed, bad,
+                                                      time.monotonic() - begun), flush=True)
             pairs, kills, violations = pairs + n_faults, kills + n_kills + n_timed, violations + bad
+        if args.states != "none":
+            begun = time.monotonic()
+            catalogue = StateSweep(sweep, states.read_catalogue(args.catalogue))
+            cases = catalogue.cases(args.state_machines.split(","), args.states)
+            missing = sorted({kind for kind, _ in cases} - set(refs))
+            with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+                refs.update(zip(missing, pool.map(sweep.prepare, missing)))
+            bad = 0
+            for label, found in catalogue.run(cases, refs, args.jobs):
+                for text in found:
+                    print("VIOLATION [%s]: %s" % (label, text), flush=True)
+                bad += 1 if found else 0
+            print("sweep [states]: %d states of %d in the catalogue, %d runs (state, machine); %d failing; %.0f s" %
+                  (len({s.name for _, s in cases}), len(catalogue.catalogue), len(cases), bad,
+                   time.monotonic() - begun), flush=True)
+            tried, violations = len(cases), violations + bad
     finally:
         if own_work and not args.keep:
             shutil.rmtree(args.work, ignore_errors=True)
-    print("sweep: %d pairs, %d kill points, %d violations, %.0f s" %
-          (pairs, kills, violations, time.monotonic() - started))
+    print("sweep: %d pairs, %d kill points, %d states, %d violations, %.0f s" %
+          (pairs, kills, tried, violations, time.monotonic() - started))
     return 1 if violations else 0
 
 

@@ -198,8 +198,11 @@ Failure SetValue(const std::vector<std::string>& args) {
     LONG r = platform::RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                        nullptr, &k, nullptr);
     if (r == ERROR_SUCCESS) {
+        // Exactly these bytes: the NT family would count a NUL that followed them as part of a
+        // string, so none follows.
+        std::string bytes = data + 'x';
         r = platform::RegSetValueExA(k, ValueName(args[2]).c_str(), 0, type,
-                                     reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+                                     reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(data.size()));
         platform::RegCloseKey(k);
     }
     if (r != ERROR_SUCCESS) return {1, "cannot set " + args[1] + " \"" + args[2] + "\" (error " + std::to_string(r) + ")"};
