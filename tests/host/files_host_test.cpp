@@ -241,6 +241,37 @@ TEST(HostFolders, TempAndSystemFolderBuffers) {
     EXPECT_EQ(platform::GetSystemDirectoryA(nullptr, 0), 20u);
 }
 
+// Windows' CreateDirectoryA keeps room for an 8.3 name below a new folder: 247 characters at
+// most (Wine makes longer ones). A longer folder can still be had by renaming a shorter one,
+// and files go into it up to the path limit.
+TEST(HostFolders, CreateDirectoryLeavesRoomForAnEightDotThreeName) {
+    vktest::TempMachine m;
+    std::string dbcs = "C:\\";
+    for (int i = 0; i < 122; ++i) dbcs += kHyo;  // 125 characters, 247 bytes
+    struct Case {
+        std::string parent;  // made first, when not empty
+        std::string path;
+        bool made;
+    } cases[] = {
+        {"", "C:\\" + std::string(244, 'a'), true},  // 247 characters
+        {"", "C:\\" + std::string(245, 'b'), false},  // 248
+        {"C:\\c", "C:\\c\\" + std::string(243, 'd'), false},
+        {dbcs, dbcs + "\\" + std::string(120, 'e'), true},  // 246 characters, 368 bytes
+        {"", dbcs + "\\" + kSo + std::string(121, 'e'), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.size());
+        if (!c.parent.empty()) ASSERT_TRUE(platform::CreateDirectoryA(c.parent.c_str(), nullptr));
+        EXPECT_EQ(platform::CreateDirectoryA(c.path.c_str(), nullptr) != FALSE, c.made);
+        if (!c.made) EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+        EXPECT_EQ(platform::GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES, c.made);
+    }
+    const std::string longer = "C:\\" + std::string(250, 'g');
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\g", nullptr));
+    ASSERT_TRUE(platform::MoveFileA("C:\\g", longer.c_str())) << platform::GetLastError();
+    EXPECT_TRUE(Write(longer + "\\a.txt", "in a folder of 253 characters"));
+}
+
 // Windows refuses these; Wine run by root does not, so they are checked here, not in the
 // contract tests.
 TEST(HostFiles, ReadOnlyFilesRefuseWritesAndReplacement) {

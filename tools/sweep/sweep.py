@@ -544,11 +544,10 @@ class StateSweep:
                 return "vkmachine %s: %s" % (" ".join(args), output.strip())
         return None
 
-    def layout(self, kind, state, default):
-        """The installed machine of `state` on `kind` (made once for the states that share it)."""
+    def layout(self, kind, state, default, base):
+        """The installed machine of `state` on `kind`, made in `base` (once for the states that
+        share it)."""
         key = state.layout(kind)
-        n = len([k for k in self.layouts if k[0] == kind])
-        base = os.path.join(self.sweep.work, kind, "layout-%d" % n)
         seed = os.path.join(base, "seed")
         os.makedirs(base, exist_ok=True)
         expand = lambda words, places: [states.expand(w, places) for w in words]  # noqa: E731
@@ -745,7 +744,8 @@ class StateSweep:
         for kind, state in cases:
             needed.setdefault(state.layout(kind), (kind, state))
         with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
-            list(pool.map(lambda ks: self.layout(ks[0], ks[1], defaults[ks[0]]), needed.values()))
+            bases = [os.path.join(self.sweep.work, kind, "layout-%d" % n) for n, (kind, _) in enumerate(needed.values())]
+            list(pool.map(lambda ks, base: self.layout(ks[0], ks[1], defaults[ks[0]], base), needed.values(), bases))
             yield from pool.map(lambda ks: self.case(*ks), cases)
 
 

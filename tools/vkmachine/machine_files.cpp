@@ -14,6 +14,25 @@ bool MachinePath(const std::string& utf8, std::string* ansi) {
            (*ansi)[1] == ':' && (*ansi)[2] == '\\';
 }
 
+namespace {
+
+// Makes one folder. CreateDirectoryA leaves room for an 8.3 name below a new folder, so a
+// folder longer than that is made as a Windows user gets one: under a short name, renamed.
+bool MakeFolder(const std::string& path) {
+    if (platform::CreateDirectoryA(path.c_str(), nullptr) || platform::GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    if (platform::GetLastError() != ERROR_FILENAME_EXCED_RANGE) return false;
+    std::string shortName = path.substr(0, 3) + "vkmachine.new";
+    if (!platform::CreateDirectoryA(shortName.c_str(), nullptr)) return false;
+    if (platform::MoveFileA(shortName.c_str(), path.c_str())) return true;
+    DWORD error = platform::GetLastError();
+    platform::RemoveDirectoryA(shortName.c_str());
+    platform::SetLastError(error);
+    return false;
+}
+
+}  // namespace
+
 bool MakeFolders(const std::string& path, std::string* error) {
     std::string mapped;
     if (host::ToHostPath(path.substr(0, 3), &mapped) != ERROR_SUCCESS) {
@@ -30,7 +49,7 @@ bool MakeFolders(const std::string& path, std::string* error) {
         }
         std::string part = path.substr(0, i);
         if (host::EndsWithBackslash(part)) continue;  // a doubled or trailing backslash
-        if (!platform::CreateDirectoryA(part.c_str(), nullptr) && platform::GetLastError() != ERROR_ALREADY_EXISTS) {
+        if (!MakeFolder(part)) {
             *error = "cannot create folder " + host::Utf8(part) + " (error " +
                      std::to_string(platform::GetLastError()) + ")";
             return false;

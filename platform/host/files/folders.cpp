@@ -13,6 +13,16 @@
 namespace platform::host {
 namespace {
 
+// CreateDirectoryA leaves room for an 8.3 name below the folder: MAX_PATH - 12 characters, the
+// NUL included.
+const size_t kLongestFolder = MAX_PATH - 12 - 1;
+
+bool TooLongForAFolder(const WindowsPath& path) {
+    std::u16string units;
+    std::string text = path.Text();
+    return AnsiToUtf16(text, &units) ? units.size() > kLongestFolder : text.size() > kLongestFolder;
+}
+
 // Windows' rule for a returned folder: the length without the NUL when it fits, else the size
 // needed with the NUL and nothing written.
 DWORD CopyOut(const std::string& text, char* buffer, DWORD size) {
@@ -32,6 +42,7 @@ BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
     if (Injected("CreateDirectoryA", &error)) return Result(error);
     Target t;
     error = ResolveTarget(name, &t);
+    if (error == ERROR_SUCCESS && TooLongForAFolder(t.win)) error = ERROR_FILENAME_EXCED_RANGE;
     if (error == ERROR_SUCCESS && t.exists) error = ERROR_ALREADY_EXISTS;
     if (error == ERROR_SUCCESS && !t.parentIsDir) error = ERROR_PATH_NOT_FOUND;
     if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(t.win);
