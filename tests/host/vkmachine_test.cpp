@@ -156,7 +156,7 @@ TEST_F(VkMachine, SetValueStoresExactlyTheBytesAndTypeGiven) {
         DWORD type;
         std::string bytes;
     } cases[] = {
-        {"Path REG_SZ --text 'C:\\表'", REG_SZ, std::string("C:\\\x95\x5C\0", 5)},
+        {"Path REG_SZ --text 'C:\\表'", REG_SZ, std::string("C:\\\x95\x5C\0", 6)},
         {"Path REG_EXPAND_SZ --text '%TEMP%'", REG_EXPAND_SZ, std::string("%TEMP%\0", 7)},
         {"Path REG_MULTI_SZ --text a --text '' --text b", REG_MULTI_SZ, std::string("a\0\0b\0\0", 6)},
         {"Path REG_MULTI_SZ --hex ''", REG_MULTI_SZ, ""},
@@ -178,7 +178,7 @@ TEST_F(VkMachine, SetValueStoresExactlyTheBytesAndTypeGiven) {
         EXPECT_EQ(type, c.type);
     }
     DWORD type = 0;
-    ASSERT_EQ(Run("set-value " + dir + " HKCU\\Software\\Big Huge REG_BINARY --size 1000000 --text ab"), 0) << out_;
+    ASSERT_EQ(Run("set-value " + dir + " 'HKCU\\Software\\Big' Huge REG_BINARY --size 1000000 --text ab"), 0) << out_;
     EXPECT_EQ(Bytes(dir, HKEY_CURRENT_USER, "Software\\Big", "Huge", &type).size(), 1000000u);
 
     ASSERT_EQ(Run("remove-value " + dir + " 'HKLM\\SOFTWARE\\Test\\Sub' Path"), 0) << out_;
