@@ -16,12 +16,12 @@ KEYS = {
     "session": "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
     "shellfolders": "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
 }
-# The family's driver folder, its driver file, and the temporary name the driver is installed
-# under, by platform: 1 = 95/98/Me, then the NT family by major version.
+# The family's driver folder (spelled as vkmachine create makes it), its driver file, and the
+# temporary name the driver is installed under: the 95/98/Me family, NT 4.0, NT 5.
 DRIVERS = {
     "98": ("IOSUBSYS", "CDRVKVSD.VXD", "VK032.TMP"),
-    "nt4": ("Drivers", "CDRVKVSD.SYS", "vk037.tmp"),
-    "nt5": ("Drivers", "CDRVKVSD.SYS", "vk038.tmp"),
+    "nt4": ("drivers", "CDRVKVSD.SYS", "vk037.tmp"),
+    "nt5": ("drivers", "CDRVKVSD.SYS", "vk038.tmp"),
 }
 PAD = re.compile(r"\{pad (\d+)(?: (\S))?\}")
 PLACE = re.compile(r"\{(\w+)\}")
