@@ -139,6 +139,10 @@ def expand(text, places):
     return PLACE.sub(one, text)
 
 
+def expand_all(words, places):
+    return [expand(word, places) for word in words]
+
+
 def driver_places(kind):
     family = "98" if kind == "98" else "nt4" if kind == "nt4" else "nt5"
     return dict(zip(("drivers", "driver", "drivertemp"), DRIVERS[family]))

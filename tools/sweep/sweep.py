@@ -546,7 +546,7 @@ class StateSweep:
         """Runs vkmachine COMMAND MACHINE ARGS for each command; None or what failed."""
         for command in commands:
             try:
-                args = [states.expand(word, places) for word in command]
+                args = states.expand_all(command, places)
             except KeyError as e:
                 return "no place {%s} for %s" % (e.args[0], " ".join(command))
             code, output = self.sweep.vkmachine(args[0], machine, *args[1:])
@@ -560,11 +560,10 @@ class StateSweep:
         key = state.layout(kind)
         seed = os.path.join(base, "seed")
         os.makedirs(base, exist_ok=True)
-        expand = lambda words, places: [states.expand(w, places) for w in words]  # noqa: E731
         install = dict(zip(state.install[::2], state.install[1::2])).get("--folder")
         layout = Layout(kind, seed, states.pad(install) if install else PRODUCT)
         self.layouts[key] = layout
-        code, output = self.sweep.vkmachine("create", seed, *(MACHINES[kind] + expand(state.create, {})))
+        code, output = self.sweep.vkmachine("create", seed, *(MACHINES[kind] + states.expand_all(state.create, {})))
         problem = "vkmachine create: " + output.strip() if code != 0 else None
         if not problem:
             layout.places = self.places(seed, kind, layout.install)
@@ -572,7 +571,7 @@ class StateSweep:
         if not problem:
             code, output = self.sweep.vkmachine("install-product", seed, "--version", OLD_BUILD,
                                                 "--database-size", str(DATABASE_SIZE),
-                                                *expand(state.install, layout.places))
+                                                *states.expand_all(state.install, layout.places))
             problem = "vkmachine install-product: " + output.strip() if code != 0 else None
         if problem:
             layout.failure = "the machine could not be made: " + problem
