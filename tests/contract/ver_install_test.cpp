@@ -133,3 +133,31 @@ TEST_F(VerInstall, HeldFilesAreAnsweredAsWindowsAnswers) {
     platform::CloseHandle(h);
     EXPECT_TRUE(Names("dst").empty());
 }
+
+// A damaged stream goes as far as it goes, whatever length its header states, and the call
+// succeeds: the caller's own check of the length is what guards a damaged payload. A file
+// without a whole header is copied unchanged, a stream of another mode expands to nothing.
+TEST_F(VerInstall, DamagedStreamsInstallWhatTheyHold) {
+    const std::string data(40, 'd');
+    const std::string stream = Szdd(data, 40);
+    std::string otherMode = stream;
+    otherMode[8] = 'B';
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string installed;
+    } cases[] = {
+        {"stream cut off", stream.substr(0, 30), std::string(14, 'd')},
+        {"header states more", Szdd(data, 41), data},
+        {"header states less", Szdd(data, 39), data},
+        {"header cut short", stream.substr(0, 12), stream.substr(0, 12)},
+        {"another mode", otherMode, ""},
+    };
+    for (const auto& c : cases) {
+        MakeFile("dst\\vk001.tmp", "old");
+        MakeFile("vk001.tmp", c.bytes);
+        EXPECT_EQ(Install("vk001.tmp", Path("dst")), 0u) << c.what;
+        EXPECT_EQ(ReadAll("dst\\vk001.tmp"), c.installed) << c.what;
+        EXPECT_EQ(Names("dst"), std::vector<std::string>{"vk001.tmp"}) << c.what << ": no partial file";
+    }
+}
