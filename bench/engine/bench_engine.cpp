@@ -60,7 +60,8 @@ Setup& TheSetup() {
             fs::create_directories(made.machine + sub);
         Write(made.machine + "/machine.ini", "[windows]\nplatform = 2\nmajor = 5\nminor = 1\n");
         std::string error;
-        if (!platform::host::OpenMachine(made.machine, &error)) {
+        if (!platform::host::WriteEmptyRegistry(made.machine, &error) ||
+            !platform::host::OpenMachine(made.machine, &error)) {
             std::fprintf(stderr, "bench_engine: %s\n", error.c_str());
             std::exit(1);
         }
