@@ -5,10 +5,12 @@ its registry.reg and its drive folders.
   machine_view.py query MACHINE KEY [NAME]   the values of KEY (or the data of one value);
                                              "@" names the default value
   machine_view.py pending MACHINE            the operations pending until restart, one a line;
-                                             "(replacing it)" marks a rename that replaces
+                                             "(replace existing)" marks a rename that may replace
                                              its target (REG_MULTI_SZ, or REG_SZ as other
                                              software may leave it)
   machine_view.py changes BEFORE AFTER       what changed between two copies of a machine
+  machine_view.py files BEFORE AFTER         the files alone, of any two folders holding
+                                             drive_c (a machine, a Wine prefix)
   machine_view.py path MACHINE PATH          the host path of a Windows path of the machine
                                              (names matched without regard to case)
 
@@ -94,12 +96,17 @@ def read_text(path):
         raise Damaged("%s is not UTF-8 or UTF-16 text" % path)
 
 
-def check_machine(machine):
-    """Refuses what is not a machine folder."""
+def check_folder(machine):
+    """Refuses what is not a folder."""
     if not os.path.exists(machine):
         raise Damaged("no machine folder %s" % machine)
     if not os.path.isdir(machine):
         raise Damaged("%s is not a folder: a machine is a folder made by vkmachine create" % machine)
+
+
+def check_machine(machine):
+    """Refuses what is not a machine folder."""
+    check_folder(machine)
     if not os.path.exists(os.path.join(machine, "machine.ini")):
         raise Damaged("%s is not a machine (no machine.ini)" % machine)
 
@@ -177,7 +184,7 @@ def query(machine, key, name=None):
 
 def pending_operations(keys):
     """The pending operations as (source, target, replace) triples; an empty target deletes the
-    source, `replace` marks a rename that replaces an existing target."""
+    source, `replace` marks a rename that may replace an existing target."""
     value = keys.get(SESSION_MANAGER.upper(), (None, {}))[1].get(PENDING.lower())
     if value is None:
         return []
@@ -198,7 +205,7 @@ def pending_operations(keys):
 def operation(source, target, replace):
     if not target:
         return "delete %s" % source
-    return "%s -> %s%s" % (source, target, " (replacing it)" if replace else "")
+    return "%s -> %s%s" % (source, target, " (replace existing)" if replace else "")
 
 
 def pending(machine):
@@ -214,7 +221,8 @@ def windows_path(rel):
 
 
 def file_hashes(machine):
-    check_machine(machine)
+    """{path below the folder: SHA-1} of every file of its drive_* folders."""
+    check_folder(machine)
     out = {}
     for drive in sorted(os.listdir(machine)):
         if not drive.startswith("drive_"):
@@ -233,7 +241,8 @@ def listing(names, limit=4):
     return text + (", ..." if len(names) > limit else "")
 
 
-def changes(before, after):
+def file_changes(before, after):
+    """Lines saying which files differ, folder by folder."""
     lines = []
     old, new = file_hashes(before), file_hashes(after)
     folders = {}
@@ -247,8 +256,17 @@ def changes(before, after):
         parts = ["%d %s (%s)" % (len(names), kind, listing(names))
                  for kind, names in sorted(folders[folder].items(), key=lambda kv: kv[0] != "replaced")]
         lines.append("  files    %s\n           %s" % (folder, "; ".join(parts)))
+    return lines
 
+
+def files(before, after):
+    print("\n".join(file_changes(before, after)) or "  no file changed")
+    return 0
+
+
+def changes(before, after):
     old_keys, new_keys = load_registry(before), load_registry(after)
+    lines = file_changes(before, after)
     for upper, (key, values) in sorted(new_keys.items()):
         old_values = old_keys.get(upper, (key, {}))[1]
         changed = [v for n, v in sorted(values.items())
@@ -294,7 +312,7 @@ def host_path(machine, path):
 
 def main(argv):
     commands = {"query": ((3, 4), query), "pending": ((2,), pending), "path": ((3,), host_path),
-                "changes": ((3,), changes)}
+                "changes": ((3,), changes), "files": ((3,), files)}
     counts, command = commands.get(argv[0] if argv else "", ((), None))
     if len(argv) not in counts:
         print(__doc__, file=sys.stderr)

@@ -38,7 +38,7 @@ def hexed(kind, text):
 # The pending list as Windows keeps it, and as a REG_SZ holding the same names.
 names = "\\??\\C:\\WINDOWS\\TEMP\\vk038.tmp\0!\\??\\C:\\WINDOWS\\system32\\drivers\\CDRVKVSD.SYS\0" \
         "\\??\\C:\\a.txt\0\\??\\C:\\b.txt\0\\??\\C:\\old.tmp\0\0"
-expected = ("C:\\WINDOWS\\TEMP\\vk038.tmp -> C:\\WINDOWS\\system32\\drivers\\CDRVKVSD.SYS (replacing it)\n"
+expected = ("C:\\WINDOWS\\TEMP\\vk038.tmp -> C:\\WINDOWS\\system32\\drivers\\CDRVKVSD.SYS (replace existing)\n"
             "C:\\a.txt -> C:\\b.txt\n"
             "delete C:\\old.tmp\n")
 for label, line, want in [
