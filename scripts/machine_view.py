@@ -10,7 +10,9 @@ its registry.reg and its drive folders.
                                              software may leave it)
   machine_view.py changes BEFORE AFTER       what changed between two copies of a machine
   machine_view.py files BEFORE AFTER         the files alone, of any two folders holding
-                                             drive_c (a machine, a Wine prefix)
+                                             drive_c (a machine, a Wine prefix) or snapshots
+  machine_view.py snapshot FOLDER FILE       keeps the files' hashes of FOLDER in FILE, to be
+                                             given to files as BEFORE
   machine_view.py path MACHINE PATH          the host path of a Windows path of the machine
                                              (names matched without regard to case)
 
@@ -19,6 +21,7 @@ names are matched without regard to case. A folder that is no machine, or a file
 that cannot be read whole, is an error of one line and exit code 1; a wrong command line, 2.
 """
 import hashlib
+import json
 import os
 import sys
 
@@ -241,10 +244,29 @@ def listing(names, limit=4):
     return text + (", ..." if len(names) > limit else "")
 
 
+def snapshot(folder, file):
+    """Keeps the files' hashes in `file`, for a later comparison (files)."""
+    hashes = file_hashes(folder)
+    with open(file, "w", encoding="utf-8") as f:
+        json.dump(hashes, f)
+    return 0
+
+
+def hashes_of(what):
+    """The files' hashes of a folder, or as a snapshot file keeps them."""
+    if not os.path.isfile(what):
+        return file_hashes(what)
+    try:
+        with open(what, encoding="utf-8") as f:
+            return dict(json.load(f))
+    except ValueError:
+        raise Damaged("%s is neither a folder nor a snapshot" % what)
+
+
 def file_changes(before, after):
     """Lines saying which files differ, folder by folder."""
     lines = []
-    old, new = file_hashes(before), file_hashes(after)
+    old, new = hashes_of(before), hashes_of(after)
     folders = {}
     for rel in set(old) | set(new):
         if old.get(rel) == new.get(rel):
@@ -312,7 +334,7 @@ def host_path(machine, path):
 
 def main(argv):
     commands = {"query": ((3, 4), query), "pending": ((2,), pending), "path": ((3,), host_path),
-                "changes": ((3,), changes), "files": ((3,), files)}
+                "changes": ((3,), changes), "files": ((3,), files), "snapshot": ((3,), snapshot)}
     counts, command = commands.get(argv[0] if argv else "", ((), None))
     if len(argv) not in counts:
         print(__doc__, file=sys.stderr)

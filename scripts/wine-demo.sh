@@ -50,15 +50,15 @@ wine_environment
 artifacts="$root/build/artifacts"
 mkdir -p "$artifacts" "$root/build/wine"
 trap end_prefix EXIT
-# The booted prefix is kept as the demo's template and copied for each run (seconds, where
-# booting takes half a minute); it is made again when the prefix settings change.
-template="$root/build/wine/demo-template-$arch"
-if [ ! -f "$template/.made" ] || [ scripts/wine-lib.sh -nt "$template/.made" ]; then
+# The booted prefix the Wine tests copy serves here too (a copy takes seconds, booting half a
+# minute); it is made when missing, or older than the prefix settings.
+template="$root/build/wine/template-$arch"
+if ! [ "$template/drive_c/settings.reg" -nt scripts/wine-lib.sh ]; then
   echo "wine-demo: making a Wine prefix (about half a minute)"
   rm -rf "$template"
   export WINEPREFIX="$template"
   make_prefix
-  touch "$template/.made" || exit 1
+  [ -f "$template/drive_c/settings.reg" ] || exit 1
 fi
 use_prefix demo || exit 1
 if [ "$headless" -eq 0 ]; then
@@ -85,7 +85,7 @@ registry() {
 }
 before=$(mktemp -d "$root/build/wine/before-XXXXXX")
 trap 'end_prefix; rm -rf "$before"' EXIT
-cp -a "$drive" "$before/drive_c"
+/usr/bin/python3 scripts/machine_view.py snapshot "$WINEPREFIX" "$before/files" || exit 1
 registry >"$before/registry"
 
 echo
@@ -136,7 +136,7 @@ fi
 
 echo
 echo "What changed in the prefix $WINEPREFIX:"
-/usr/bin/python3 scripts/machine_view.py files "$before" "$WINEPREFIX"
+/usr/bin/python3 scripts/machine_view.py files "$before/files" "$WINEPREFIX"
 registry >"$before/after"
 awk -F '\t' '
   FILENAME == ARGV[1] { had[$1] = 1; seen[$0] = 1; next }
