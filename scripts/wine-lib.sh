@@ -121,3 +121,18 @@ press() {
   xdotool key --clearmodifiers "$2" 2>/dev/null
 }
 gone() { for _ in $(seq 100); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0; sleep 0.1; done; return 1; }
+# Esc on the dialog $1 after a run, as a person would: the run disabled the focused Start
+# button, so the dialog has no keyboard focus; a click on it (its picture) first, and again if
+# nothing came. Prints the message box titled $caption that opened, or nothing.
+leave_dialog() {
+  local box=""
+  sleep 1
+  for _ in 1 2 3; do
+    xdotool mousemove --window "$1" 80 120 click 1
+    sleep 0.3
+    press "$1" Escape
+    box=$(window "$caption" 10)
+    [ -n "$box" ] && break
+  done
+  printf '%s' "$box"
+}

@@ -56,17 +56,7 @@ drive_run() {
     press "$box" Return
     gone "$caption"
   fi
-  # The run disabled the focused Start button, so the dialog has no keyboard focus now: as a
-  # person would, click the dialog (its picture) before pressing Esc, and again if nothing came.
-  sleep 1
-  box=""
-  for _ in 1 2 3; do
-    xdotool mousemove --window "$main" 80 120 click 1
-    sleep 0.3
-    press "$main" Escape
-    box=$(window "$caption" 10)
-    [ -n "$box" ] && break
-  done
+  box=$(leave_dialog "$main")
   if [ -z "$box" ]; then
     fail "$name: Exit did not offer the restart"
   else
