@@ -43,7 +43,8 @@ public:
         std::filesystem::create_directories(dir_ + "/drive_c/dst");
         std::ofstream(dir_ + "/machine.ini");
         std::string error;
-        Expect(platform::host::OpenMachine(dir_, &error), "the temporary machine opens");
+        Expect(platform::host::WriteEmptyRegistry(dir_, &error) && platform::host::OpenMachine(dir_, &error),
+               "the temporary machine opens");
     }
     ~Machine() {
         platform::host::CloseMachine();

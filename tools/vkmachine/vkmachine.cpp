@@ -225,23 +225,18 @@ int Create(const std::vector<std::string>& args) {
     for (size_t i = 1; i < args.size(); i += 2) {
         const std::string& opt = args[i];
         if (opt.compare(0, 2, "--") != 0) return Usage("unexpected argument \"" + opt + "\"");
+        std::string* number = nullptr;
+        std::string* folder = nullptr;
+        for (auto& w : o.windows)
+            if (opt == "--" + w[0]) number = &w[1];
+        for (auto& f : o.folders)
+            if (opt == "--" + f[0]) folder = &f[1];
+        if (number == nullptr && folder == nullptr) return Usage("unknown option " + opt);
         if (i + 1 >= args.size()) return Usage("option " + opt + " needs a value");
         const std::string& value = args[i + 1];
-        bool known = false;
-        for (auto& w : o.windows) {
-            if (opt == "--" + w[0]) {
-                if (!IsNumber(value)) return Usage("option " + opt + " needs a number, not \"" + value + "\"");
-                w[1] = value;
-                known = true;
-            }
-        }
-        for (auto& f : o.folders) {
-            if (opt == "--" + f[0]) {
-                f[1] = value;
-                known = true;
-            }
-        }
-        if (!known) return Usage("unknown option " + opt);
+        if (number != nullptr && !IsNumber(value))
+            return Usage("option " + opt + " needs a number, not \"" + value + "\"");
+        *(number != nullptr ? number : folder) = value;
     }
     host::MachineConfig config;
     std::string error;
@@ -266,7 +261,7 @@ int Create(const std::vector<std::string>& args) {
     };
     std::filesystem::create_directories(dir + "/drive_c", ec);
     // The machine is set up with administrator rights, then gets the rights asked for.
-    if (ec || !WriteText(dir + "/machine.ini", MachineIni(o, "1"))) {
+    if (ec || !WriteText(dir + "/machine.ini", MachineIni(o, "1")) || !host::WriteEmptyRegistry(dir, &error)) {
         std::cerr << "vkmachine: cannot write in " << dir << "\n";
         undo();
         return 1;

@@ -26,8 +26,11 @@ struct MachineConfig {
 };
 
 // Opens the machine kept in folder `dir`: reads machine.ini and registry.reg. On failure
-// `error` names the file and line, and nothing of the machine is changed.
+// `error` names the file and line, and nothing of the machine is changed. A machine whose
+// machine.ini or registry.reg is missing or cannot be read is refused.
 bool OpenMachine(const std::string& dir, std::string* error);
+// Writes the empty registry.reg of a new machine into folder `dir`.
+bool WriteEmptyRegistry(const std::string& dir, std::string* error);
 // Opens the machine named by VKUPDATE_MACHINE; the error says how to make one.
 bool OpenMachineFromEnvironment(std::string* error);
 void CloseMachine();
