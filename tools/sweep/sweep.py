@@ -952,19 +952,30 @@ def main():
             begun = time.monotonic()
             ref = refs[kind] = sweep.prepare(kind)
             cases = plan(ref, args, listed, kind in swept)
-            bad = 0
-            with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
-                for label, found in pool.map(lambda c: sweep.case(ref, *c), cases):
-                    for text in found:
-                        print("VIOLATION [%s]: %s" % (label, text), flush=True)
-                    bad += 1 if found else 0
             n_faults = sum(1 for what, _ in cases if what == "fault")
             n_timed = sum(1 for what, _ in cases if what == "timed")
             n_kills = len(cases) - n_faults - n_timed
-            if cases:
-                print("sweep [%s]: %d calls counted; %d (call, occurrence) pairs, %d kill points and %d timed kills "
-                      "tried; %d failing; %.0f s" % (kind, len(ref.calls), n_faults, n_kills, n_timed, bad,
-                                                      time.monotonic() - begun), flush=True)
+            if not cases:
+                continue  # prepared for the state sweep alone
+            print("sweep [%s]: %d calls counted; %d runs to do" % (kind, len(ref.calls), len(cases)), flush=True)
+            bad = done = faults_done = 0
+            shown = time.monotonic()
+            with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+                for (what, _), (label, found) in zip(cases, pool.map(lambda c: sweep.case(ref, *c), cases)):
+                    for text in found:
+                        print("VIOLATION [%s]: %s" % (label, text), flush=True)
+                    bad += 1 if found else 0
+                    done += 1
+                    faults_done += what == "fault"
+                    # Alive and how far, every half minute.
+                    if time.monotonic() - shown >= 30 and done < len(cases):
+                        shown = time.monotonic()
+                        print("sweep [%s]: %d of %d pairs, %d of %d kill points; %d failing; %.0f s" %
+                              (kind, faults_done, n_faults, done - faults_done, n_kills + n_timed, bad,
+                               time.monotonic() - started), flush=True)
+            print("sweep [%s]: %d calls counted; %d (call, occurrence) pairs, %d kill points and %d timed kills "
+                  "tried; %d failing; %.0f s" % (kind, len(ref.calls), n_faults, n_kills, n_timed, bad,
+                                                  time.monotonic() - begun), flush=True)
             pairs, kills, violations = pairs + n_faults, kills + n_kills + n_timed, violations + bad
         if args.states != "none":
             begun = time.monotonic()
@@ -973,11 +984,18 @@ def main():
             missing = sorted({kind for kind, _ in cases} - set(refs))
             with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
                 refs.update(zip(missing, pool.map(sweep.prepare, missing)))
-            bad = 0
+            print("sweep [states]: %d runs to do" % len(cases), flush=True)
+            bad = done = 0
+            shown = time.monotonic()
             for label, found in catalogue.run(cases, refs, args.jobs):
                 for text in found:
                     print("VIOLATION [%s]: %s" % (label, text), flush=True)
                 bad += 1 if found else 0
+                done += 1
+                if time.monotonic() - shown >= 30 and done < len(cases):
+                    shown = time.monotonic()
+                    print("sweep [states]: %d of %d runs; %d failing; %.0f s" %
+                          (done, len(cases), bad, time.monotonic() - started), flush=True)
             print("sweep [states]: %d states of %d in the catalogue, %d runs (state, machine); %d failing; %.0f s" %
                   (len({s.name for _, s in cases}), len(catalogue.catalogue), len(cases), bad,
                    time.monotonic() - begun), flush=True)
