@@ -155,7 +155,13 @@ bool ValueType(const std::string& text, DWORD* type) {
 }
 
 // A key given as HKLM\... or HKCU\...: its root and the path below it (machine code page).
-bool KeyPath(const std::string& utf8, HKEY* root, int* rootIndex, std::string* below) {
+struct Key {
+    HKEY root = nullptr;
+    int rootIndex = 0;
+    std::string below;
+};
+
+bool KeyPath(const std::string& utf8, Key* key) {
     static const struct {
         const char* name;
         HKEY root;
@@ -169,9 +175,10 @@ bool KeyPath(const std::string& utf8, HKEY* root, int* rootIndex, std::string* b
     for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     for (const auto& r : kRoots) {
         if (head != r.name) continue;
-        *root = r.root;
-        *rootIndex = r.index;
-        return slash != std::string::npos && host::Utf8ToAnsi(utf8.substr(slash + 1), below) && !below->empty();
+        key->root = r.root;
+        key->rootIndex = r.index;
+        return slash != std::string::npos && host::Utf8ToAnsi(utf8.substr(slash + 1), &key->below) &&
+               !key->below.empty();
     }
     return false;
 }
@@ -183,20 +190,16 @@ std::string ValueName(const std::string& utf8) {
     return ansi;
 }
 
-Failure SetValue(const std::vector<std::string>& args) {
-    HKEY root = nullptr;
-    int index = 0;
-    std::string key, data;
+Failure SetValue(const std::vector<std::string>& args, const Key& key) {
+    std::string data;
     DWORD type = 0;
-    if (args.size() < 5) return {2, "set-value needs DIR KEY NAME TYPE and the data"};
-    if (!KeyPath(args[1], &root, &index, &key)) return {2, "not a key below HKLM or HKCU: " + args[1]};
     if (!ValueType(args[3], &type)) return {2, "not a value type: " + args[3]};
     Failure f{0, ""};
     bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
     if (!Data(args, 4, text, type == REG_MULTI_SZ, &data, &f)) return f;
     HKEY k = nullptr;
-    LONG r = platform::RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                       nullptr, &k, nullptr);
+    LONG r = platform::RegCreateKeyExA(key.root, key.below.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                       KEY_ALL_ACCESS, nullptr, &k, nullptr);
     if (r == ERROR_SUCCESS) {
         // Exactly these bytes: the NT family would count a NUL that followed them as part of a
         // string, so none follows.
@@ -209,14 +212,9 @@ Failure SetValue(const std::vector<std::string>& args) {
     return {0, ""};
 }
 
-Failure RemoveValue(const std::vector<std::string>& args) {
-    HKEY root = nullptr;
-    int index = 0;
-    std::string key;
-    if (args.size() != 3) return {2, "remove-value needs DIR KEY NAME"};
-    if (!KeyPath(args[1], &root, &index, &key)) return {2, "not a key below HKLM or HKCU: " + args[1]};
+Failure RemoveValue(const std::vector<std::string>& args, const Key& key) {
     HKEY k = nullptr;
-    LONG r = platform::RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &k);
+    LONG r = platform::RegOpenKeyExA(key.root, key.below.c_str(), 0, KEY_ALL_ACCESS, &k);
     if (r == ERROR_SUCCESS) {
         r = platform::RegDeleteValueA(k, ValueName(args[2]).c_str());
         platform::RegCloseKey(k);
@@ -225,19 +223,14 @@ Failure RemoveValue(const std::vector<std::string>& args) {
     return {0, ""};
 }
 
-Failure RemoveKey(const std::vector<std::string>& args) {
-    HKEY root = nullptr;
-    int index = 0;
-    std::string key;
-    if (args.size() != 2) return {2, "remove-key needs DIR KEY"};
-    if (!KeyPath(args[1], &root, &index, &key)) return {2, "not a key below HKLM or HKCU: " + args[1]};
+Failure RemoveKey(const std::vector<std::string>& args, const Key& key) {
     std::vector<std::string> names;
-    if (host::RegSplitPath(key.c_str(), &names) != ERROR_SUCCESS || names.empty())
+    if (host::RegSplitPath(key.below.c_str(), &names) != ERROR_SUCCESS || names.empty())
         return {2, "not a key path: " + args[1]};
     std::string leaf = host::RegFoldName(names.back());
     names.pop_back();
     DWORD r = host::ChangeRegistry([&](host::RegTree* tree, bool* changed) -> DWORD {
-        host::RegKey* parent = host::RegFindKey(tree, index, names);
+        host::RegKey* parent = host::RegFindKey(tree, key.rootIndex, names);
         if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
         for (auto it = parent->subkeys.begin(); it != parent->subkeys.end(); ++it) {
             if (host::RegFoldName(it->name) != leaf) continue;
@@ -249,6 +242,27 @@ Failure RemoveKey(const std::vector<std::string>& args) {
     });
     if (r != ERROR_SUCCESS) return {1, "cannot remove key " + args[1] + " (error " + std::to_string(r) + ")"};
     return {0, ""};
+}
+
+// set-value DIR KEY NAME TYPE DATA..., remove-value DIR KEY NAME, remove-key DIR KEY.
+Failure RegistryCommand(const std::string& command, const std::vector<std::string>& args) {
+    static const struct {
+        const char* command;
+        size_t words;  // at least, for set-value; exactly, for the others
+        const char* usage;
+    } kForms[] = {{"set-value", 5, "DIR KEY NAME TYPE and the data"},
+                  {"remove-value", 3, "DIR KEY NAME"},
+                  {"remove-key", 2, "DIR KEY"}};
+    for (const auto& form : kForms) {
+        if (command != form.command) continue;
+        bool counted = command == "set-value" ? args.size() >= form.words : args.size() == form.words;
+        if (!counted) return {2, command + " needs " + form.usage};
+        Key key;
+        if (!KeyPath(args[1], &key)) return {2, "not a key below HKLM or HKCU: " + args[1]};
+        return command == "set-value" ? SetValue(args, key) : command == "remove-value" ? RemoveValue(args, key)
+                                                                                        : RemoveKey(args, key);
+    }
+    return {2, "unknown command " + command};
 }
 
 Failure Attrib(const std::vector<std::string>& args, const std::string& path) {
@@ -342,10 +356,9 @@ bool EditCommand(const std::string& command, const std::vector<std::string>& arg
         *code = Report({1, error});
         return true;
     }
-    Failure f = command == "set-value"      ? SetValue(args)
-                : command == "remove-value" ? RemoveValue(args)
-                : command == "remove-key"   ? RemoveKey(args)
-                                            : FileCommand(command, args);
+    Failure f = command.compare(0, 4, "set-") == 0 || command.compare(0, 7, "remove-") == 0
+                    ? RegistryCommand(command, args)
+                    : FileCommand(command, args);
     host::CloseMachine();
     *code = f.code == 0 ? 0 : Report(f);
     return true;
