@@ -257,6 +257,8 @@ TEST_F(VkMachine, EditCommandsRefuseWhatTheyCannotMean) {
         EXPECT_EQ(Run(args), 2) << args << ": " << out_;
     }
     EXPECT_FALSE(fs::exists(dir + "/drive_c/a.txt"));
+}
+
 // A machine that is not one, or is damaged, is refused with what is wrong, and nothing is
 // written into it.
 TEST_F(VkMachine, MachinesThatCannotBeOpenedAreNamedForWhatTheyAre) {
