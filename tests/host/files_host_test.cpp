@@ -344,9 +344,13 @@ TEST(HostFolders, CreateDirectoryLeavesRoomForAnEightDotThreeName) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.size());
-        if (!c.parent.empty()) ASSERT_TRUE(platform::CreateDirectoryA(c.parent.c_str(), nullptr));
+        if (!c.parent.empty()) {
+            ASSERT_TRUE(platform::CreateDirectoryA(c.parent.c_str(), nullptr));
+        }
         EXPECT_EQ(platform::CreateDirectoryA(c.path.c_str(), nullptr) != FALSE, c.made);
-        if (!c.made) EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+        if (!c.made) {
+            EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+        }
         EXPECT_EQ(platform::GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES, c.made);
     }
     const std::string longer = "C:\\" + std::string(250, 'g');
