@@ -39,15 +39,22 @@ def unquote(text, at):
     return "".join(out), i + 1
 
 
-def decode(data):
-    """(type, shown value) of one value's data as the file writes it."""
+def value_bytes(data):
+    """(type, stored bytes) of one value's data as the file writes it; strings as UTF-16LE."""
     if data.startswith('"'):
-        return 1, unquote(data, 0)[0]
+        return 1, (unquote(data, 0)[0] + "\0").encode("utf-16-le", "surrogatepass")
     if data.startswith("dword:"):
-        return 4, int(data[6:], 16)
+        return 4, int(data[6:], 16).to_bytes(4, "little")
     kind, _, items = data.partition(":")
     raw = bytes(int(b, 16) for b in items.replace("\\", "").replace(" ", "").split(",") if b)
-    vtype = 3 if kind == "hex" else int(kind[4:-1], 16)
+    return (3 if kind == "hex" else int(kind[4:-1], 16)), raw
+
+
+def decode(data):
+    """(type, shown value) of one value's data as the file writes it."""
+    vtype, raw = value_bytes(data)
+    if data.startswith("dword:"):
+        return 4, int.from_bytes(raw, "little")
     if vtype in (1, 2, 7):
         text = raw.decode("utf-16-le", "surrogatepass")
         if vtype == 7:
@@ -56,8 +63,9 @@ def decode(data):
     return vtype, raw.hex()
 
 
-def load_registry(machine):
-    """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}."""
+def load_registry(machine, reader=decode):
+    """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}, each value
+    as `reader` gives it (decode: shown; value_bytes: the stored bytes)."""
     keys, current = {}, None
     with open(os.path.join(machine, "registry.reg"), encoding="utf-8") as f:
         lines = f.read().split("\n")
@@ -77,7 +85,7 @@ def load_registry(machine):
             else:
                 name, after = unquote(line, 0)
                 rest = line[after + 1:]
-            vtype, value = decode(rest)
+            vtype, value = reader(rest)
             current[name.lower()] = (name, vtype, value)
     return keys
 
@@ -143,6 +151,21 @@ def file_hashes(machine):
                 with open(path, "rb") as f:
                     out[os.path.relpath(path, machine)] = hashlib.sha1(f.read()).hexdigest()
     return out
+
+
+def file_attributes(machine):
+    """The Windows attributes of a file of the machine, as a function of its path below the
+    machine folder. The machine keeps in attributes.txt the bits of the files whose attributes
+    are not ARCHIVE alone; no bit at all reads as NORMAL."""
+    kept = {}
+    table = os.path.join(machine, "attributes.txt")
+    if os.path.exists(table):
+        with open(table, encoding="utf-8") as f:
+            for line in f:
+                bits, tab, path = line.rstrip("\n").partition("\t")
+                if tab and not line.startswith("#"):
+                    kept[path] = int(bits, 16)
+    return lambda rel: kept.get(rel.replace(os.sep, "/"), 0x20) or 0x80
 
 
 def listing(names, limit=4):
