@@ -178,15 +178,16 @@ def shortcut(path):
 def capture(kind, root, probe, before_path):
     folders, keys, attributes = side(kind, root, probe)
     before = load(before_path) if before_path else None
-    files, shortcuts = {}, {}
+    files, subfolders, shortcuts = {}, {}, {}
     for role, folder in folders.items():
-        files[role] = {}
+        files[role], subfolders[role] = {}, []
         top = machine_view.find_host_path(root, folder)
         # A file belongs to the deepest folder that holds it.
         inner = [machine_view.find_host_path(root, other) for r, other in folders.items()
                  if r != role and other.lower().startswith(folder.lower() + "\\")]
         for here, dirs, names in os.walk(top):
             dirs[:] = [d for d in dirs if os.path.join(here, d) not in inner]
+            subfolders[role] += [os.path.relpath(os.path.join(here, d), top).replace(os.sep, "\\") for d in dirs]
             for name in names:
                 path = os.path.join(here, name)
                 rel = os.path.relpath(path, top).replace(os.sep, "\\")
@@ -200,7 +201,8 @@ def capture(kind, root, probe, before_path):
                     shortcuts[rel] = shortcut(path)
     registry = {key: {n: [v[0], v[1], v[2].hex()] for n, v in keys.get(key.upper(), {}).items()}
                 if key.upper() in keys else None for key in PRODUCT_KEYS + SHARED_KEYS}
-    return {"folders": folders, "files": files, "shortcuts": shortcuts, "registry": registry}
+    return {"folders": folders, "files": files, "subfolders": subfolders, "shortcuts": shortcuts,
+            "registry": registry}
 
 
 def load(path):
@@ -284,6 +286,10 @@ def normal_form(before, after):
         for rel in old:
             if role in SHARED_FOLDERS and rel not in new:
                 items["file <%s>\\%s" % (role, rel)] = "removed"
+        # Folders by their presence: all of the product's own, the shared ones that came or went.
+        old, new = set(before["subfolders"][role]), set(after["subfolders"][role])
+        for rel in (new if role in WHOLE_FOLDERS else new ^ old):
+            items["folder <%s>\\%s" % (role, rel)] = "present" if rel in new else "removed"
     for key in PRODUCT_KEYS:
         values = after["registry"][key]
         items["key " + key] = "present" if values is not None else "absent"
@@ -362,10 +368,15 @@ def check(family, run_path, restart_path, before_path):
             problems.append("setting %s was changed" % name)
     if "tempfolder" not in settings:
         problems.append("no setting TempFolder")
-    lnk = [item for item in items if item.startswith("shortcut ") or item.startswith("file <programs>")]
-    target = items.get("shortcut <programs>\\Velkor TARN\\Velkor TARN.lnk target")
-    if shortcut_rewritten != (target == "<install>\\VKTARN.EXE"):
-        problems.append("shortcut: %s" % ({i: items[i] for i in lnk} or "not rewritten"))
+    # The shortcut: rewritten (and only then in the run's outcome) with its four properties.
+    lnk = {item: state for item, state in items.items()
+           if item.startswith("shortcut ") or item.startswith("file <programs>")}
+    fields = {"target": "<install>\\VKTARN.EXE", "working folder": "<install>", "arguments": "",
+              "show command": "10"}
+    rewritten = {"shortcut <programs>\\Velkor TARN\\Velkor TARN.lnk " + f: v for f, v in fields.items()}
+    if shortcut_rewritten != all(lnk.get(item) == state for item, state in rewritten.items()) or \
+            (not shortcut_rewritten and lnk):
+        problems.append("shortcut: %s" % (lnk or "not rewritten"))
     # The restart: nothing pending any more; the driver in its place and no temporary file
     # left in the system folder.
     after = normal_form(before, restart)
