@@ -22,26 +22,13 @@ wine_families=(
 )
 
 family_caption='^TARN アップデーター$'
+source "$root/tests/win/screen.sh"
 
-# The visible window with a title matching $1, waiting up to $2 seconds.
-family_window() { timeout "$2" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
-# Gives window $1 the keyboard focus and types key $2 (no window manager runs: focus is set
-# directly, not by activation).
-family_press() {
-  xdotool windowfocus --sync "$1" 2>/dev/null
-  sleep 0.2
-  xdotool key --clearmodifiers "$2" 2>/dev/null
-}
-family_gone() {
-  for _ in $(seq 100); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0; sleep 0.1; done
-  return 1
-}
 # Whether a wineboot of the current prefix still runs (the restart that Yes asked for).
 family_wineboot_runs() {
-  local p
-  for p in /proc/[0-9]*; do
-    tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -q 'wineboot' || continue
-    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  local f
+  for f in $(grep -las 'wineboot[.]exe' /proc/[0-9]*/cmdline); do
+    tr '\0' '\n' 2>/dev/null <"${f%/cmdline}/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
   done
   return 1
 }
@@ -50,8 +37,8 @@ family_wineboot_runs() {
 run_family() {
   local name=$1 version=$2 options=$3
   local work="$root/build/wine/families/$name" outcome="/usr/bin/python3 $root/tools/compare/outcome.py"
-  local probe="$build/tests/outcome_probe.exe" keys folders=() folder app main box ok=1
-  mapfile -t keys < <($outcome keys)
+  local probe="$build/tests/outcome_probe.exe" asked folder app main box ok=1
+  mapfile -t asked < <($outcome keys)
   rm -rf "$work"
   mkdir -p "$work"
   fam_fail() { echo "$name: FAIL: $*"; ok=0; }
@@ -66,48 +53,39 @@ run_family() {
   # The prefix: that version of Windows, seeded from the machine.
   use_prefix "family-$name" || { fam_fail "no prefix"; return 1; }
   "$loader" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
-  "$loader" "$probe" "${keys[@]}" >"$work/seed.probe" 2>"$work/probe.err" &&
+  "$loader" "$probe" "${asked[@]}" >"$work/seed.probe" 2>"$work/probe.err" &&
     $outcome seed "$work/machine" "$WINEPREFIX" "$work/seed.probe" "$WINEPREFIX/drive_c/seed.reg" &&
     "$loader" regedit /S 'C:\seed.reg' >/dev/null 2>&1 || { fam_fail "the prefix could not be seeded"; return 1; }
   rm -f "$WINEPREFIX/drive_c/seed.reg"
   # From now on the probe also lists the files of the outcome's folders with their attributes.
-  while read -r folder; do folders+=(--files "$folder"); done < <($outcome folders "$work/seed.probe")
-  keys=("${folders[@]}" "${keys[@]}")
-  "$loader" "$probe" "${keys[@]}" >"$work/wine-before.probe" 2>>"$work/probe.err" &&
+  while read -r folder; do asked=(--files "$folder" "${asked[@]}"); done < <($outcome folders "$work/seed.probe")
+  "$loader" "$probe" "${asked[@]}" >"$work/wine-before.probe" 2>>"$work/probe.err" &&
     $outcome capture wine "$WINEPREFIX" "$work/wine-before.probe" "$work/wine-before.json" &&
     $outcome capture machine "$work/machine" "$work/machine-before.json" || { fam_fail "no state before the run"; return 1; }
 
   # The update on the screen: Start, OK, Exit, and Yes to the restart.
   "$loader" "$build/vkupdate.exe" &
   app=$!
-  main=$(family_window '^Velkor TARN' 60)
+  main=$(window '^Velkor TARN' 60)
   [ -n "$main" ] || { fam_fail "the dialog did not appear"; kill "$app" 2>/dev/null; return 1; }
   sleep 0.5
-  family_press "$main" Return
-  box=$(family_window "$family_caption" 120)
+  press "$main" Return
+  box=$(window "$family_caption" 120)
   [ -n "$box" ] || { fam_fail "no message after Start"; kill "$app" 2>/dev/null; return 1; }
   sleep 0.5
   /usr/bin/import -window root "$artifacts/family-$name-$arch.png" 2>/dev/null &&
     echo "$name: screenshot $artifacts/family-$name-$arch.png"
-  family_press "$box" Return
-  family_gone "$family_caption" || fam_fail "the message stayed open"
-  # The run disabled the focused Start button: as a person would, click the dialog before Esc.
+  press "$box" Return
+  gone "$family_caption" || fam_fail "the message stayed open"
   # Only a successful update offers the restart on Exit.
   sleep 0.5
-  box=""
-  for _ in 1 2 3; do
-    xdotool mousemove --window "$main" 80 120 click 1
-    sleep 0.3
-    family_press "$main" Escape
-    box=$(family_window "$family_caption" 10)
-    [ -n "$box" ] && break
-  done
+  box=$(leave "$main" "$family_caption")
   [ -n "$box" ] || { fam_fail "Exit did not offer the restart: the update did not succeed"; kill "$app" 2>/dev/null; return 1; }
-  "$loader" "$probe" "${keys[@]}" >"$work/wine-run.probe" 2>>"$work/probe.err" &&
+  "$loader" "$probe" "${asked[@]}" >"$work/wine-run.probe" 2>>"$work/probe.err" &&
     $outcome capture wine "$WINEPREFIX" "$work/wine-run.probe" "$work/wine-run.json" "$work/wine-before.json" ||
     fam_fail "no state after the run"
   sleep 0.3
-  family_press "$box" y
+  press "$box" y
   # Wine ends the session's programs and performs the pending operations, as a restart does.
   for _ in $(seq 150); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$app" 2>/dev/null; then
@@ -116,28 +94,17 @@ run_family() {
   fi
   wait "$app" 2>/dev/null
   for _ in $(seq 150); do family_wineboot_runs || break; sleep 0.1; done
-  "$loader" "$probe" "${keys[@]}" >"$work/wine-restart.probe" 2>>"$work/probe.err" &&
+  "$loader" "$probe" "${asked[@]}" >"$work/wine-restart.probe" 2>>"$work/probe.err" &&
     $outcome capture wine "$WINEPREFIX" "$work/wine-restart.probe" "$work/wine-restart.json" "$work/wine-before.json" ||
     fam_fail "no state after the restart"
   end_prefix
 
   # The same update on the emulated machine, then its restart.
-  VKUPDATE_MACHINE="$work/machine" /usr/bin/python3 "$root/tests/e2e/converse.py" "$vkupdate" \
-    "$root/resources/strings.rc" >"$work/machine.transcript" 2>&1 <<'EOF' || fam_fail "the emulated machine's update: $(tail -n 3 "$work/machine.transcript")"
-< dialog
-> start
-< progress 34
-< message 64 IDS_UPDATE_DONE
-> ok
-> exit
-< message 68 IDS_RESTART_QUESTION
-> yes
-< restart
-> exit
-< message 68 IDS_RESTART_QUESTION
-> no
-< end
-EOF
+  # The scripted dialog: Start, OK, Exit, Yes to the restart (asked only after a success);
+  # the end of the input then leaves with No.
+  printf 'start\nok\nexit\nyes\n' | VKUPDATE_MACHINE="$work/machine" "$vkupdate" >"$work/machine.transcript" 2>&1 &&
+    grep -q '^{"event":"restart"}$' "$work/machine.transcript" ||
+    fam_fail "the emulated machine's update did not end with the restart: $(tail -n 3 "$work/machine.transcript")"
   $outcome capture machine "$work/machine" "$work/machine-run.json" "$work/machine-before.json" &&
     "$vkmachine" reboot "$work/machine" >/dev/null &&
     $outcome capture machine "$work/machine" "$work/machine-restart.json" "$work/machine-before.json" ||

@@ -20,19 +20,10 @@ failures=0
 fail() { echo "update run: FAIL: $*"; failures=$((failures + 1)); }
 # `wine reg query` output of one value, or nothing.
 query() { "$loader" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
-# The visible window with a title matching $1, waiting up to $2 seconds.
-window() { timeout "$2" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
-# Gives window $1 the keyboard focus and types key $2, as the keyboard would (no window
-# manager runs, so focus is set directly, not by activation).
-press() {
-  xdotool windowfocus --sync "$1" 2>/dev/null
-  sleep 0.2
-  xdotool key --clearmodifiers "$2" 2>/dev/null
-}
 # Ends the updater started as $1 when a step failed: the loader's process is the Windows
 # program itself, so this leaves no process behind.
 stop() { kill "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
-gone() { for _ in $(seq 100); do xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0; sleep 0.1; done; return 1; }
+source "$(dirname "$0")/screen.sh"
 
 # --- the prefix: Windows XP, build 3.15 installed with its App Paths entry, data files, an old
 # setting to be reset, and the program-menu folder of the shortcut.
@@ -82,17 +73,8 @@ drive_run() {
     press "$box" Return
     gone "$caption"
   fi
-  # The run disabled the focused Start button, so the dialog has no keyboard focus now: as a
-  # person would, click the dialog (its picture) before pressing Esc, and again if nothing came.
   sleep 1
-  box=""
-  for _ in 1 2 3; do
-    xdotool mousemove --window "$main" 80 120 click 1
-    sleep 0.3
-    press "$main" Escape
-    box=$(window "$caption" 10)
-    [ -n "$box" ] && break
-  done
+  box=$(leave "$main" "$caption")
   if [ -z "$box" ]; then
     fail "$name: Exit did not offer the restart"
   else
