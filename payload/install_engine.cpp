@@ -1,6 +1,7 @@
 #include "payload/install_engine.h"
 
 #include "app/app_state.h"
+#include "payload/check_install_targets.h"
 #include "payload/driver_service.h"
 #include "payload/install_routes.h"
 #include "payload/payload_table.h"
@@ -17,19 +18,30 @@
 
 namespace {
 
-// A failed row: on the common route the full path of the file that was to be installed, then
-// the I/O-error text; on the family's route the I/O-error text alone. `row` < 0: no file.
-void ReportFailure(HWND dialog, const InstallRoute& route, int row, const char* installFolder) {
-    if (route.common && row >= 0) {
-        // Room for any folder of 270 characters and any target path of the table.
-        char path[2 * 270 + 1];
-        const char* target = PayloadTable[row].targetPath;
-        if (!JoinPath(path, sizeof path, installFolder, target)) CopyText(path, sizeof path, target);
-        platform::MessageBoxA(dialog, path, LoadText(AppModule, IDS_CAPTION), MB_ICONERROR);
-    }
+// Any folder of 270 characters joined with any target path of the table.
+const size_t kFailedPathSize = 2 * 270 + 1;
+
+// A failure: the full path of the file that was to be installed, when one is given, then the
+// I/O-error text.
+void ReportFailure(HWND dialog, const char* path) {
+    if (path != nullptr) platform::MessageBoxA(dialog, path, LoadText(AppModule, IDS_CAPTION), MB_ICONERROR);
     const char* caption = LoadText(AppModule, IDS_CAPTION);
     const char* text = LoadText(AppModule, IDS_IO_ERROR);
     platform::MessageBoxA(dialog, text, caption, MB_ICONERROR);
+}
+
+// A failed row: on the common route the path of its file in the install folder, then the
+// I/O-error text; on the family's route the I/O-error text alone.
+void ReportRowFailure(HWND dialog, const InstallRoute& route, int row, const char* installFolder) {
+    if (!route.common) {
+        ReportFailure(dialog, nullptr);
+        return;
+    }
+    // Room for any folder of 270 characters and any target path of the table.
+    char path[kFailedPathSize];
+    const char* target = PayloadTable[row].targetPath;
+    if (!JoinPath(path, sizeof path, installFolder, target)) CopyText(path, sizeof path, target);
+    ReportFailure(dialog, path);
 }
 
 const InstallRoute& FamilyRoute() {
@@ -43,23 +55,22 @@ int RowCount(const InstallRoute& route) {
     return rows;
 }
 
+int UsesSystemFolder(const InstallRoute& route) {
+    for (int i = 0; i < route.partCount; ++i)
+        if (route.parts[i].folder == SYSTEM_FOLDER) return 1;
+    return 0;
+}
+
 // Installs the rows of `route` in order and stops at the first that fails, after reporting it.
-int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char* installFolder) {
-    char systemFolder[516] = {};  // looked up when the first row that needs it comes
+int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char* installFolder,
+             const char* systemFolder) {
     int done = 0;
     for (int part = 0; part < route.partCount; ++part) {
         const RoutePart& rows = route.parts[part];
-        const char* destination = installFolder;
-        if (rows.folder == SYSTEM_FOLDER) {
-            if (systemFolder[0] == '\0') {
-                UINT length = platform::GetSystemDirectoryA(systemFolder, sizeof systemFolder);
-                if (length == 0 || length >= sizeof systemFolder) systemFolder[0] = '\0';
-            }
-            destination = systemFolder;
-        }
+        const char* destination = rows.folder == SYSTEM_FOLDER ? systemFolder : installFolder;
         for (int row = rows.rows.first; row < rows.rows.first + rows.rows.count; ++row) {
-            if (destination[0] == '\0' || !InstallOneFile(run, row, destination, route.replacement)) {
-                ReportFailure(dialog, route, row, installFolder);
+            if (!InstallOneFile(run, row, destination, route.replacement)) {
+                ReportRowFailure(dialog, route, row, installFolder);
                 return 0;
             }
             ++done;
@@ -73,6 +84,8 @@ int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char
                 platform::DeleteFileA(extracted);
         }
     }
+    // Its result is not examined: an update normally finds the service key of the first
+    // installation, and the driver file is already scheduled.
     if (route.registersDriver) RegisterDriverService();
     return 1;
 }
@@ -88,11 +101,25 @@ int InstallPayloadFiles(HWND dialog, const char* installFolder) {
     bool familyKnown = OsVersionSnapshot.dwMajorVersion != 0;
     DWORD length = familyKnown ? platform::GetTempPathA(sizeof run.stagingFolder, run.stagingFolder) : 0;
     if (length == 0 || length >= sizeof run.stagingFolder) {
-        ReportFailure(dialog, CommonRoute, -1, installFolder);
+        ReportFailure(dialog, nullptr);
         return 0;
     }
-    if (!RunRoute(dialog, &run, CommonRoute, installFolder)) return 0;
-    if (!RunRoute(dialog, &run, FamilyRoute(), installFolder)) return 0;
+    const InstallRoute& family = FamilyRoute();
+    char systemFolder[516] = {};
+    if (UsesSystemFolder(family)) {
+        UINT systemLength = platform::GetSystemDirectoryA(systemFolder, sizeof systemFolder);
+        if (systemLength == 0 || systemLength >= sizeof systemFolder) systemFolder[0] = '\0';
+    }
+    // Every file of the run is checked before the first is replaced: a run that could not
+    // finish leaves the installation as it was rather than half updated.
+    const InstallRoute* routes[] = {&CommonRoute, &family};
+    char failed[kFailedPathSize];
+    if (!CheckInstallTargets(routes, 2, run.stagingFolder, installFolder, systemFolder, failed, sizeof failed)) {
+        ReportFailure(dialog, failed);
+        return 0;
+    }
+    if (!RunRoute(dialog, &run, CommonRoute, installFolder, systemFolder)) return 0;
+    if (!RunRoute(dialog, &run, family, installFolder, systemFolder)) return 0;
     // The post-install steps end silently at their first failure; the update does not hang on them.
     ApplySettingsDefaults();
     RelocateDataFiles(installFolder);

@@ -22,7 +22,13 @@ int HasLength(const char* path, uint32_t length) {
 }
 
 int ReplaceNow(const char* tempPath, const char* targetPath) {
+    // Files copied from a CD are read-only, and DeleteFileA refuses those: the old file is
+    // replaced all the same, and keeps its attributes when it cannot be.
+    DWORD attributes = platform::GetFileAttributesA(targetPath);
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly) platform::SetFileAttributesA(targetPath, attributes & ~FILE_ATTRIBUTE_READONLY);
     BOOL deleted = platform::DeleteFileA(targetPath);
+    if (!deleted && readOnly) platform::SetFileAttributesA(targetPath, attributes);
     if (platform::MoveFileA(tempPath, targetPath)) return 1;
     // With the old file gone the new one is all there is: it stays under its temp name.
     // Otherwise the old file (if any) is untouched and the new copy is not needed.
@@ -52,6 +58,13 @@ int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Repl
     if (!JoinPath(tempPath, sizeof tempPath, destinationFolder, entry.tempName) ||
         !JoinPath(targetPath, sizeof targetPath, destinationFolder, entry.targetPath))
         return 0;
+
+    // The temp names are the updater's own: one an earlier run left read-only, hidden or
+    // system would refuse to be written again, so its attributes go first.
+    char extracted[270];
+    if (JoinPath(extracted, sizeof extracted, run->stagingFolder, entry.tempName))
+        platform::SetFileAttributesA(extracted, FILE_ATTRIBUTE_NORMAL);
+    platform::SetFileAttributesA(tempPath, FILE_ATTRIBUTE_NORMAL);
 
     if (ExtractPayload(run->stagingFolder, entry.tempName, entry.payloadIndex) != 0) return 0;
     uint32_t length = 0;

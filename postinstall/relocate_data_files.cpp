@@ -7,14 +7,35 @@
 
 namespace {
 
-// Copies the file without replacing one already in the data folder, and deletes the source only
-// when the copy succeeded: a file that is not safely in the data folder stays where it is.
-void MoveDataFile(const char* installFolder, const char* dataFolder, const char* name) {
+// The name a file is copied under in the data folder before it takes its own: CopyFileA
+// writes in place, and a copy cut short by a power cut must never stand under the final name,
+// where every later run would keep it.
+const char kPartialCopy[] = "VKMOVE.TMP";
+
+// Deletes a file that may be read-only.
+BOOL DeleteAnyFile(const char* path) {
+    DWORD attributes = platform::GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FALSE;
+    if (attributes & FILE_ATTRIBUTE_READONLY) platform::SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (platform::DeleteFileA(path)) return TRUE;
+    if (attributes & FILE_ATTRIBUTE_READONLY) platform::SetFileAttributesA(path, attributes);
+    return FALSE;
+}
+
+// Copies the file under the partial name, renames the copy to its own name without replacing a
+// file already in the data folder, and deletes the source only then: the file is whole at all
+// times in at least one of the two folders.
+void MoveDataFile(const char* installFolder, const char* dataFolder, const char* partial, const char* name) {
     char source[DATA_PATH_SIZE];
     char destination[DATA_PATH_SIZE];
     if (!JoinPath(source, sizeof source, installFolder, name)) return;
     if (!JoinPath(destination, sizeof destination, dataFolder, name)) return;
-    if (platform::CopyFileA(source, destination, TRUE)) platform::DeleteFileA(source);
+    if (!platform::CopyFileA(source, partial, TRUE)) return;
+    if (!platform::MoveFileA(partial, destination)) {
+        DeleteAnyFile(partial);
+        return;
+    }
+    DeleteAnyFile(source);
 }
 
 }  // namespace
@@ -22,8 +43,12 @@ void MoveDataFile(const char* installFolder, const char* dataFolder, const char*
 void RelocateDataFiles(const char* installFolder) {
     char dataFolder[DATA_PATH_SIZE] = {0};
     if (!GetDataFolder(dataFolder, AppModule, IDS_DATA_FOLDER)) return;
-    MoveDataFile(installFolder, dataFolder, "VKCDDB.DB");
-    MoveDataFile(installFolder, dataFolder, "CHG.LOG");
+    char partial[DATA_PATH_SIZE];
+    if (!JoinPath(partial, sizeof partial, dataFolder, kPartialCopy)) return;
+    // A partial copy that an interrupted run left behind.
+    DeleteAnyFile(partial);
+    MoveDataFile(installFolder, dataFolder, partial, "VKCDDB.DB");
+    MoveDataFile(installFolder, dataFolder, partial, "CHG.LOG");
 
     char pattern[DATA_PATH_SIZE];
     if (!JoinPath(pattern, sizeof pattern, installFolder, "*.LST")) return;
@@ -31,7 +56,7 @@ void RelocateDataFiles(const char* installFolder) {
     HANDLE search = platform::FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        MoveDataFile(installFolder, dataFolder, found.cFileName);
+        MoveDataFile(installFolder, dataFolder, partial, found.cFileName);
     } while (platform::FindNextFileA(search, &found));
     platform::FindClose(search);
 }

@@ -22,6 +22,12 @@ int EndsWithSeparator(const char* text) {
     return last != nullptr && IsSeparator(*last) ? 1 : 0;
 }
 
+size_t CharacterCount(const char* text) {
+    size_t count = 0;
+    for (const char* p = text; *p != '\0'; p += CharLength(p)) ++count;
+    return count;
+}
+
 int JoinPath(char* out, size_t size, const char* folder, const char* name) {
     size_t folderLength = std::strlen(folder);
     size_t separator = folderLength == 0 || EndsWithSeparator(folder) ? 0 : 1;

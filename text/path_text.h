@@ -13,6 +13,10 @@ int EndsWithSeparator(const char* text);
 // `out` must not overlap the inputs.
 int JoinPath(char* out, size_t size, const char* folder, const char* name);
 
+// The number of characters of `text` by the code page: a double-byte character counts once,
+// as Windows counts a path against MAX_PATH.
+size_t CharacterCount(const char* text);
+
 // out = text. Returns 1; 0 when it would not fit, with out set to "".
 int CopyText(char* out, size_t size, const char* text);
 

@@ -302,3 +302,36 @@ TEST_F(Files, LongNamesAndTheirAliasesNameTheSameFiles) {
     EXPECT_TRUE(platform::RemoveDirectoryA(Path(folder).c_str())) << platform::GetLastError();
     EXPECT_EQ(Find("*"), (std::set<std::string>{".", ".."}));
 }
+
+// Other software may leave the list of operations pending until restart with another type than
+// REG_MULTI_SZ: nothing more can then be registered, and the value stays as it was.
+TEST_F(Files, NothingIsRegisteredForTheRestartOverAPendingListOfAnotherType) {
+    const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+    const char kPending[] = "PendingFileRenameOperations";
+    HKEY key = nullptr;
+    ASSERT_EQ(platform::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, nullptr, 0,
+                                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    char before[4096];
+    DWORD beforeType = 0, beforeSize = sizeof before;
+    bool had = platform::RegQueryValueExA(key, kPending, nullptr, &beforeType, reinterpret_cast<BYTE*>(before),
+                                          &beforeSize) == ERROR_SUCCESS;
+    const char foreign[] = "\\??\\C:\\other.tmp";
+    ASSERT_EQ(platform::RegSetValueExA(key, kPending, 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign), sizeof foreign),
+              ERROR_SUCCESS);
+    MakeFile("a.txt", "A");
+    EXPECT_FALSE(platform::MoveFileExA(Path("a.txt").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_FALSE(platform::MoveFileExA(Path("a.txt").c_str(), Path("b.txt").c_str(),
+                                       MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
+    char now[4096];
+    DWORD type = 0, size = sizeof now;
+    EXPECT_EQ(platform::RegQueryValueExA(key, kPending, nullptr, &type, reinterpret_cast<BYTE*>(now), &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(std::string(now, size), std::string(foreign, sizeof foreign));
+    EXPECT_EQ(ReadAll("a.txt"), "A");
+    if (had)
+        platform::RegSetValueExA(key, kPending, 0, beforeType, reinterpret_cast<const BYTE*>(before), beforeSize);
+    else
+        platform::RegDeleteValueA(key, kPending);
+    platform::RegCloseKey(key);
+}

@@ -1,6 +1,10 @@
 // The emulated file system: mapping of Windows names to host files, wildcards, attributes kept
 // across restarts, the limited user's system folder, injected faults.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <filesystem>
@@ -290,6 +294,41 @@ TEST(HostFiles, FailedCopyKeepsTheOldTarget) {
 
     EXPECT_FALSE(platform::CloseHandle(h));
     EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// CopyFileA writes its destination in place, as Windows does: a copy killed in the middle stays
+// cut off under its own name. Each piece written is a point where a kill may land.
+TEST(HostFiles, CopyWritesItsDestinationInPlace) {
+    vktest::TempMachine m;
+    const std::string bytes(200000, 'x');  // four pieces of at most 64 KB
+    ASSERT_TRUE(Write("C:\\src.db", bytes));
+    std::string record = m.dir() + "/calls", error;
+    ASSERT_TRUE(host::WatchCalls(record, "", &error)) << error;
+    EXPECT_TRUE(platform::CopyFileA("C:\\src.db", "C:\\whole.db", TRUE));
+    ASSERT_TRUE(host::WatchCalls("", "", &error));
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(record),
+              "CopyFileA 1\nCopyFileA.piece 1\nCopyFileA.piece 2\nCopyFileA.piece 3\nCopyFileA.piece 4\n");
+
+    // Killed at its third counted point, after two pieces.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        host::WatchCalls("", "3", &error);
+        platform::CopyFileA("C:\\src.db", "C:\\cut.db", TRUE);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(fs::file_size(m.host("C:\\cut.db")), 2u * 65536);
+
+    // A copy that fails (the disk full) is removed, and nothing is left beside it.
+    {
+        vktest::FileSizeLimit full(100000);
+        EXPECT_FALSE(platform::CopyFileA("C:\\src.db", "C:\\full.db", TRUE));
+    }
+    EXPECT_FALSE(fs::exists(m.host("C:\\full.db")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(m.host("C:\\")), fs::directory_iterator()), 4);  // + WINDOWS
 }
 
 TEST(HostAttributes, AFailedSaveOfTheAttributesIsTheCallsFailure) {

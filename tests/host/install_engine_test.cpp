@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -144,6 +147,29 @@ protected:
         }
     }
 
+    // Every file of the machine (its drive and its registry) with its bytes.
+    std::map<std::string, std::string> Snapshot() const {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(machine_->dir()))
+            if (e.is_regular_file() && (e.path().filename() == "registry.reg" ||
+                                        e.path().string().find("/drive_c/") != std::string::npos))
+                files[e.path().string()] = TempMachine::ReadHostFile(e.path().string());
+        return files;
+    }
+    // Writes the file where the machine lets it (not past the path limit).
+    static void PutFile(const std::string& path, const std::string& bytes) {
+        HANDLE file = platform::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
+        DWORD written = 0;
+        platform::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        platform::CloseHandle(file);
+    }
+    static std::string JsonEscaped(const std::string& text) {
+        std::string out;
+        for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        return out;
+    }
+
     std::unique_ptr<TempMachine> machine_;
     std::istringstream in_;
     std::ostringstream out_;
@@ -265,9 +291,6 @@ TEST_F(InstallEngine, FamilyRouteFailureShowsTheIoErrorAlone) {
         EXPECT_EQ(Messages(), std::vector<std::string>{kIoErrorEvent});
         EXPECT_EQ(BarPosition(), 100);
         EXPECT_EQ(Names(kStaging), std::vector<std::string>{c.staged});
-        if (c.row == 35) {
-            EXPECT_EQ(platform::host::CallCount("GetSystemDirectoryA"), 0) << "looked up after row 37";
-        }
         EXPECT_EQ(Read(Target(c.row)), Old(c.row));
         EXPECT_EQ(Names(kSystem), (std::vector<std::string>{"Drivers", "IOSUBSYS"})) << "no new file left about";
         EXPECT_TRUE(PendingPairs().empty());
@@ -276,28 +299,123 @@ TEST_F(InstallEngine, FamilyRouteFailureShowsTheIoErrorAlone) {
     }
 }
 
-TEST_F(InstallEngine, ProtectedOrMissingTargetsAreReportedAndLoseNothing) {
-    // A read-only old file: it stays as it was, and no new copy is left beside it.
-    Open("");
-    std::string target = Target(4);
-    ASSERT_TRUE(platform::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
-    EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD05.DLL"), kIoErrorEvent}));
-    EXPECT_EQ(Read(target), Old(4));
-    EXPECT_EQ(platform::GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(Read(std::string(kFolder) + "\\vk005.tmp"), "<missing>");
-    EXPECT_EQ(BarPosition(), 11);
-    ExpectCommonRowsInstalled(4);
+TEST_F(InstallEngine, ReadOnlyHiddenAndSystemFilesAreReplacedOnEveryFamily) {
+    // Files copied from a CD are read-only; temp files an earlier run left may be anything.
+    const DWORD kProtected = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    for (const Family& family : kFamilies) {
+        if (family.name == std::string("95") || family.name == std::string("Me")) continue;  // as 98
+        SCOPED_TRACE(family.name);
+        Open(family.ini);
+        for (int row = 0; row < PAYLOAD_ROW_COUNT; ++row) {
+            ASSERT_TRUE(platform::SetFileAttributesA(Target(row).c_str(), kProtected)) << row;
+            std::string folder = InSystemFolder(row) ? kSystem : kFolder;
+            for (const std::string& stale : {folder + "\\" + PayloadTable[row].tempName,
+                                             std::string(kStaging) + "\\" + PayloadTable[row].tempName}) {
+                TempMachine::WriteHostFile(Host(stale), "stale");
+                ASSERT_TRUE(platform::SetFileAttributesA(stale.c_str(), kProtected)) << stale;
+            }
+        }
+        ASSERT_EQ(InstallPayloadFiles(dialog_, kFolder), 1);
+        EXPECT_TRUE(Messages().empty());
+        bool atRestart = family.rows[0] == 40;
+        std::vector<int> rows(34);
+        for (int row = 0; row < 34; ++row) rows[row] = row;
+        if (!atRestart) rows.insert(rows.end(), family.rows.begin(), family.rows.end());
+        for (int row : rows) {
+            EXPECT_TRUE(Read(Target(row)) == vktest::ExpandedPayload(PayloadTable[row].payloadIndex)) << row;
+            EXPECT_EQ(platform::GetFileAttributesA(Target(row).c_str()) & kProtected, 0u) << row;
+        }
+        if (atRestart) {
+            // Scheduled over the read-only driver, which keeps its place until the restart.
+            EXPECT_EQ(Read(Target(40)), Old(40));
+            std::string report, error;
+            platform::host::PerformPendingOperations(&report, &error);
+            EXPECT_TRUE(Read(Target(40)) == vktest::ExpandedPayload(38)) << report << error;
+        }
+    }
+}
 
-    // The 9x system folder without its IOSUBSYS folder: the row fails, nothing is created.
-    Open("[windows]\nplatform = 1\nmajor = 4\nminor = 10\n");
-    fs::remove_all(Host(System("IOSUBSYS")));
-    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
-    EXPECT_EQ(Messages(), std::vector<std::string>{kIoErrorEvent});
-    EXPECT_EQ(Names(kSystem), std::vector<std::string>{"Drivers"});
-    for (int row : {35, 36, 37})
-        EXPECT_TRUE(Read(Target(row)) == vktest::ExpandedPayload(PayloadTable[row].payloadIndex)) << row;
-    EXPECT_FALSE(PostInstallRan());
+TEST_F(InstallEngine, ATargetThatCannotBeWrittenRefusesTheRunBeforeAnyChange) {
+    // The longest path of the common route, so that a folder can be made to miss the limit by one.
+    size_t longest = 0;
+    for (int row = 0; row < 34; ++row)
+        longest = std::max({longest, std::strlen(PayloadTable[row].targetPath), std::strlen(PayloadTable[row].tempName)});
+    const std::string atLimit = "C:\\" + std::string(MAX_PATH - 1 - 4 - longest, 'd');  // joined: 259 characters
+    const std::string pastLimit = atLimit + "d";
+    // 100 double-byte characters ("ソ", 0x83 0x5C: a second byte that is a backslash): 200
+    // bytes, counted by Windows as 100.
+    std::string wide = "C:\\";
+    for (int i = 0; i < 100; ++i) wide += "\x83\x5c";
+    const char* const kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+    const struct {
+        const char* name;
+        const char* ini;
+        std::string folder;       // the install folder
+        std::function<void(TempMachine*)> make;  // the machine's state
+        std::string failing;      // the file named first, "" for success
+    } cases[] = {
+        {"a folder at the path limit", "", atLimit, nullptr, ""},
+        {"double-byte folder names", "", wide, nullptr, ""},
+        {"a folder one character past the limit", "", pastLimit, nullptr, "longest"},
+        {"a folder in a target's place", "", kFolder,
+         [](TempMachine* t) {
+             fs::remove(t->host(Target(29)));
+             fs::create_directories(t->host(Target(29)));
+         },
+         Target(29)},
+        {"a folder in a temp name's place", "", kFolder,
+         [](TempMachine* t) { fs::create_directories(t->host(std::string(kFolder) + "\\" + PayloadTable[20].tempName)); },
+         Target(20)},
+        {"no IOSUBSYS folder on 98", "[windows]\nplatform = 1\nmajor = 4\nminor = 10\n", kFolder,
+         [](TempMachine* t) { fs::remove_all(t->host(System("IOSUBSYS"))); }, Target(34)},
+        {"no Drivers folder on NT 4.0", "[windows]\nplatform = 2\nmajor = 4\nminor = 0\n", kFolder,
+         [](TempMachine* t) { fs::remove_all(t->host(System("Drivers"))); }, Target(38)},
+        {"a pending list of another type on XP", "", kFolder,
+         [kSessionManager](TempMachine*) {
+             HKEY key = nullptr;
+             ASSERT_EQ(platform::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr),
+                       ERROR_SUCCESS);
+             const char text[] = "\\??\\C:\\other.tmp";
+             platform::RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_SZ,
+                                      reinterpret_cast<const BYTE*>(text), sizeof text);
+             platform::RegCloseKey(key);
+         },
+         Target(40)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.ini);
+        if (c.folder != kFolder) {
+            // Through the machine's own calls: the name is in its code page.
+            ASSERT_TRUE(platform::CreateDirectoryA(c.folder.c_str(), nullptr));
+            for (int row = 0; row < 34; ++row) PutFile(c.folder + "\\" + PayloadTable[row].targetPath, Old(row));
+        }
+        if (c.make) c.make(machine_.get());
+        std::map<std::string, std::string> before = Snapshot();
+        int result = InstallPayloadFiles(dialog_, c.folder.c_str());
+        std::vector<std::string> messages = Messages();
+        if (c.failing.empty()) {
+            EXPECT_EQ(result, 1);
+            EXPECT_TRUE(messages.empty());
+            for (int row = 0; row < 34; ++row) {
+                WIN32_FIND_DATAA found;
+                HANDLE search = platform::FindFirstFileA((c.folder + "\\" + PayloadTable[row].targetPath).c_str(), &found);
+                ASSERT_NE(search, INVALID_HANDLE_VALUE) << row;
+                platform::FindClose(search);
+                EXPECT_EQ(found.nFileSizeLow, vktest::ExpandedPayload(PayloadTable[row].payloadIndex).size()) << row;
+            }
+            continue;
+        }
+        EXPECT_EQ(result, 0);
+        ASSERT_EQ(messages.size(), 2u);
+        if (c.failing == "longest") EXPECT_NE(messages[0].find(pastLimit.substr(3)), std::string::npos) << messages[0];
+        else EXPECT_NE(messages[0].find(JsonEscaped(c.failing)), std::string::npos) << messages[0];
+        EXPECT_EQ(messages[1], kIoErrorEvent);
+        EXPECT_TRUE(Progress().empty());
+        EXPECT_EQ(Snapshot(), before) << "nothing written";
+        EXPECT_FALSE(PostInstallRan());
+    }
 }
 
 TEST_F(InstallEngine, RenameFailingAfterTheDeleteKeepsTheNewFile) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -206,6 +207,58 @@ TEST_F(RelocationHost, DataFolderThatIsTheInstallFolderLosesNothing) {
     RelocateDataFiles("C:\\Docs\\VkTARN Data");
     EXPECT_TRUE(Exists("C:\\Docs\\VkTARN Data\\VKCDDB.DB"));
     EXPECT_TRUE(Exists("C:\\Docs\\VkTARN Data\\x.LST"));
+}
+
+// A copy cut short must never stand under a data file's own name, where every later run would
+// keep it: whatever goes wrong, each file is whole in one of the two folders, and no partial
+// copy is left behind.
+TEST_F(RelocationHost, AFileIsWholeInOneOfTheFoldersWhateverHappens) {
+    const std::string database(300000, 'D');  // larger than the disk's room below
+    const char* const data = "C:\\Docs\\VkTARN Data\\";
+    struct {
+        const char* what;
+        std::function<void()> make;
+        const char* inData;   // the name that ends in the data folder: "moved", "kept" (the source stays)
+        DWORD readOnly;       // the moved database's read-only bit
+    } cases[] = {
+        {"a read-only partial copy an earlier run left", [&] {
+             MakeFile(std::string(data) + "VKMOVE.TMP", "cut");
+             platform::SetFileAttributesA((std::string(data) + "VKMOVE.TMP").c_str(), FILE_ATTRIBUTE_READONLY);
+         }, "moved", 0},
+        {"read-only data files", [] {
+             for (const char* name : {"C:\\App\\VKCDDB.DB", "C:\\App\\CHG.LOG", "C:\\App\\a.LST"})
+                 platform::SetFileAttributesA(name, FILE_ATTRIBUTE_READONLY);
+         }, "moved", FILE_ATTRIBUTE_READONLY},
+        {"the disk full during the copy", [] {}, "kept", 0},
+        {"the rename of the copy failing", [] { FailCall("MoveFileA", 1, ERROR_ACCESS_DENIED, true); }, "kept", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open("", "C:\\Docs");
+        ASSERT_TRUE(platform::CreateDirectoryA("C:\\App", nullptr));
+        ASSERT_TRUE(platform::CreateDirectoryA("C:\\Docs\\VkTARN Data", nullptr));
+        MakeFile("C:\\App\\VKCDDB.DB", database);
+        MakeFile("C:\\App\\CHG.LOG", "log");
+        MakeFile("C:\\App\\a.LST", "list");
+        c.make();
+        {
+            std::unique_ptr<vktest::FileSizeLimit> full;
+            if (std::string(c.what).find("disk full") != std::string::npos)
+                full = std::make_unique<vktest::FileSizeLimit>(100000);
+            RelocateDataFiles("C:\\App");
+        }
+        std::string database_in_data = machine_->ReadHostFile(machine_->host(std::string(data) + "VKCDDB.DB"));
+        if (std::string(c.inData) == "moved") {
+            EXPECT_TRUE(database_in_data == database);
+            EXPECT_FALSE(Exists("C:\\App\\VKCDDB.DB"));
+            EXPECT_EQ(platform::GetFileAttributesA((std::string(data) + "VKCDDB.DB").c_str()) & FILE_ATTRIBUTE_READONLY,
+                      c.readOnly);
+        } else {
+            EXPECT_EQ(database_in_data, "") << "nothing under the final name";
+            EXPECT_TRUE(machine_->ReadHostFile(machine_->host("C:\\App\\VKCDDB.DB")) == database);
+        }
+        EXPECT_FALSE(Exists(std::string(data) + "VKMOVE.TMP"));
+    }
 }
 
 class ShortcutHost : public ::testing::Test {

@@ -26,7 +26,8 @@ const uint32_t kAnySize = 4000000;  // for builds whose size the table does not 
 
 int Usage(const std::string& why) {
     std::cerr << "vkmachine: " << why << "\n"
-              << "usage: vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n";
+              << "usage: vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
+              << "                                        [--database-size N]\n";
     return 2;
 }
 
@@ -126,7 +127,15 @@ bool CommonPrograms(std::string* folder, std::string* error) {
     return true;
 }
 
-bool Seed(const std::string& folder, const std::string& version, uint32_t size, std::string* error) {
+// The disc database: a header of zeros, its name, then filler up to `size` bytes.
+std::string Database(uint32_t size) {
+    std::string bytes = std::string(4096, '\0') + "VKCDDB";
+    for (uint32_t i = static_cast<uint32_t>(bytes.size()); i < size; ++i) bytes += static_cast<char>('A' + i % 26);
+    return bytes;
+}
+
+bool Seed(const std::string& folder, const std::string& version, uint32_t size, uint32_t databaseSize,
+          std::string* error) {
     const std::string in = folder + "\\";
     if (!MakeFolder(folder, error) || !WriteImage(in + "VKTARN.EXE", version, size, false, error) ||
         !WriteImage(in + "VKPLAYER.EXE", version, 0, false, error) ||
@@ -136,7 +145,7 @@ bool Seed(const std::string& folder, const std::string& version, uint32_t size, 
         return false;
     }
     // The data files that the product keeps beside itself.
-    if (!WriteFile(in + "VKCDDB.DB", std::string(4096, '\0') + "VKCDDB", error) ||
+    if (!WriteFile(in + "VKCDDB.DB", Database(databaseSize), error) ||
         !WriteFile(in + "CHG.LOG", "disc changes\r\n", error) ||
         !WriteFile(in + "WRITE.LST", "track list\r\n", error) ||
         !WriteFile(in + "mix.lst", "mix list\r\n", error)) {
@@ -160,11 +169,20 @@ bool Seed(const std::string& folder, const std::string& version, uint32_t size, 
            SetValue(HKEY_CURRENT_USER, settings, "Proxy", REG_SZ, "proxy.example:8080", 0, error);
 }
 
+// A number of bytes from 1 to `most`, digits only.
+bool ParseSize(const std::string& text, unsigned long most, uint32_t* size) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    unsigned long long n = std::strtoull(text.c_str(), nullptr, 10);
+    if (n == 0 || n > most) return false;
+    *size = static_cast<uint32_t>(n);
+    return true;
+}
+
 }  // namespace
 
 int InstallProduct(const std::vector<std::string>& args) {
     if (args.empty() || args[0].compare(0, 2, "--") == 0) return Usage("install-product needs a machine folder");
-    std::string version, folderUtf8 = kDefaultFolder, sizeText;
+    std::string version, folderUtf8 = kDefaultFolder, sizeText, databaseText;
     for (size_t i = 1; i < args.size(); i += 2) {
         if (i + 1 >= args.size()) return Usage("option " + args[i] + " needs a value");
         if (args[i] == "--version")
@@ -173,20 +191,19 @@ int InstallProduct(const std::vector<std::string>& args) {
             sizeText = args[i + 1];
         else if (args[i] == "--folder")
             folderUtf8 = args[i + 1];
+        else if (args[i] == "--database-size")
+            databaseText = args[i + 1];
         else
             return Usage("unknown option " + args[i]);
     }
     if (version.empty()) return Usage("install-product needs --version TEXT, for example --version \"3, 1, 5, 0\"");
     uint32_t size = TableSize(version);
-    if (!sizeText.empty()) {
-        char* end = nullptr;
-        unsigned long n = std::strtoul(sizeText.c_str(), &end, 10);
-        if (sizeText.find_first_not_of("0123456789") != std::string::npos || *end != '\0' || n == 0 ||
-            n > 0xFFFFFFFFul) {
-            return Usage("--size needs a number of bytes, not \"" + sizeText + "\"");
-        }
-        size = static_cast<uint32_t>(n);
-    }
+    if (!sizeText.empty() && !ParseSize(sizeText, 0xFFFFFFFFul, &size))
+        return Usage("--size needs a number of bytes, not \"" + sizeText + "\"");
+    // A database of tens of megabytes is what a user's years of discs make.
+    uint32_t databaseSize = 0;
+    if (!databaseText.empty() && !ParseSize(databaseText, 1ul << 30, &databaseSize))
+        return Usage("--database-size needs a number of bytes up to 1073741824, not \"" + databaseText + "\"");
     std::string error, folder;
     if (!host::OpenMachine(args[0], &error)) {
         std::cerr << "vkmachine: " << error << "\n";
@@ -198,7 +215,7 @@ int InstallProduct(const std::vector<std::string>& args) {
         host::CloseMachine();
         return Usage("--folder needs a full Windows path below a drive root, such as " + std::string(kDefaultFolder));
     }
-    bool ok = Seed(folder, version, size, &error);
+    bool ok = Seed(folder, version, size, databaseSize, &error);
     host::CloseMachine();
     if (!ok) {
         std::cerr << "vkmachine: " << error << "\n";

@@ -4,5 +4,5 @@
 #include <string>
 #include <vector>
 
-// args: DIR --version TEXT [--size N] [--folder PATH]. Returns the exit code.
+// args: DIR --version TEXT [--size N] [--folder PATH] [--database-size N]. Returns the exit code.
 int InstallProduct(const std::vector<std::string>& args);

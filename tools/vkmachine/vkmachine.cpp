@@ -24,6 +24,7 @@ const char kUsage[] =
     "usage: vkmachine create DIR [options]   make a new machine in DIR (absent or empty)\n"
     "       vkmachine reboot DIR             restart the machine: do its pending file operations\n"
     "       vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
+    "                                 [--database-size N]\n"
     "                                        install the product of that build on the machine\n"
     "\n"
     "options of create (defaults in brackets):\n"

@@ -21,11 +21,13 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 DWORD Missing(const Target& t) { return t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND; }
 
-// Copies the bytes and modification time of `from` into a new file `to`.
-DWORD CopyBytes(const std::string& from, const std::string& to) {
+// Copies the bytes and modification time of `from` into `to`, made or emptied first and
+// written in place, as Windows writes it: a copy cut off by a kill stays there cut off. Each
+// piece written is a kill point.
+DWORD CopyBytes(const std::string& from, const std::string& to, bool replaces) {
     int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return ErrorFromErrno(errno);
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (replaces ? O_TRUNC : O_EXCL), 0666);
     if (out < 0) {
         int e = errno;
         close(in);
@@ -43,6 +45,7 @@ DWORD CopyBytes(const std::string& from, const std::string& to) {
             error = ErrorFromErrno(failure);
             break;
         }
+        KillPoint("CopyFileA.piece");
     }
     struct stat st;
     if (error == ERROR_SUCCESS && fstat(in, &st) == 0) {
@@ -51,6 +54,8 @@ DWORD CopyBytes(const std::string& from, const std::string& to) {
     }
     close(in);
     if (close(out) != 0 && error == ERROR_SUCCESS) error = ErrorFromErrno(errno);
+    // A copy that fails is removed, as Windows removes it; a target it replaced is lost.
+    if (error != ERROR_SUCCESS) unlink(to.c_str());
     return error;
 }
 
@@ -164,16 +169,10 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
         else if (OpenWithoutDeleteSharing(b.host)) error = ERROR_SHARING_VIOLATION;
     }
     if (error != ERROR_SUCCESS) return Result(error);
-    // The copy is written beside the target and renamed over it, so a failed copy leaves an
-    // existing target as it was.
     std::string dest = b.exists ? b.host : b.leafHost;
-    std::string partial = b.parentHost + "/.vkcopy-" + std::to_string(getpid()) + ".tmp";
-    unlink(partial.c_str());
-    error = CopyBytes(a.host, partial);
-    if (error == ERROR_SUCCESS && std::rename(partial.c_str(), dest.c_str()) != 0)
-        error = ErrorFromErrno(errno);
+    error = CopyBytes(a.host, dest, b.exists);
     if (error != ERROR_SUCCESS) {
-        unlink(partial.c_str());
+        if (b.exists) ForgetAttributes(dest);
         return Result(error);
     }
     DWORD bits = ReadAttributes(a.host, false) & ~FILE_ATTRIBUTE_NORMAL;

@@ -132,7 +132,12 @@ bool PerformPendingOperations(std::string* report, std::string* error) {
         *report = "no pending file operations\n";
         return true;
     }
-    if (r == ERROR_SUCCESS && type != REG_MULTI_SZ) r = ERROR_INVALID_DATA;
+    if (r == ERROR_SUCCESS && type != REG_MULTI_SZ) {
+        // Left by other software with another type: the restart reads no list from it and
+        // leaves it where it is.
+        *report = "PendingFileRenameOperations is not a list (type " + std::to_string(type) + "): nothing done\n";
+        return true;
+    }
     if (r != ERROR_SUCCESS) {
         *error = "cannot read PendingFileRenameOperations (error " + std::to_string(r) + ")";
         return false;

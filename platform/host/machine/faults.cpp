@@ -124,13 +124,24 @@ int CallCount(const std::string& name) {
     return it == Counts().end() ? 0 : it->second;
 }
 
-bool Injected(const char* name, DWORD* error) {
-    if (SystemDepth() > 0) return false;  // the host's own calls are not the program's
+// Counts one more of `name` (a call or a point inside one), records it, and stops the process
+// dead when it is the chosen kill point. Returns its occurrence.
+int Count(const char* name) {
     int n = ++Counts()[name];
     Watch& watch = Watched();
     ++watch.counted;
     if (watch.record >= 0) Record(name, n);
     if (watch.counted == watch.killAt) raise(SIGKILL);
+    return n;
+}
+
+void KillPoint(const char* name) {
+    if (SystemDepth() == 0) Count(name);
+}
+
+bool Injected(const char* name, DWORD* error) {
+    if (SystemDepth() > 0) return false;  // the host's own calls are not the program's
+    int n = Count(name);
     for (const Fault& f : Faults()) {
         if (f.name == name && (n == f.at || (f.persistent && n >= f.at))) {
             *error = f.error;

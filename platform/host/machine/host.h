@@ -79,6 +79,9 @@ void ClearFaults();
 int CallCount(const std::string& name);
 // Every host platform call starts with this: counts the call and says whether to fail it.
 bool Injected(const char* name, DWORD* error);
+// A point inside a call where a kill may land, such as each piece of a copy
+// ("CopyFileA.piece"): recorded and counted for VKUPDATE_KILL_AT as a call is, never failed.
+void KillPoint(const char* name);
 // Parses VKUPDATE_FAULTS ("Name:occurrence:error[,...]", occurrence "*" for every call). A
 // setting that could never fire (an unknown call, an occurrence that is not a number from 1,
 // an error that does not fit 32 bits) is refused whole, with `error` saying why.

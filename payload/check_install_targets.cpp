@@ -1,0 +1,81 @@
+#include "payload/check_install_targets.h"
+
+#include <cstring>
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "text/path_text.h"
+
+namespace {
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingOperations[] = "PendingFileRenameOperations";
+
+int IsFolder(const char* path) {
+    DWORD attributes = platform::GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// out = folder joined with name, when it fits `size` bytes and fewer than MAX_PATH characters
+// and names no folder.
+int UsableFilePath(char* out, size_t size, const char* folder, const char* name) {
+    return JoinPath(out, size, folder, name) && CharacterCount(out) < MAX_PATH && !IsFolder(out);
+}
+
+// A list of operations pending until restart that other software left with another type than
+// REG_MULTI_SZ takes no further entry: Windows refuses to add to it.
+int PendingListTakesEntries() {
+    HKEY key = nullptr;
+    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 1;  // the registration itself will tell
+    DWORD type = REG_MULTI_SZ;
+    DWORD size = 0;
+    LONG result = platform::RegQueryValueExA(key, kPendingOperations, nullptr, &type, nullptr, &size);
+    platform::RegCloseKey(key);
+    return result != ERROR_SUCCESS || type == REG_MULTI_SZ;
+}
+
+// 1 when the row's file can be installed into `folder` through `stagingFolder`.
+int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFolder) {
+    char target[270];
+    char temp[270];
+    char extracted[270];
+    if (folder[0] == '\0' || !IsFolder(folder) || !IsFolder(stagingFolder)) return 0;
+    if (!UsableFilePath(target, sizeof target, folder, entry.targetPath) ||
+        !UsableFilePath(temp, sizeof temp, folder, entry.tempName) ||
+        !UsableFilePath(extracted, sizeof extracted, stagingFolder, entry.tempName))
+        return 0;
+    // A target in a sub-folder ("Drivers\CDRVKVSD.SYS") needs that folder: none is created.
+    const char* last = std::strrchr(entry.targetPath, '\\');
+    if (last != nullptr) {
+        size_t cut = std::strlen(target) - std::strlen(last);
+        target[cut] = '\0';
+        if (!IsFolder(target)) return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int CheckInstallTargets(const InstallRoute* const* routes, int routeCount, const char* stagingFolder,
+                        const char* installFolder, const char* systemFolder, char* failedPath,
+                        size_t failedPathSize) {
+    for (int r = 0; r < routeCount; ++r) {
+        const InstallRoute& route = *routes[r];
+        for (int part = 0; part < route.partCount; ++part) {
+            const RoutePart& rows = route.parts[part];
+            const char* folder = rows.folder == SYSTEM_FOLDER ? systemFolder : installFolder;
+            for (int row = rows.rows.first; row < rows.rows.first + rows.rows.count; ++row) {
+                const PayloadEntry& entry = PayloadTable[row];
+                if (RowFits(entry, folder, stagingFolder) &&
+                    (route.replacement != REPLACE_AT_RESTART || PendingListTakesEntries()))
+                    continue;
+                // The file that was to be installed, named in full whatever its length.
+                if (!JoinPath(failedPath, failedPathSize, folder, entry.targetPath))
+                    CopyText(failedPath, failedPathSize, entry.targetPath);
+                return 0;
+            }
+        }
+    }
+    return 1;
+}

@@ -1,0 +1,17 @@
+// The checks an update makes before its first write, so that a run that cannot finish
+// changes nothing.
+#pragma once
+
+#include <cstddef>
+
+#include "payload/install_routes.h"
+
+// Returns 1 when every row of the `routeCount` routes can be installed: the folder each file
+// goes into exists, the file's paths there and in `stagingFolder` fit the buffers and Windows'
+// path limit, no folder stands in their place, and a route that replaces its file at the restart
+// can register it. Otherwise 0, with `failedPath` (`failedPathSize` bytes) holding the full path of
+// the first file that could not be installed. An empty `systemFolder` is one that could not be
+// determined. Nothing is written.
+int CheckInstallTargets(const InstallRoute* const* routes, int routeCount, const char* stagingFolder,
+                        const char* installFolder, const char* systemFolder, char* failedPath,
+                        size_t failedPathSize);
