@@ -4,15 +4,24 @@ its registry.reg and its drive folders.
 
   machine_view.py query MACHINE KEY [NAME]   the values of KEY (or the data of one value);
                                              "@" names the default value
-  machine_view.py pending MACHINE            the operations pending until restart, one a line
+  machine_view.py pending MACHINE            the operations pending until restart, one a line;
+                                             "(replace existing)" marks a rename that may replace
+                                             its target (REG_MULTI_SZ, or REG_SZ as other
+                                             software may leave it)
   machine_view.py changes BEFORE AFTER       what changed between two copies of a machine
+  machine_view.py files BEFORE AFTER         the files alone, of any two folders holding
+                                             drive_c (a machine, a Wine prefix) or snapshots
+  machine_view.py snapshot FOLDER FILE       keeps the files' hashes of FOLDER in FILE, to be
+                                             given to files as BEFORE
   machine_view.py path MACHINE PATH          the host path of a Windows path of the machine
                                              (names matched without regard to case)
 
 KEY is written as Windows writes it (HKLM\\..., HKCU\\... or the long root names); key and value
-names are matched without regard to case.
+names are matched without regard to case. A folder that is no machine, or a file of the machine
+that cannot be read whole, is an error of one line and exit code 1; a wrong command line, 2.
 """
 import hashlib
+import json
 import os
 import sys
 
@@ -28,26 +37,42 @@ def long_key(key):
     return head + ("\\" + rest if rest else "")
 
 
+class Damaged(Exception):
+    """A machine, or one of its files, that cannot be read: the message says which and why."""
+
+
 def unquote(text, at):
     """The quoted string starting at text[at] == '"', and the index after its closing quote."""
     out, i = [], at + 1
-    while text[i] != '"':
+    while i < len(text) and text[i] != '"':
         if text[i] == "\\":
             i += 1
-        out.append(text[i])
+        out.append(text[i:i + 1])
         i += 1
+    if i >= len(text):
+        raise ValueError("string without its closing quote")
     return "".join(out), i + 1
 
 
 def value_bytes(data):
     """(type, stored bytes) of one value's data as the file writes it; strings as UTF-16LE."""
     if data.startswith('"'):
-        return 1, (unquote(data, 0)[0] + "\0").encode("utf-16-le", "surrogatepass")
+        text, end = unquote(data, 0)
+        if end != len(data):
+            raise ValueError("text after the closing quote")
+        return 1, (text + "\0").encode("utf-16-le", "surrogatepass")
     if data.startswith("dword:"):
+        if len(data) != 14 or data[6:].strip("0123456789abcdefABCDEF"):
+            raise ValueError("dword: needs 8 hex digits")
         return 4, int(data[6:], 16).to_bytes(4, "little")
-    kind, _, items = data.partition(":")
-    raw = bytes(int(b, 16) for b in items.replace("\\", "").replace(" ", "").split(",") if b)
-    return (3 if kind == "hex" else int(kind[4:-1], 16)), raw
+    kind, colon, items = data.partition(":")
+    if not colon or not (kind == "hex" or (kind.startswith("hex(") and kind.endswith(")"))):
+        raise ValueError("unknown data \"%s\"" % data[:20])
+    items = [b for b in items.replace("\\", "").replace(" ", "").split(",") if b]
+    bad = [b for b in items if len(b) != 2 or b.strip("0123456789abcdefABCDEF")]
+    if bad or (kind != "hex" and kind[4:-1].strip("0123456789abcdefABCDEF")) or kind == "hex()":
+        raise ValueError("\"%s\" is not hex" % (bad[0] if bad else kind))
+    return (3 if kind == "hex" else int(kind[4:-1], 16)), bytes(int(b, 16) for b in items)
 
 
 def decode(data):
@@ -63,30 +88,82 @@ def decode(data):
     return vtype, raw.hex()
 
 
+def read_text(path):
+    """The whole text of a file of the machine (UTF-8, or UTF-16 with its byte-order mark)."""
+    try:
+        with open(path, "rb") as f:
+            raw = f.read()
+    except FileNotFoundError:
+        raise Damaged("%s is missing" % path)
+    except OSError as e:
+        raise Damaged("%s cannot be read: %s" % (path, e.strerror))
+    try:
+        if raw.startswith(b"\xff\xfe"):
+            return raw[2:].decode("utf-16-le")
+        return raw.decode("utf-8-sig")
+    except UnicodeDecodeError:
+        raise Damaged("%s is not UTF-8 or UTF-16 text" % path)
+
+
+def check_folder(machine):
+    """Refuses what is not a folder."""
+    if not os.path.exists(machine):
+        raise Damaged("no machine folder %s" % machine)
+    if not os.path.isdir(machine):
+        raise Damaged("%s is not a folder: a machine is a folder made by vkmachine create" % machine)
+
+
+def check_machine(machine):
+    """Refuses what is not a machine folder."""
+    check_folder(machine)
+    if not os.path.exists(os.path.join(machine, "machine.ini")):
+        raise Damaged("%s is not a machine (no machine.ini)" % machine)
+
+
 def load_registry(machine, reader=decode):
     """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}, each value
-    as `reader` gives it (decode: shown; value_bytes: the stored bytes)."""
+    as `reader` gives it (decode: shown; value_bytes: the stored bytes); raises Damaged, naming
+    the line, for a file that is not a whole registry file."""
+    check_machine(machine)
+    path = os.path.join(machine, "registry.reg")
+    lines = [line.rstrip(" \t\r") for line in read_text(path).split("\n")]
+    if lines[0] != "Windows Registry Editor Version 5.00":
+        raise Damaged("%s:1: not a registry file" % path)
+    # Every whole file ends with a blank line: one without it was cut off.
+    if len(lines) < 3 or lines[-1] or lines[-2]:
+        raise Damaged("%s: the file does not end with a blank line: it was cut off" % path)
     keys, current = {}, None
-    with open(os.path.join(machine, "registry.reg"), encoding="utf-8") as f:
-        lines = f.read().split("\n")
-    i = 0
+    i = 1
     while i < len(lines):
-        line = lines[i]
+        number, line = i + 1, lines[i].lstrip(" \t")
         while line.endswith("\\") and not line.startswith("[") and i + 1 < len(lines):
             i += 1
             line = line[:-1] + lines[i].strip()
         i += 1
-        if line.startswith("["):
-            name = line[1:-1]
-            current = keys.setdefault(name.upper(), (name, {}))[1]
-        elif current is not None and (line.startswith('"') or line.startswith("@=")):
+        if not line or line.startswith(";"):
+            continue
+        try:
+            if line.startswith("["):
+                if not line.endswith("]"):
+                    raise ValueError("key line without its closing ']'")
+                name = line[1:-1]
+                current = keys.setdefault(name.upper(), (name, {}))[1]
+                continue
+            if current is None:
+                raise ValueError("value before the first [key]")
             if line.startswith("@="):
                 name, rest = "", line[2:]
-            else:
+            elif line.startswith('"'):
                 name, after = unquote(line, 0)
+                if line[after:after + 1] != "=":
+                    raise ValueError("expected = after the value's name")
                 rest = line[after + 1:]
+            else:
+                raise ValueError("neither a [key] nor a value")
             vtype, value = reader(rest)
-            current[name.lower()] = (name, vtype, value)
+        except ValueError as e:
+            raise Damaged("%s:%d: %s" % (path, number, e))
+        current[name.lower()] = (name, vtype, value)
     return keys
 
 
@@ -116,21 +193,34 @@ def query(machine, key, name=None):
 
 
 def pending_operations(keys):
-    """The pending operations as (source, target) pairs; an empty target deletes the source."""
+    """The pending operations as (source, target, replace) triples; an empty target deletes the
+    source, `replace` marks a rename that may replace an existing target."""
     value = keys.get(SESSION_MANAGER.upper(), (None, {}))[1].get(PENDING.lower())
     if value is None:
         return []
     # Names come in pairs, source then target, each "\\??\\" + path; "!" before a target asks
     # to replace it; an empty target deletes the source (the list's trailing empty strings are
-    # already gone, so a missing last target is a delete too).
-    names = [name.lstrip("!") for name in value[2]]
-    names = [name[4:] if name.startswith("\\??\\") else name for name in names]
-    return [(names[i], names[i + 1] if i + 1 < len(names) else "") for i in range(0, len(names), 2)]
+    # already gone, so a missing last target is a delete too). A REG_SZ left by other software
+    # holds the same NUL-separated names.
+    names = value[2] if value[1] == 7 else value[2].rstrip("\0").split("\0") if value[1] in (1, 2) else []
+    names = list(names) + [""] * (len(names) % 2)
+    ops = []
+    for source, target in zip(names[0::2], names[1::2]):
+        replace = target.startswith("!")
+        source, target = [n[4:] if n.startswith("\\??\\") else n for n in (source, target.lstrip("!"))]
+        ops.append((source, target, replace))
+    return ops
+
+
+def operation(source, target, replace):
+    if not target:
+        return "delete %s" % source
+    return "%s -> %s%s" % (source, target, " (replace existing)" if replace else "")
 
 
 def pending(machine):
-    for source, target in pending_operations(load_registry(machine)):
-        print("%s -> %s" % (source, target) if target else "delete %s" % source)
+    for op in pending_operations(load_registry(machine)):
+        print(operation(*op))
     return 0
 
 
@@ -141,6 +231,8 @@ def windows_path(rel):
 
 
 def file_hashes(machine):
+    """{path below the folder: SHA-1} of every file of its drive_* folders."""
+    check_folder(machine)
     out = {}
     for drive in sorted(os.listdir(machine)):
         if not drive.startswith("drive_"):
@@ -174,9 +266,29 @@ def listing(names, limit=4):
     return text + (", ..." if len(names) > limit else "")
 
 
-def changes(before, after):
+def snapshot(folder, file):
+    """Keeps the files' hashes in `file`, for a later comparison (files)."""
+    hashes = file_hashes(folder)
+    with open(file, "w", encoding="utf-8") as f:
+        json.dump(hashes, f)
+    return 0
+
+
+def hashes_of(what):
+    """The files' hashes of a folder, or as a snapshot file keeps them."""
+    if not os.path.isfile(what):
+        return file_hashes(what)
+    try:
+        with open(what, encoding="utf-8") as f:
+            return dict(json.load(f))
+    except ValueError:
+        raise Damaged("%s is neither a folder nor a snapshot" % what)
+
+
+def file_changes(before, after):
+    """Lines saying which files differ, folder by folder."""
     lines = []
-    old, new = file_hashes(before), file_hashes(after)
+    old, new = hashes_of(before), hashes_of(after)
     folders = {}
     for rel in set(old) | set(new):
         if old.get(rel) == new.get(rel):
@@ -188,8 +300,17 @@ def changes(before, after):
         parts = ["%d %s (%s)" % (len(names), kind, listing(names))
                  for kind, names in sorted(folders[folder].items(), key=lambda kv: kv[0] != "replaced")]
         lines.append("  files    %s\n           %s" % (folder, "; ".join(parts)))
+    return lines
 
+
+def files(before, after):
+    print("\n".join(file_changes(before, after)) or "  no file changed")
+    return 0
+
+
+def changes(before, after):
     old_keys, new_keys = load_registry(before), load_registry(after)
+    lines = file_changes(before, after)
     for upper, (key, values) in sorted(new_keys.items()):
         old_values = old_keys.get(upper, (key, {}))[1]
         changed = [v for n, v in sorted(values.items())
@@ -202,14 +323,22 @@ def changes(before, after):
     ops = pending_operations(new_keys)
     if ops:
         lines.append("  pending until the next restart:")
-        for source, target in ops:
-            lines.append("           " + ("%s -> %s" % (source, target) if target else "delete %s" % source))
+        for op in ops:
+            lines.append("           " + operation(*op))
     print("\n".join(lines) if lines else "  nothing changed")
     return 0
 
 
 def find_host_path(machine, path):
     """C:\\a\\b -> MACHINE/drive_c/a/b, each existing name in its stored letter case."""
+    check_machine(machine)
+    return host_path_below(machine, path)
+
+
+def host_path_below(machine, path):
+    """find_host_path in any folder holding drive_c (a machine, a Wine prefix)."""
+    if len(path) < 3 or path[1:3] != ":\\":
+        raise Damaged("%s is not a full Windows path such as C:\\WINDOWS" % path)
     at = os.path.join(machine, "drive_" + path[0].lower())
     # Names too long for the host are kept under a stand-in "PREFIX:HASH" (longnames.txt).
     long_names = {}
@@ -231,16 +360,19 @@ def host_path(machine, path):
 
 
 def main(argv):
-    if len(argv) >= 3 and argv[0] == "query":
-        return query(argv[1], argv[2], argv[3] if len(argv) > 3 else None)
-    if len(argv) == 2 and argv[0] == "pending":
-        return pending(argv[1])
-    if len(argv) == 3 and argv[0] == "path":
-        return host_path(argv[1], argv[2])
-    if len(argv) == 3 and argv[0] == "changes":
-        return changes(argv[1], argv[2])
-    print(__doc__, file=sys.stderr)
-    return 2
+    commands = {"query": ((3, 4), query), "pending": ((2,), pending), "path": ((3,), host_path),
+                "changes": ((3,), changes), "files": ((3,), files), "snapshot": ((3,), snapshot)}
+    counts, command = commands.get(argv[0] if argv else "", ((), None))
+    if len(argv) not in counts:
+        print(__doc__, file=sys.stderr)
+        return 2
+    try:
+        return command(*argv[1:])
+    except Damaged as e:
+        print("machine_view: %s" % e, file=sys.stderr)
+    except OSError as e:
+        print("machine_view: %s cannot be read: %s" % (e.filename, e.strerror), file=sys.stderr)
+    return 1
 
 
 if __name__ == "__main__":

@@ -9,9 +9,10 @@
 # identically (tools/compare/outcome.py); a difference not listed in
 # tools/compare/wine_deviations.txt fails.
 #
-# Sourced by scripts/wine-tests.sh, which provides the screen, the prefix template and
-# use_prefix/end_prefix, $loader, $build, $arch, $root and $artifacts; run_families adds its
-# results to $passed and $failed.
+# Sourced by scripts/wine-tests.sh, which provides the screen, the prefix template, the
+# functions of scripts/wine-lib.sh (use_prefix, end_prefix, window, press, gone, leave_dialog),
+# $loader, $build, $arch, $root and $artifacts; run_families adds its results to $passed and
+# $failed.
 
 # family | Windows version of the prefix | vkmachine create options (as scripts/demo.sh makes them)
 wine_families=(
@@ -20,9 +21,6 @@ wine_families=(
   "2000|win2k|--platform 2 --major 5 --minor 0 --system C:\\WINNT\\system32"
   "xp|winxp|--platform 2 --major 5 --minor 1"
 )
-
-family_caption='^TARN アップデーター$'
-source "$root/tests/win/screen.sh"
 
 # Whether a wineboot of the current prefix still runs (the restart that Yes asked for).
 family_wineboot_runs() {
@@ -38,6 +36,7 @@ run_family() {
   local name=$1 version=$2 options=$3
   local work="$root/build/wine/families/$name" outcome="/usr/bin/python3 $root/tools/compare/outcome.py"
   local probe="$build/tests/outcome_probe.exe" asked folder app main box ok=1
+  local caption='^TARN アップデーター$'  # of every message box, as leave_dialog expects
   mapfile -t asked < <($outcome keys)
   rm -rf "$work"
   mkdir -p "$work"
@@ -70,16 +69,15 @@ run_family() {
   [ -n "$main" ] || { fam_fail "the dialog did not appear"; kill "$app" 2>/dev/null; return 1; }
   sleep 0.5
   press "$main" Return
-  box=$(window "$family_caption" 120)
+  box=$(window "$caption" 120)
   [ -n "$box" ] || { fam_fail "no message after Start"; kill "$app" 2>/dev/null; return 1; }
   sleep 0.5
   /usr/bin/import -window root "$artifacts/family-$name-$arch.png" 2>/dev/null &&
     echo "$name: screenshot $artifacts/family-$name-$arch.png"
   press "$box" Return
-  gone "$family_caption" || fam_fail "the message stayed open"
+  gone "$caption" || fam_fail "the message stayed open"
   # Only a successful update offers the restart on Exit.
-  sleep 0.5
-  box=$(leave "$main" "$family_caption")
+  box=$(leave_dialog "$main")
   [ -n "$box" ] || { fam_fail "Exit did not offer the restart: the update did not succeed"; kill "$app" 2>/dev/null; return 1; }
   "$loader" "$probe" "${asked[@]}" >"$work/wine-run.probe" 2>>"$work/probe.err" &&
     $outcome capture wine "$WINEPREFIX" "$work/wine-run.probe" "$work/wine-run.json" "$work/wine-before.json" ||
@@ -117,6 +115,9 @@ run_family() {
       "$work/wine-before.json" "$work/wine-$stage.json" \
       "$work/machine-before.json" "$work/machine-$stage.json" || ok=0
   done
+  # A family that passed leaves its outcome files, not its prefix (0.6 GB); one that failed
+  # keeps it for a look.
+  [ "$ok" -eq 1 ] && rm -rf "$WINEPREFIX"
   [ "$ok" -eq 1 ]
 }
 

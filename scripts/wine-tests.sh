@@ -6,31 +6,21 @@
 # Windows family, compared with the emulated machine's (scripts/wine-families.sh). Every
 # process it starts is ended before it returns.
 #
-# The product is the 32-bit build. Where this kernel cannot start 32-bit programs (wine32
-# fails with "Exec format error"), the same sources are built for 64-bit Windows and run
-# under wine64 instead; the script says which one ran.
+# The product is the 32-bit build. Where this kernel cannot start 32-bit programs, the same
+# sources are built for 64-bit Windows and run under wine64 instead (scripts/wine-lib.sh); the
+# script says which one ran.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 root=$PWD
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  arch=win32; loader=/usr/lib/wine/wine; build=build/win32; export WINEARCH=win32
-else
-  arch=win64; loader=/usr/lib/wine/wine64; build=build/win64; export WINEARCH=win64
+. scripts/wine-lib.sh
+choose_wine_arch
+if [ "$arch" = win64 ]; then
   echo "wine: this kernel cannot run 32-bit programs; testing the 64-bit build of the same sources"
-  # A stand-in for the product under Wine, not the executable that ships: its vkupdate.exe links
-  # the libraries the test programs link rather than compile them once more as a release.
-  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-    -DVK_RELEASE_PRODUCT=OFF >/dev/null || exit 1
+  configure_win64 >/dev/null || exit 1
   cmake --build "$build" -j "$(nproc)" || exit 1
 fi
-server=/usr/lib/wine/wineserver
-
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-# Wine links the profile's folders to the home folder: a home of the tests' own keeps whatever
-# a program writes there inside the build folder.
-export HOME="$root/build/wine/home"
-mkdir -p "$HOME"
+wine_environment
 artifacts="$root/build/artifacts"
 mkdir -p "$artifacts" "$root/build/wine"
 
@@ -56,49 +46,7 @@ export DISPLAY=":$(head -n 1 "$root/build/wine/display")"
 template="$root/build/wine/template-$arch"
 rm -rf "$template"
 export WINEPREFIX="$template"
-DISPLAY= "$loader" wineboot --init >/dev/null 2>&1
-"$server" -w
-# Wine links the profile's Documents, Desktop and the like to the Unix home: made real folders
-# here, so that nothing a test writes there lands outside the prefix.
-for link in "$WINEPREFIX"/drive_c/users/*/*; do
-  if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
-done
-mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
-# Unmanaged, undecorated windows keep keyboard focus reliable without a window manager; the
-# dialog's Japanese fonts are replaced by the IPA fonts.
-printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-  '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '"Decorated"="N"' '' \
-  '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-  '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' '' \
-  | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$WINEPREFIX/drive_c/settings.reg"
-DISPLAY= "$loader" regedit /S 'C:\settings.reg' >/dev/null 2>&1
-"$server" -w
-
-# Gives the tests that follow a fresh copy of the template, named $1, and one wineserver kept
-# running for it until end_prefix: a new server would run wineboot, which carries out the
-# operations pending until restart that the update run checks. (A server that is still ending
-# makes `wineserver -p` fail, hence its own prefix and the check.) The session's own processes
-# are started here with no output, so that none holds a test's pipe open.
-prefix_up=0
-use_prefix() {
-  end_prefix
-  export WINEPREFIX="$root/build/wine/$1-$arch"
-  # A server an interrupted run left on this prefix would outlive the folder's removal.
-  [ -d "$WINEPREFIX" ] && { "$server" -k; "$server" -w; } >/dev/null 2>&1
-  rm -rf "$WINEPREFIX"
-  cp -a "$template" "$WINEPREFIX" || return 1
-  "$server" -p || { echo "wine: no wineserver of its own for $1"; return 1; }
-  prefix_up=1
-  "$loader" wineboot >/dev/null 2>&1
-}
-# Ends every process of the current prefix, the server included.
-end_prefix() {
-  [ "$prefix_up" -eq 1 ] || return 0
-  "$server" -k >/dev/null 2>&1
-  "$server" -w >/dev/null 2>&1
-  prefix_up=0
-}
+make_prefix
 
 passed=0
 failed=0

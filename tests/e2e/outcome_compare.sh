@@ -18,8 +18,10 @@ update() {
   local m="$work/$1"
   "$VKMACHINE" create "$m" >/dev/null && "$VKMACHINE" install-product "$m" --version "3, 1, 5, 0" >/dev/null &&
     outcome capture machine "$m" "$work/$1-before.json" || return 1
-  # Start, OK (to the success message or the one error), Exit, No to the restart if offered.
-  printf 'start\nok\nexit\nno\n' | VKUPDATE_MACHINE="$m" VKUPDATE_FAULTS="$2" "$VKUPDATE" >/dev/null &&
+  # Start, OK (to the success message or the one error), Exit, No to the restart if offered;
+  # the calls made are counted.
+  printf 'start\nok\nexit\nno\n' | VKUPDATE_MACHINE="$m" VKUPDATE_FAULTS="$2" VKUPDATE_CALLS="$work/$1.calls" \
+    "$VKUPDATE" >/dev/null 2>"$work/$1.err" &&
     outcome capture machine "$m" "$work/$1-run.json" "$work/$1-before.json" &&
     "$VKMACHINE" reboot "$m" >/dev/null &&
     outcome capture machine "$m" "$work/$1-restart.json" "$work/$1-before.json"
@@ -39,15 +41,17 @@ for stage in run restart; do
   grep -q ', 0 unlisted differences$' <<<"$report" || fail "no summary: $report"
 done
 
+# The reference's last MoveFileExA schedules the new driver for the restart.
+driver=$(grep -c '^MoveFileExA ' "$work/ref.calls")
 # fault | stage | an item that then differs
 cases=(
   "CopyFileA:1:5|run|file <documents>\\VkTARN Data\\VKCDDB.DB"
   "CopyFileA:1:5|run|file <install>\\VKCDDB.DB"
   "RegSetValueExA:3:5|run|value HKLM\\SYSTEM\\CurrentControlSet\\Services\\cdrvkvsd [ErrorControl]"
   "RegSetValueExA:3:5|restart|value HKLM\\SYSTEM\\CurrentControlSet\\Services\\cdrvkvsd [Type]"
-  "MoveFileExA:1:5|run|pending"
-  "MoveFileExA:1:5|run|file <system>\\vk038.tmp"
-  "MoveFileExA:1:5|restart|file <system>\\drivers\\CDRVKVSD.SYS"
+  "MoveFileExA:$driver:5|run|pending"
+  "MoveFileExA:$driver:5|run|file <system>\\vk038.tmp"
+  "MoveFileExA:$driver:5|restart|file <system>\\drivers\\CDRVKVSD.SYS"
   "CoCreateInstance:1:5|run|shortcut <programs>\\Velkor TARN\\Velkor TARN.lnk target"
 )
 for row in "${cases[@]}"; do

@@ -204,8 +204,9 @@ EOF
       local new_driver old_driver
       new_driver=$(tr '[:upper:]' '[:lower:]' <<<"$system\\vk038.tmp")
       old_driver=$(tr '[:upper:]' '[:lower:]' <<<"$system\\Drivers\\CDRVKVSD.SYS")
-      grep -qxF "$new_driver -> $old_driver" <<<"$ops" || fail "$what: the new driver is not pending: $ops"
-      grep -vxF -e "$new_driver -> $old_driver" -e "delete $new_driver" -e "delete $old_driver" <<<"$ops" |
+      grep -qxF "$new_driver -> $old_driver (replace existing)" <<<"$ops" ||
+        fail "$what: the new driver is not pending: $ops"
+      grep -vxF -e "$new_driver -> $old_driver (replace existing)" -e "delete $new_driver" -e "delete $old_driver" <<<"$ops" |
         grep -q . && fail "$what: other operations pending: $ops"
     else
       [ -z "$(view pending "$m")" ] || fail "$what: operations pending: $(view pending "$m")"

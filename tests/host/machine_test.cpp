@@ -3,10 +3,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
 #include "platform/system.h"
+#include "support/temp_folder.h"
 #include "support/temp_machine.h"
 
 namespace {
@@ -76,8 +78,9 @@ TEST(Machine, MalformedIniNamesFileAndLineAndOpensNothing) {
         {"[window]\n", "machine.ini:1: unknown section [window]"},
         {"major = 5\n", "machine.ini:1: key \"major\" outside a section"},
         {"[folders]\ntemp = WINDOWS\n", "machine.ini:2: temp must be a full Windows path"},
-        {"[windows]\ncodepage = 99999\n", "machine.ini:2: codepage must be a number"},
-        {"[windows]\ncodepage = 12345\n", "code page 12345 is not supported"},
+        {"[windows]\ncodepage = 99999\n", "machine.ini:2: codepage 99999 is not a code page the machine can use: "
+                                          "give a Windows ANSI code page such as 932"},
+        {"[windows]\ncodepage = 12345\n", "machine.ini: codepage 12345 is not a code page the machine can use"},
         {"[windows]\nadmin\n", "machine.ini:2: expected key = value"},
     };
     vktest::TempMachine m;
@@ -95,6 +98,45 @@ TEST(Machine, MissingMachineSaysHowToMakeOne) {
     EXPECT_FALSE(host::OpenMachine("/nonexistent/vk", &error));
     EXPECT_NE(error.find("vkmachine create"), std::string::npos) << error;
     EXPECT_FALSE(host::MachineIsOpen());
+}
+
+// A machine whose files cannot be read is damaged, not missing and not empty: it is refused
+// with what is wrong.
+TEST(Machine, DamagedMachinesAreRefusedAsWhatTheyAre) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        void (*damage)(const std::string& dir);
+        const char* message;  // after the machine's folder
+    } cases[] = {
+        {"a file as the machine", [](const std::string& dir) { fs::remove_all(dir), std::ofstream(dir) << "x"; },
+         " is not a folder: a machine is a folder made by vkmachine create"},
+        {"no registry.reg", [](const std::string& dir) { fs::remove(dir + "/registry.reg"); },
+         " is a damaged machine: its registry.reg is missing"},
+        {"machine.ini a folder",
+         [](const std::string& dir) { fs::remove(dir + "/machine.ini"), fs::create_directory(dir + "/machine.ini"); },
+         "/machine.ini is not a file"},
+        {"machine.ini a link to itself",
+         [](const std::string& dir) {
+             fs::remove(dir + "/machine.ini"), fs::create_symlink("machine.ini", dir + "/machine.ini");
+         },
+         "/machine.ini cannot be read: Too many levels of symbolic links"},
+        {"registry.reg a folder",
+         [](const std::string& dir) { fs::remove(dir + "/registry.reg"), fs::create_directory(dir + "/registry.reg"); },
+         "/registry.reg is not a file"},
+    };
+    for (const Case& c : cases) {
+        vktest::TempFolder folder("damaged");
+        const std::string dir = folder.path("m");
+        fs::create_directories(dir + "/drive_c");
+        vktest::TempMachine::WriteHostFile(dir + "/machine.ini", "[windows]\nmajor = 5\n");
+        std::string error;
+        ASSERT_TRUE(host::WriteEmptyRegistry(dir, &error)) << error;
+        c.damage(dir);
+        EXPECT_FALSE(host::OpenMachine(dir, &error)) << c.name;
+        EXPECT_EQ(error, dir + c.message) << c.name;
+        EXPECT_FALSE(host::MachineIsOpen()) << c.name;
+    }
 }
 
 TEST(Machine, FaultsFailTheNthCallOfANamedFunction) {

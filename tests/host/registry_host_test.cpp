@@ -139,13 +139,14 @@ TEST(RegistryStore, MalformedFileIsRefusedAndKept) {
 
 TEST(RegistryStore, NamesTheFileCannotHoldAreRefused) {
     vktest::TempMachine machine;
+    const std::string before = vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.reg");
     LONG status = 0;
     EXPECT_EQ(Create(HKEY_CURRENT_USER, "Software\\two\nlines", KEY_ALL_ACCESS, &status), nullptr);
     EXPECT_EQ(status, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Set(HKEY_CURRENT_USER, "\x87\x90", REG_SZ, "x"),
               ERROR_INVALID_PARAMETER);  // reads back as 81 E0
     EXPECT_EQ(Set(HKEY_CURRENT_USER, "lone\x82", REG_SZ, "x"), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.reg"), "");
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.reg"), before);
 }
 
 TEST(RegistryLimitedUser, MachineKeysAreReadOnly) {

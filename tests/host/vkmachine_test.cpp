@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -121,17 +122,80 @@ TEST_F(VkMachine, ATempFolderEndingInATrailByte0x5CIsMadeAndKeepsItsSeparator) {
 }
 
 TEST_F(VkMachine, BadCommandLinesAreUsageErrors) {
-    EXPECT_EQ(Run(""), 2);
-    EXPECT_NE(out_.find("usage: vkmachine create DIR"), std::string::npos) << out_;
-    EXPECT_EQ(Run("frobnicate " + temp_.dir()), 2);
-    EXPECT_EQ(Run("create"), 2);
-    EXPECT_EQ(Run("create " + temp_.path("m --colour blue")), 2);
-    EXPECT_EQ(Run("create " + temp_.path("m --admin")), 2);
-    EXPECT_EQ(Run("create " + temp_.path("m --admin 2")), 2);
-    EXPECT_EQ(Run("create " + temp_.path("m --temp relative")), 2);
-    EXPECT_EQ(Run("reboot"), 2);
-    EXPECT_FALSE(fs::exists(temp_.path("m")));  // nothing made on a usage error
+    const std::string m = temp_.path("m");
+    struct Case {
+        std::string args;
+        const char* message;
+    } cases[] = {
+        {"", "usage: vkmachine create DIR"},
+        {"frobnicate " + temp_.dir(), "unknown command \"frobnicate\""},
+        {"create", "create needs a folder"},
+        {"create " + m + " --colour blue", "vkmachine: unknown option --colour\n"},
+        {"create " + m + " --bogus", "vkmachine: unknown option --bogus\n"},
+        {"create " + m + " --admin", "option --admin needs a value"},
+        {"create " + m + " --admin 2", "admin must be 0 or 1"},
+        {"create " + m + " --codepage 99999",
+         "vkmachine: codepage 99999 is not a code page the machine can use: give a Windows ANSI code page"},
+        {"create " + m + " --codepage 12345", "vkmachine: codepage 12345 is not a code page the machine can use"},
+        {"create " + m + " --temp relative", "temp must be a full Windows path"},
+        {"reboot", "reboot needs exactly one folder"},
+        {"install-product " + m + " --bogus", "vkmachine: unknown option --bogus\n"},
+        {"install-product " + m + " --version", "option --version needs a value"},
+        {"install-product " + m + " 3.15", "unexpected argument \"3.15\""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.args), 2) << c.args;
+        EXPECT_NE(out_.find(c.message), std::string::npos) << c.args << ": " << out_;
+    }
+    EXPECT_FALSE(fs::exists(m));  // nothing made on a usage error
     EXPECT_EQ(Run("--help"), 0);
+}
+
+// A machine that is not one, or is damaged, is refused with what is wrong, and nothing is
+// written into it.
+TEST_F(VkMachine, MachinesThatCannotBeOpenedAreNamedForWhatTheyAre) {
+    const std::string file = temp_.path("file"), damaged = temp_.path("damaged");
+    vktest::TempMachine::WriteHostFile(file, "not a machine");
+    ASSERT_EQ(Run("create " + damaged), 0) << out_;
+    fs::remove(damaged + "/registry.reg");
+    const std::string updater = "VKUPDATE_MACHINE=" + file + " " + std::string(VK_BINARY_DIR) + "/vkupdate";
+    struct Case {
+        std::string command;
+        std::string message;
+    } cases[] = {
+        {std::string(VK_BINARY_DIR) + "/vkmachine reboot " + file, "vkmachine: " + file + " is not a folder"},
+        {std::string(VK_BINARY_DIR) + "/vkmachine install-product " + file + " --version '3, 1, 5, 0'",
+         "vkmachine: " + file + " is not a folder"},
+        {updater + " </dev/null", "vkupdate: " + file + " is not a folder: a machine is a folder made by vkmachine"},
+        {std::string(VK_BINARY_DIR) + "/vkmachine reboot " + damaged,
+         "vkmachine: " + damaged + " is a damaged machine: its registry.reg is missing"},
+        {std::string(VK_BINARY_DIR) + "/vkmachine install-product " + damaged + " --version '3, 1, 5, 0'",
+         "vkmachine: " + damaged + " is a damaged machine: its registry.reg is missing"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(vktest::RunCommand(c.command, &out_), 1) << c.command;
+        EXPECT_NE(out_.find(c.message), std::string::npos) << c.command << ": " << out_;
+        EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1) << "one line: " << out_;
+    }
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(file), "not a machine");
+    EXPECT_FALSE(fs::exists(damaged + "/registry.reg"));
+    EXPECT_FALSE(fs::exists(damaged + "/drive_c/Program Files/Orvane"));
+}
+
+// Builds outside the known-version table can be installed (the updater must refuse them), and
+// the tool says so in one line, so that a mistyped version is noticed.
+TEST_F(VkMachine, AnUnknownBuildIsInstalledWithANote) {
+    const std::string m = temp_.path("m");
+    ASSERT_EQ(Run("create " + m), 0) << out_;
+    const char* note = "is not in the known-version table";
+    struct Case {
+        const char* version;
+        bool noted;
+    } cases[] = {{"3.15", true}, {"3, 1, 5, 0", false}, {"9, 9, 9, 9", true}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run("install-product " + m + " --version '" + c.version + "'"), 0) << out_;
+        EXPECT_EQ(out_.find(note) != std::string::npos, c.noted) << c.version << ": " << out_;
+    }
 }
 
 TEST_F(VkMachine, TheUpdaterFailsLoudlyWhenItsDialogCannotBeShownOrAFaultCannotFire) {

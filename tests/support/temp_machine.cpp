@@ -15,7 +15,11 @@ namespace vktest {
 
 TempMachine::TempMachine(const std::string& ini, const std::string& reg) {
     WriteHostFile(folder_.path("machine.ini"), ini);
-    if (!reg.empty()) WriteHostFile(folder_.path("registry.reg"), reg);
+    std::string error;
+    if (!reg.empty())
+        WriteHostFile(folder_.path("registry.reg"), reg);
+    else if (!platform::host::WriteEmptyRegistry(dir(), &error))
+        ADD_FAILURE() << error;
     for (const char* sub : {"/drive_c", "/drive_c/WINDOWS", "/drive_c/WINDOWS/TEMP",
                             "/drive_c/WINDOWS/system32"}) {
         std::filesystem::create_directories(dir() + sub);

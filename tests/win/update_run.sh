@@ -12,36 +12,19 @@
 # performs the operations pending until restart, as a restart of Windows would.
 set -uo pipefail
 loader=$1 exe=$2 mkpe=$3 artifacts=$4
-drive="$WINEPREFIX/drive_c"
-product='C:\Program Files\Orvane\Velkor TARN'
-product_dir="$drive/Program Files/Orvane/Velkor TARN"
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/wine-lib.sh"
 caption='^TARN アップデーター$'
 failures=0
 fail() { echo "update run: FAIL: $*"; failures=$((failures + 1)); }
-# `wine reg query` output of one value, or nothing.
-query() { "$loader" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 # Ends the updater started as $1 when a step failed: the loader's process is the Windows
 # program itself, so this leaves no process behind.
 stop() { kill "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
-source "$(dirname "$0")/screen.sh"
 
 # --- the prefix: Windows XP, build 3.15 installed with its App Paths entry, data files, an old
 # setting to be reset, and the program-menu folder of the shortcut.
 "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
-mkdir -p "$product_dir"
-"$mkpe" "$product_dir/VKTARN.EXE" --version "3, 1, 5, 0" --size 4371968 >/dev/null || fail "mkpe"
-for f in VKCDDB.DB CHG.LOG OLD.LST new.lst; do echo "data of $f" >"$product_dir/$f"; done
-printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-  '[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\VKTARN.EXE]' \
-  "@=\"${product//\\/\\\\}\\\\VKTARN.EXE\"" "\"Path\"=\"${product//\\/\\\\}\"" '' \
-  '[HKEY_CURRENT_USER\Software\Orvane\VkTARN]' '"EnableEncode"=dword:00000001' '"Port"=dword:00001f90' '' \
-  | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$drive/seed.reg"
-"$loader" regedit /S 'C:\seed.reg' >/dev/null 2>&1
-programs=$(query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' 'Common Programs')
-[ -n "$programs" ] || programs='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
-unix() { printf '%s/%s' "$drive" "$(printf '%s' "${1#C:\\}" | tr '\\' '/')"; }
-shortcut_dir=$(unix "$programs\\Velkor TARN")
-mkdir -p "$shortcut_dir"
+seed_product "$mkpe" || fail "seeding build 3.15"
 
 # One driven run: Start, then the answers; $1 names it, $2 is "current" when the installation
 # is already current (Yes to string 6 first).
@@ -73,8 +56,7 @@ drive_run() {
     press "$box" Return
     gone "$caption"
   fi
-  sleep 1
-  box=$(leave "$main" "$caption")
+  box=$(leave_dialog "$main")
   if [ -z "$box" ]; then
     fail "$name: Exit did not offer the restart"
   else

@@ -12,9 +12,10 @@ vkmachine) or from a Wine prefix, and the comparison of the two.
       system folder made, and its values of the product's keys written to REGFILE (.reg, UTF-16)
   outcome.py capture machine MACHINE OUT [BEFORE]
   outcome.py capture wine PREFIX PROBE OUT [BEFORE]
-      the state of one side as JSON: the folders, every file below them (size, time, and a hash
-      where the outcome needs one: every file of the product's own folders, and the files of
-      the shared folders that changed since BEFORE), the registry values and the shortcuts
+      the state of one side as JSON: the folders, every file below them (size, time,
+      attributes, and a hash where the outcome needs one: every file of the product's own
+      folders, and the files of the shared folders that changed since BEFORE), the folders
+      below them, the registry values and the shortcuts
   outcome.py check FAMILY RUN RESTART BEFORE
       what one family's update must leave, after the run and after the restart (states
       captured from the Wine prefix)
@@ -22,12 +23,13 @@ vkmachine) or from a Wine prefix, and the comparison of the two.
       both outcomes in the normal form, and every item in which they differ; a difference
       not listed in DEVIATIONS fails (exit 1)
 
-PROBE is what outcome_probe.exe printed in the prefix for the keys above. Folders of the normal
-form: <install> the product folder, <system> the system folder (with its Drivers or IOSUBSYS),
-<temp> the temporary folder where the payloads are staged, <documents> the user's documents
-(the data folder lies there), <programs> the common program menu. The product folder and the
-documents are compared whole; the shared folders (system, temp, program menu) by what the run
-changed in them. Paths inside values are written with these names.
+PROBE is what outcome_probe.exe printed in the prefix for the keys above (and, for a capture,
+with --files for each of the folders). Folders of the normal form: <install> the product
+folder, <system> the system folder (with its Drivers or IOSUBSYS), <temp> the temporary folder
+where the payloads are staged, <documents> the user's documents (the data folder lies there),
+<programs> the common program menu. The product folder and the documents are compared whole;
+the shared folders (system, temp, program menu) by what the run changed in them. Paths inside
+values are written with these names.
 """
 import hashlib
 import json
@@ -131,7 +133,7 @@ def side(kind, root, probe=None):
     if kind == "machine":
         folders, keys = machine_folders(root), machine_registry(root)
         stored = machine_view.file_attributes(root)
-        attributes = lambda path: stored(os.path.relpath(machine_view.find_host_path(root, path), root))  # noqa: E731
+        attributes = lambda path: stored(os.path.relpath(machine_view.host_path_below(root, path), root))  # noqa: E731
     else:
         folders, keys, listed = read_probe(probe)
         attributes = lambda path: listed.get(path.lower())  # noqa: E731
@@ -181,9 +183,9 @@ def capture(kind, root, probe, before_path):
     files, subfolders, shortcuts = {}, {}, {}
     for role, folder in folders.items():
         files[role], subfolders[role] = {}, []
-        top = machine_view.find_host_path(root, folder)
+        top = machine_view.host_path_below(root, folder)
         # A file belongs to the deepest folder that holds it.
-        inner = [machine_view.find_host_path(root, other) for r, other in folders.items()
+        inner = [machine_view.host_path_below(root, other) for r, other in folders.items()
                  if r != role and other.lower().startswith(folder.lower() + "\\")]
         for here, dirs, names in os.walk(top):
             dirs[:] = [d for d in dirs if os.path.join(here, d) not in inner]
@@ -447,7 +449,7 @@ def seed(machine, prefix, probe, regfile):
                 if name not in dirs:
                     fail("%s lies in no folder the outcome knows" % windows)
                 continue
-            target = machine_view.find_host_path(prefix, theirs[role] + windows[len(mine[role]):])
+            target = machine_view.host_path_below(prefix, theirs[role] + windows[len(mine[role]):])
             if name in dirs:
                 os.makedirs(target, exist_ok=True)
             else:

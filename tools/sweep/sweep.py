@@ -570,15 +570,25 @@ def main():
             begun = time.monotonic()
             ref = sweep.prepare(kind)
             cases = plan(ref, args, listed, kind in swept)
-            bad = 0
-            with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
-                for label, found in pool.map(lambda c: sweep.case(ref, *c), cases):
-                    for text in found:
-                        print("VIOLATION [%s]: %s" % (label, text), flush=True)
-                    bad += 1 if found else 0
             n_faults = sum(1 for what, _ in cases if what == "fault")
             n_timed = sum(1 for what, _ in cases if what == "timed")
             n_kills = len(cases) - n_faults - n_timed
+            print("sweep [%s]: %d calls counted; %d runs to do" % (kind, len(ref.calls), len(cases)), flush=True)
+            bad = done = faults_done = 0
+            shown = time.monotonic()
+            with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+                for (what, _), (label, found) in zip(cases, pool.map(lambda c: sweep.case(ref, *c), cases)):
+                    for text in found:
+                        print("VIOLATION [%s]: %s" % (label, text), flush=True)
+                    bad += 1 if found else 0
+                    done += 1
+                    faults_done += what == "fault"
+                    # Alive and how far, every half minute.
+                    if time.monotonic() - shown >= 30 and done < len(cases):
+                        shown = time.monotonic()
+                        print("sweep [%s]: %d of %d pairs, %d of %d kill points; %d failing; %.0f s" %
+                              (kind, faults_done, n_faults, done - faults_done, n_kills + n_timed, bad,
+                               time.monotonic() - started), flush=True)
             print("sweep [%s]: %d calls counted; %d (call, occurrence) pairs, %d kill points and %d timed kills "
                   "tried; %d failing; %.0f s" % (kind, len(ref.calls), n_faults, n_kills, n_timed, bad,
                                                   time.monotonic() - begun), flush=True)

@@ -249,43 +249,51 @@ bool StatedLength(const std::string& file, uint32_t* length) {
     return true;
 }
 
+bool Decode(const std::string& file, std::string* data) {
+    data->clear();
+    if (!HasMagic(file) || file.size() < kHeaderSize) return false;
+    if (file[8] != 'A') return true;  // another mode: nothing Windows can expand
+    std::vector<unsigned char> window(kWindow, ' ');
+    uint32_t pos = kStart;
+    data->reserve(file.size() * 2);
+    size_t in = kHeaderSize;
+    bool whole = true;
+    while (in < file.size() && whole) {
+        unsigned flags = static_cast<unsigned char>(file[in++]);
+        for (int bit = 0; bit < 8 && in < file.size(); ++bit) {
+            if (flags & (1u << bit)) {
+                unsigned char c = static_cast<unsigned char>(file[in++]);
+                data->push_back(static_cast<char>(c));
+                window[pos] = c;
+                pos = (pos + 1) & (kWindow - 1);
+                continue;
+            }
+            if (in + 2 > file.size()) {
+                whole = false;  // the stream ends inside a match
+                break;
+            }
+            uint32_t b0 = static_cast<unsigned char>(file[in]), b1 = static_cast<unsigned char>(file[in + 1]);
+            in += 2;
+            uint32_t from = b0 | (b1 & 0xF0) << 4;
+            for (uint32_t k = 0; k < (b1 & 0x0F) + kMinMatch; ++k) {
+                unsigned char c = window[(from + k) & (kWindow - 1)];
+                data->push_back(static_cast<char>(c));
+                window[pos] = c;
+                pos = (pos + 1) & (kWindow - 1);
+            }
+        }
+    }
+    return true;
+}
+
 bool Expand(const std::string& file, std::string* data, std::string* error) {
     uint32_t n = 0;
     if (!HasMagic(file) || !StatedLength(file, &n) || file[8] != 'A') {
         *error = "not an SZDD file of mode A";
         return false;
     }
-    std::vector<unsigned char> window(kWindow, ' ');
-    uint32_t pos = kStart;
-    data->clear();
-    data->reserve(n);
-    size_t in = kHeaderSize;
-    while (in < file.size() && data->size() < n) {
-        unsigned flags = static_cast<unsigned char>(file[in++]);
-        for (int bit = 0; bit < 8 && in < file.size() && data->size() < n; ++bit) {
-            if (flags & (1u << bit)) {
-                unsigned char c = static_cast<unsigned char>(file[in++]);
-                data->push_back(static_cast<char>(c));
-                window[pos] = c;
-                pos = (pos + 1) & (kWindow - 1);
-            } else {
-                if (in + 2 > file.size()) {
-                    *error = "the stream ends inside a match";
-                    return false;
-                }
-                uint32_t b0 = static_cast<unsigned char>(file[in]), b1 = static_cast<unsigned char>(file[in + 1]);
-                in += 2;
-                uint32_t from = b0 | (b1 & 0xF0) << 4;
-                for (uint32_t k = 0; k < (b1 & 0x0F) + kMinMatch; ++k) {
-                    unsigned char c = window[(from + k) & (kWindow - 1)];
-                    data->push_back(static_cast<char>(c));
-                    window[pos] = c;
-                    pos = (pos + 1) & (kWindow - 1);
-                }
-            }
-        }
-    }
-    if (data->size() != n || in != file.size()) {
+    Decode(file, data);
+    if (data->size() != n) {
         *error = "expands to " + std::to_string(data->size()) + " bytes, header says " + std::to_string(n);
         return false;
     }

@@ -44,6 +44,10 @@ bool HasMagic(const std::string& file);
 // The expanded length an SZDD header states; false when `file` is shorter than a header.
 bool StatedLength(const std::string& file, uint32_t* length);
 
+// Expands an SZDD file of mode A as far as its stream goes, whatever length its header states,
+// as Windows' expander does (a match cut off at the end ends it; another mode expands to
+// nothing). False when `file` holds no whole SZDD header, which Windows copies unchanged.
+bool Decode(const std::string& file, std::string* data);
 // Expands an SZDD file; false, saying why, when it is not one or does not expand to the length
 // its header states.
 bool Expand(const std::string& file, std::string* data, std::string* error);

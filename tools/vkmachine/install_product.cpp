@@ -37,11 +37,16 @@ std::string Utf8(const std::string& ansi) {
     return utf8;
 }
 
+const KnownVersionEntry* KnownBuild(const std::string& version) {
+    for (const KnownVersionEntry& e : KnownVersionTable)
+        if (version == e.versionText) return &e;
+    return nullptr;
+}
+
 // The size of the build's VKTARN.EXE as the table knows it.
 uint32_t TableSize(const std::string& version) {
-    for (const KnownVersionEntry& e : KnownVersionTable)
-        if (version == e.versionText && e.expectedSize != 0) return e.expectedSize;
-    return kAnySize;
+    const KnownVersionEntry* e = KnownBuild(version);
+    return e != nullptr && e->expectedSize != 0 ? e->expectedSize : kAnySize;
 }
 
 bool MakeFolder(const std::string& path, std::string* error) {
@@ -184,17 +189,16 @@ int InstallProduct(const std::vector<std::string>& args) {
     if (args.empty() || args[0].compare(0, 2, "--") == 0) return Usage("install-product needs a machine folder");
     std::string version, folderUtf8 = kDefaultFolder, sizeText, databaseText;
     for (size_t i = 1; i < args.size(); i += 2) {
+        std::string* value = args[i] == "--version" ? &version
+                             : args[i] == "--size"  ? &sizeText
+                             : args[i] == "--folder" ? &folderUtf8
+                             : args[i] == "--database-size" ? &databaseText
+                                                     : nullptr;
+        if (value == nullptr)
+            return Usage(args[i].compare(0, 2, "--") == 0 ? "unknown option " + args[i]
+                                                          : "unexpected argument \"" + args[i] + "\"");
         if (i + 1 >= args.size()) return Usage("option " + args[i] + " needs a value");
-        if (args[i] == "--version")
-            version = args[i + 1];
-        else if (args[i] == "--size")
-            sizeText = args[i + 1];
-        else if (args[i] == "--folder")
-            folderUtf8 = args[i + 1];
-        else if (args[i] == "--database-size")
-            databaseText = args[i + 1];
-        else
-            return Usage("unknown option " + args[i]);
+        *value = args[i + 1];
     }
     if (version.empty()) return Usage("install-product needs --version TEXT, for example --version \"3, 1, 5, 0\"");
     uint32_t size = TableSize(version);
@@ -221,6 +225,11 @@ int InstallProduct(const std::vector<std::string>& args) {
         std::cerr << "vkmachine: " << error << "\n";
         return 1;
     }
+    // Unknown builds are allowed (the updater must refuse them), but never by a slip of the pen.
+    if (KnownBuild(version) == nullptr)
+        std::cerr << "vkmachine: note: \"" << version << "\" is not in the known-version table (builds are "
+                  << "written as in their version resource, such as \"3, 1, 5, 0\"); the updater will not "
+                  << "recognise this installation\n";
     std::cout << "installed build " << version << " (" << size << " bytes) in " << folderUtf8 << "\n";
     return 0;
 }

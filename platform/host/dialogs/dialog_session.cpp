@@ -84,7 +84,7 @@ void Redraw() {
                 reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
         EndPaint(ToHandle(session.dialog), &paint);
     }
-    DrawDialog(session.dialog, session.scroll, white);
+    DrawDialog(session.dialog, session.scroll, white, session.restarts > 0);
 }
 
 // The next command for the dialog: IDOK for Start, IDCANCEL for Exit, 0 at the end of input.
@@ -93,8 +93,10 @@ int NextCommand() {
         for (;;) {
             Redraw();
             switch (ReadKey()) {
-            case Key::Start: return IDOK;
-            case Key::Exit: return IDCANCEL;
+            case Key::Start:
+            case Key::Enter: return IDOK;  // Start is the default button
+            case Key::Exit:
+            case Key::Esc: return IDCANCEL;
             case Key::End: return 0;
             case Key::Up: session.scroll = session.scroll > 0 ? session.scroll - 1 : 0; break;
             case Key::Down: ++session.scroll; break;
@@ -225,14 +227,12 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     (void)owner;
     std::string body = host::Utf8(text != nullptr ? text : "");
     std::string title = host::Utf8(caption != nullptr ? caption : "Error");
-    bool yesNo = (style & 0xF) == MB_YESNO;
+    bool yesNo = (style & MB_TYPEMASK) == MB_YESNO;
     if (host::session.interactive) {
         host::DrawMessageBox(title, body, style);
         for (;;) {
-            host::Key key = host::ReadKey();
-            if (yesNo && key == host::Key::Yes) return IDYES;
-            if (yesNo && (key == host::Key::No || key == host::Key::End)) return IDNO;
-            if (!yesNo && (key == host::Key::Ok || key == host::Key::Start || key == host::Key::End)) return IDOK;
+            int answer = host::BoxAnswer(host::ReadKey(), style);
+            if (answer != 0) return answer;
         }
     }
     host::Emit("{\"event\":\"message\",\"style\":" + std::to_string(style) + ",\"caption\":" + host::Json(title) +
@@ -261,10 +261,6 @@ BOOL ExitWindowsEx(UINT flags, DWORD) {
     }
     ++host::session.restarts;
     host::Emit("{\"event\":\"restart\"}");
-    if (host::session.interactive) {
-        *host::session.out << "\n[Windows would restart now; the dialog stays open]\n";
-        host::session.out->flush();
-    }
     return TRUE;
 }
 

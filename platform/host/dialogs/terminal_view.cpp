@@ -99,7 +99,8 @@ Key ReadKey() {
     unsigned char c = 0;
     if (read(0, &c, 1) != 1) return Key::End;
     switch (c) {
-    case 's': case 'S': case '\r': case '\n': return Key::Start;
+    case '\r': case '\n': return Key::Enter;
+    case 's': case 'S': return Key::Start;
     case 'c': case 'C': return Key::Exit;
     case 'y': case 'Y': return Key::Yes;
     case 'n': case 'N': return Key::No;
@@ -109,7 +110,7 @@ Key ReadKey() {
     }
     // Esc alone is Exit; Esc followed at once by more bytes is a cursor key.
     struct pollfd more = {0, POLLIN, 0};
-    if (poll(&more, 1, 50) <= 0) return Key::Exit;
+    if (poll(&more, 1, 50) <= 0) return Key::Esc;
     unsigned char seq[3] = {0, 0, 0};
     if (read(0, seq, 2) != 2 || seq[0] != '[') return Key::None;
     if (seq[1] == 'A') return Key::Up;
@@ -119,7 +120,16 @@ Key ReadKey() {
     return Key::None;
 }
 
-void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite) {
+int BoxAnswer(Key key, UINT style) {
+    if ((style & MB_TYPEMASK) == MB_YESNO) {
+        if (key == Key::Enter) key = (style & MB_DEFMASK) == MB_DEFBUTTON2 ? Key::No : Key::Yes;
+        if (key == Key::Yes) return IDYES;
+        return key == Key::No || key == Key::End ? IDNO : 0;
+    }
+    return key == Key::Enter || key == Key::Ok || key == Key::Esc || key == Key::End ? IDOK : 0;
+}
+
+void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite, bool restartAsked) {
     std::string out = "\x1b[2J\x1b[H";
     std::string title;
     Utf16ToUtf8(dialog->title.data(), dialog->title.size(), &title);
@@ -161,6 +171,11 @@ void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite) {
         out += button->enabled ? "[ " + Label(button->text) + " ]   " : "\x1b[2m[ " + Label(button->text) + " ]\x1b[0m   ";
     }
     out += "        Velkor TARN\n\n S/Enter: Start   C/Esc: Exit\n";
+    // On Windows the system's shutdown would end the program now; here nothing restarts.
+    if (restartAsked)
+        out += "\n Restart asked: on Windows the system now shuts down and ends this program, the dialog\n"
+               " open meanwhile. Nothing restarts here: C/Esc, then N, leaves the dialog;\n"
+               " vkmachine reboot then restarts the machine.\n";
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
 }
@@ -168,7 +183,12 @@ void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite) {
 void DrawMessageBox(const std::string& caption, const std::string& text, UINT style) {
     std::string out = "\n +-- " + caption + " --\n";
     for (const std::string& line : Wrap(text, kWidth - 4)) out += " | " + line + "\n";
-    out += (style & 0xF) == 4 ? " +-- [Y] はい   [N] いいえ\n" : " +-- [Enter] OK\n";
+    if ((style & MB_TYPEMASK) != MB_YESNO)
+        out += " +-- [Enter] OK\n";
+    else if ((style & MB_DEFMASK) == MB_DEFBUTTON2)
+        out += " +-- [Y] はい   [N/Enter] いいえ\n";
+    else
+        out += " +-- [Y/Enter] はい   [N] いいえ\n";
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
 }

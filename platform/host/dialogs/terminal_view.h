@@ -9,7 +9,7 @@
 
 namespace platform::host {
 
-enum class Key { None, Start, Exit, Yes, No, Ok, Up, Down, PageUp, PageDown, End };
+enum class Key { None, Enter, Esc, Start, Exit, Yes, No, Ok, Up, Down, PageUp, PageDown, End };
 
 // Puts the terminal into single-key mode for the life of the object.
 class RawTerminal {
@@ -25,9 +25,13 @@ private:
 };
 
 Key ReadKey();
+// What `key` answers in a message box of `style`, as MessageBoxA takes keys: Enter presses
+// the default button (the first, or the one MB_DEFBUTTON2 names), Y and N their buttons, O and
+// Esc an OK box's button; the end of input is No or OK. 0 when the box takes no such key.
+int BoxAnswer(Key key, UINT style);
 // Draws the dialog; `scroll` is the first line of the text box shown; `textBoxWhite` when the
-// dialog asked for a white text box.
-void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite);
+// dialog asked for a white text box; `restartAsked` once Windows was asked to restart.
+void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite, bool restartAsked);
 // Draws a message box over the dialog.
 void DrawMessageBox(const std::string& caption, const std::string& text, UINT style);
 

@@ -1,11 +1,16 @@
 // The emulated machine: its folder, machine.ini and the loading of its registry.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "platform/host/machine/host.h"
 #include "platform/host/machine/machine_state.h"
+#include "platform/host/registry/regfile.h"
 
 namespace platform::host {
 namespace {
@@ -37,6 +42,21 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long* valu
     return true;
 }
 
+// The code pages a machine can have: any the host's iconv converts as CPn.
+const char kCodepages[] =
+    " is not a code page the machine can use: give a Windows ANSI code page such as 932 (Japanese), "
+    "936, 949, 950, 874 or 1250 to 1258";
+
+// What is wrong with host file `path` of a machine that should hold it, or "" when it is a
+// readable file; `missing` is the text for a file that is not there.
+std::string FileProblem(const std::string& path, const std::string& missing) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? missing : path + " cannot be read: " + std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) return path + " is not a file";
+    return "";
+}
+
 }  // namespace
 
 bool ParseMachineIni(const std::string& text, const std::string& file, MachineConfig* config,
@@ -44,8 +64,8 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
     MachineConfig result;
     std::istringstream in(text);
     std::string line, section;
-    std::string folders[3];  // UTF-8 until the code page is known
-    bool folderSet[3] = {false, false, false};
+    std::string folders[4];  // UTF-8 until the code page is known
+    bool folderSet[4] = {false, false, false, false};
     int number = 0;
     auto fail = [&](const std::string& why) {
         *error = file + ":" + std::to_string(number) + ": " + why;
@@ -77,7 +97,7 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
                 if (!ParseNumber(value, 255, &n)) return fail(key + " must be a number 0-255");
                 (key == "major" ? result.major : result.minor) = n;
             } else if (key == "codepage") {
-                if (!ParseNumber(value, 65535, &n)) return fail("codepage must be a number");
+                if (!ParseNumber(value, 65535, &n)) return fail("codepage " + value + kCodepages);
                 result.codepage = n;
             } else if (key == "admin" || key == "shfolder" || key == "shortnames") {
                 if (!ParseNumber(value, 1, &n)) return fail(key + " must be 0 or 1");
@@ -86,7 +106,7 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
                 return fail("unknown key \"" + key + "\" in [windows]");
             }
         } else {
-            int i = key == "temp" ? 0 : key == "system" ? 1 : key == "documents" ? 2 : -1;
+            int i = key == "temp" ? 0 : key == "system" ? 1 : key == "documents" ? 2 : key == "programfiles" ? 3 : -1;
             if (i < 0) return fail("unknown key \"" + key + "\" in [folders]");
             if (value.size() < 3 || value[1] != ':' || value[2] != '\\')
                 return fail(key + " must be a full Windows path such as C:\\WINDOWS");
@@ -97,11 +117,11 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
     // Folder texts are UTF-8 in the file and in the machine's code page inside it.
     std::string probe;
     if (!Utf8ToAnsi(result.codepage, "C", &probe)) {
-        *error = file + ": code page " + std::to_string(result.codepage) + " is not supported";
+        *error = file + ": codepage " + std::to_string(result.codepage) + kCodepages;
         return false;
     }
-    std::string* targets[3] = {&result.temp, &result.system, &result.documents};
-    for (int i = 0; i < 3; ++i) {
+    std::string* targets[4] = {&result.temp, &result.system, &result.documents, &result.programFiles};
+    for (int i = 0; i < 4; ++i) {
         if (!folderSet[i]) continue;
         if (!Utf8ToAnsi(result.codepage, folders[i], targets[i])) {
             *error = file + ": folder \"" + folders[i] + "\" cannot be written in code page " +
@@ -115,14 +135,27 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
 }
 
 bool OpenMachine(const std::string& dir, std::string* error) {
-    if (!IsDirectory(dir)) {
-        *error = "machine folder " + dir + " does not exist; make one with: vkmachine create " + dir;
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) {
+        *error = errno == ENOENT ? "machine folder " + dir + " does not exist; make one with: vkmachine create " + dir
+                                 : "machine folder " + dir + " cannot be read: " + std::strerror(errno);
         return false;
     }
+    if (!S_ISDIR(st.st_mode)) {
+        *error = dir + " is not a folder: a machine is a folder made by vkmachine create";
+        return false;
+    }
+    // A folder without machine.ini is no machine; one whose files cannot be read is a damaged
+    // machine, which is opened by nobody so that nothing is written over it.
     std::string iniPath = dir + "/machine.ini";
+    std::string problem =
+        FileProblem(iniPath, dir + " is not a machine (no machine.ini); make one with: vkmachine create " + dir);
+    if (problem.empty())
+        problem = FileProblem(dir + "/registry.reg", dir + " is a damaged machine: its registry.reg is missing");
     std::ifstream ini(iniPath, std::ios::binary);
-    if (!ini) {
-        *error = dir + " is not a machine (no machine.ini); make one with: vkmachine create " + dir;
+    if (problem.empty() && !ini) problem = iniPath + " cannot be read: " + std::strerror(errno);
+    if (!problem.empty()) {
+        *error = problem;
         return false;
     }
     std::stringstream text;
@@ -148,6 +181,17 @@ bool OpenMachine(const std::string& dir, std::string* error) {
     const char* killAt = std::getenv("VKUPDATE_KILL_AT");
     if (!WatchCalls(record != nullptr ? record : "", killAt != nullptr ? killAt : "", error)) {
         CloseMachine();
+        return false;
+    }
+    return true;
+}
+
+bool WriteEmptyRegistry(const std::string& dir, std::string* error) {
+    std::string text;
+    if (!FormatRegFile(RegTree(), &text, error)) return false;
+    DWORD result = ReplaceFileDurably(dir + "/registry.reg", text);
+    if (result != ERROR_SUCCESS) {
+        *error = "cannot write " + dir + "/registry.reg (error " + std::to_string(result) + ")";
         return false;
     }
     return true;

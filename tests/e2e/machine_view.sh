@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# scripts/machine_view.py, the independent reader of a machine: the pending operations of
+# either type with the replace marker, and every bad input a one-line error with exit code 1.
+set -u
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$VKMACHINE" create "$work/m" >/dev/null || { echo "FAIL: vkmachine create"; exit 1; }
+exec /usr/bin/python3 - "$VK_SOURCE_DIR/scripts/machine_view.py" "$work" <<'EOF'
+import os, shutil, subprocess, sys
+
+view, work = sys.argv[1], sys.argv[2]
+failures = []
+KEY = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager]"
+
+
+def run(*args):
+    result = subprocess.run([view] + list(args), capture_output=True, text=True)
+    return result.returncode, result.stdout, result.stderr
+
+
+def machine(name, pending_line=None, registry=None):
+    """A copy of the made machine; `pending_line` is added as the Session Manager's value."""
+    dir = os.path.join(work, name)
+    shutil.copytree(os.path.join(work, "m"), dir)
+    if pending_line is not None:
+        with open(os.path.join(dir, "registry.reg"), "a", encoding="utf-8") as f:
+            f.write("%s\n\"PendingFileRenameOperations\"=%s\n\n" % (KEY, pending_line))
+    if registry is not None:
+        with open(os.path.join(dir, "registry.reg"), "w", encoding="utf-8") as f:
+            f.write(registry)
+    return dir
+
+
+def hexed(kind, text):
+    return "hex(%d):%s" % (kind, ",".join("%02x" % b for b in text.encode("utf-16-le")))
+
+
+# The pending list as Windows keeps it, and as a REG_SZ holding the same names.
+names = "\\??\\C:\\WINDOWS\\TEMP\\vk038.tmp\0!\\??\\C:\\WINDOWS\\system32\\drivers\\CDRVKVSD.SYS\0" \
+        "\\??\\C:\\a.txt\0\\??\\C:\\b.txt\0\\??\\C:\\old.tmp\0\0"
+expected = ("C:\\WINDOWS\\TEMP\\vk038.tmp -> C:\\WINDOWS\\system32\\drivers\\CDRVKVSD.SYS (replace existing)\n"
+            "C:\\a.txt -> C:\\b.txt\n"
+            "delete C:\\old.tmp\n")
+for label, line, want in [
+    ("REG_MULTI_SZ", hexed(7, names + "\0"), expected),
+    ("REG_SZ with the same names", hexed(1, names), expected),
+    ("REG_SZ of one name", '"\\\\??\\\\C:\\\\gone.tmp"', "delete C:\\gone.tmp\n"),
+]:
+    status, out, err = run("pending", machine(label.replace(" ", "_"), pending_line=line))
+    if status != 0 or out != want:
+        failures.append("pending, %s: exit %d, printed:\n%s%s" % (label, status, out, err))
+
+# Bad input: one line on standard error that says what is wrong, exit code 1.
+good = os.path.join(work, "m")
+file = os.path.join(work, "file")
+open(file, "w").write("not a machine")
+not_machine = os.path.join(work, "empty")
+os.mkdir(not_machine)
+header = "Windows Registry Editor Version 5.00\n\n"
+folder_registry = machine("folder_registry")
+os.remove(os.path.join(folder_registry, "registry.reg"))
+os.mkdir(os.path.join(folder_registry, "registry.reg"))
+no_registry = machine("no_registry")
+os.remove(os.path.join(no_registry, "registry.reg"))
+cases = [
+    (["pending", os.path.join(work, "none")], "no machine folder"),
+    (["query", file, "HKLM\\SOFTWARE"], "is not a folder"),
+    (["pending", not_machine], "is not a machine (no machine.ini)"),
+    (["changes", good, os.path.join(work, "none")], "no machine folder"),
+    (["path", file, "C:\\WINDOWS"], "is not a folder"),
+    (["path", good, "WINDOWS"], "is not a full Windows path"),
+    (["pending", folder_registry], "registry.reg cannot be read: Is a directory"),
+    (["pending", no_registry], "registry.reg is missing"),
+    (["query", machine("bad_hex", registry=header + KEY + '\n"x"=hex:zz\n\n'), "HKLM\\SYSTEM"],
+     'registry.reg:4: "zz" is not hex'),
+    (["query", machine("no_quote", registry=header + KEY + '\n"x"="open\n\n'), "HKLM\\SYSTEM"],
+     "registry.reg:4: string without its closing quote"),
+    (["pending", machine("cut", registry=header + KEY + '\n"x"=dword:00000001\n')], "it was cut off"),
+    (["pending", machine("not_reg", registry="[windows]\nmajor = 5\n\n")], "registry.reg:1: not a registry file"),
+    (["query", machine("orphan", registry=header + '"x"="y"\n\n'), "HKLM\\SYSTEM"],
+     "registry.reg:3: value before the first [key]"),
+]
+for args, message in cases:
+    status, out, err = run(*args)
+    if status != 1 or message not in err or err.count("\n") != 1 or out:
+        failures.append("%s: exit %d, %r %r" % (" ".join(args[:1]), status, out, err))
+status, _, err = run("pending")
+if status != 2 or "usage" not in err.lower() and "machine_view.py pending" not in err:
+    failures.append("no machine given: exit %d" % status)
+
+for f in failures:
+    print("FAIL:", f)
+if failures:
+    sys.exit(1)
+print("machine_view: ok")
+EOF
