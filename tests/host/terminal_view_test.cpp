@@ -1,0 +1,34 @@
+// The dialog on the terminal takes what it shows from the dialog, not from the product.
+#include <gtest/gtest.h>
+
+#include "platform/dialogs.h"
+#include "platform/host/dialogs/host_dialog.h"
+#include "platform/host/dialogs/terminal_view.h"
+#include "platform/host/machine/host.h"
+#include "resources/resource.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+TEST(TerminalView, KeyHelpNamesTheButtonsByTheirLabelsAndMnemonics) {
+    vktest::TempMachine machine;
+    HWND dialog = platform::host::CreateDialogWindows(platform::host::ModuleHandle(), MAKEINTRESOURCEA(IDD_MAIN));
+    ASSERT_NE(dialog, nullptr);
+    struct Case {
+        const char* ok;
+        const char* cancel;
+        const char* help;
+    } cases[] = {
+        {"&Run", "&close", " R/Enter: Run   C/Esc: close"},
+        {"Ru&n", "Close", " N/Enter: Run   Esc: Close"},
+        {"Run&", "Cl&ose", " Enter: Run   O/Esc: Close"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(platform::SetWindowTextA(platform::GetDlgItem(dialog, IDOK), c.ok));
+        ASSERT_TRUE(platform::SetWindowTextA(platform::GetDlgItem(dialog, IDCANCEL), c.cancel));
+        EXPECT_EQ(platform::host::KeyHelp(platform::host::FromHandle(dialog)), c.help) << c.ok;
+    }
+    platform::host::DestroyDialogWindows(dialog);
+}
+
+}  // namespace
