@@ -36,7 +36,7 @@ RUNTIME_IMPORTS = {
         "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
         "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit", "_initterm", "_iob",
         "_onexit", "abort", "calloc", "exit", "fprintf", "free", "fwrite", "malloc", "memcpy",
-        "memmove", "memset", "signal", "strcmp", "strlen", "strncmp", "vfprintf",
+        "memmove", "memset", "signal", "strcmp", "strlen", "strncmp", "strrchr", "vfprintf",
     },
 }
 ALLOWED_IMPORTS = platform_calls.imports()
