@@ -4,12 +4,14 @@
 
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/system.h"
 #include "text/path_text.h"
 
 namespace {
 
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingOperations[] = "PendingFileRenameOperations";
+const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
 int IsFolder(const char* path) {
     DWORD attributes = platform::GetFileAttributesA(path);
@@ -22,12 +24,19 @@ int UsableFilePath(char* out, size_t size, const char* folder, const char* name)
     return JoinPath(out, size, folder, name) && CharacterCount(out) < MAX_PATH && !IsFolder(out);
 }
 
-// A list of operations pending until restart that other software left with another type than
-// REG_MULTI_SZ takes no further entry: Windows refuses to add to it.
-int PendingListTakesEntries() {
+// The restart replacement can be registered: this user may write the list of operations
+// pending until restart and the driver's service key, and the list, when other software left
+// one, is of the type Windows adds to (REG_MULTI_SZ). Opening a key for writing writes nothing.
+int RestartReplacementPossible() {
     HKEY key = nullptr;
-    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return 1;  // the registration itself will tell
+    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &key) ==
+        ERROR_ACCESS_DENIED)
+        return 0;
+    if (key != nullptr) platform::RegCloseKey(key);
+    key = nullptr;
+    LONG opened = platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    if (opened == ERROR_ACCESS_DENIED) return 0;
+    if (opened != ERROR_SUCCESS) return 1;  // the registration itself will tell
     DWORD type = REG_MULTI_SZ;
     DWORD size = 0;
     LONG result = platform::RegQueryValueExA(key, kPendingOperations, nullptr, &type, nullptr, &size);
@@ -35,8 +44,23 @@ int PendingListTakesEntries() {
     return result != ERROR_SUCCESS || type == REG_MULTI_SZ;
 }
 
+// 1 unless the existing file at `path` is held open by another program (a virus scanner, the
+// product itself), is a running program, or may not be changed by this user: opened alone for
+// writing and deletion, it would be refused. A read-only file is not opened for writing (its
+// attribute goes before it is replaced). The handle is closed at once; nothing is written.
+int NobodyElseHolds(const char* path, DWORD attributes) {
+    DWORD access = attributes & FILE_ATTRIBUTE_READONLY ? DELETE : GENERIC_WRITE | DELETE;
+    HANDLE file = platform::CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = platform::GetLastError();
+        return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED;
+    }
+    platform::CloseHandle(file);
+    return 1;
+}
+
 // 1 when the row's file can be installed into `folder` through `stagingFolder`.
-int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFolder) {
+int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFolder, int ntSecurity) {
     char target[270];
     char temp[270];
     char extracted[270];
@@ -45,6 +69,8 @@ int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFo
         !UsableFilePath(temp, sizeof temp, folder, entry.tempName) ||
         !UsableFilePath(extracted, sizeof extracted, stagingFolder, entry.tempName))
         return 0;
+    DWORD attributes = platform::GetFileAttributesA(target);
+    if (ntSecurity && attributes != INVALID_FILE_ATTRIBUTES && !NobodyElseHolds(target, attributes)) return 0;
     // A target in a sub-folder ("Drivers\CDRVKVSD.SYS") needs that folder: none is created.
     const char* last = std::strrchr(entry.targetPath, '\\');
     if (last != nullptr) {
@@ -58,8 +84,8 @@ int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFo
 }  // namespace
 
 int CheckInstallTargets(const InstallRoute* const* routes, int routeCount, const char* stagingFolder,
-                        const char* installFolder, const char* systemFolder, char* failedPath,
-                        size_t failedPathSize) {
+                        const char* installFolder, const char* systemFolder, int ntSecurity,
+                        char* failedPath, size_t failedPathSize) {
     for (int r = 0; r < routeCount; ++r) {
         const InstallRoute& route = *routes[r];
         for (int part = 0; part < route.partCount; ++part) {
@@ -67,8 +93,8 @@ int CheckInstallTargets(const InstallRoute* const* routes, int routeCount, const
             const char* folder = rows.folder == SYSTEM_FOLDER ? systemFolder : installFolder;
             for (int row = rows.rows.first; row < rows.rows.first + rows.rows.count; ++row) {
                 const PayloadEntry& entry = PayloadTable[row];
-                if (RowFits(entry, folder, stagingFolder) &&
-                    (route.replacement != REPLACE_AT_RESTART || PendingListTakesEntries()))
+                if (RowFits(entry, folder, stagingFolder, ntSecurity) &&
+                    (route.replacement != REPLACE_AT_RESTART || RestartReplacementPossible()))
                     continue;
                 // The file that was to be installed, named in full whatever its length.
                 if (!JoinPath(failedPath, failedPathSize, folder, entry.targetPath))

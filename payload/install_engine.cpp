@@ -95,6 +95,8 @@ int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char
 int InstallPayloadFiles(HWND dialog, const char* installFolder) {
     InstallRun run = {};
     run.tempFileLength = 260;
+    bool ntFamily = OsVersionSnapshot.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
+    run.replaceInOneStep = ntFamily ? 1 : 0;
     // GetVersionExA leaves the snapshot zeroed when it fails, and no Windows has major version
     // 0: without the family no driver route can be chosen, so nothing is installed, as when
     // there is no staging folder.
@@ -114,7 +116,8 @@ int InstallPayloadFiles(HWND dialog, const char* installFolder) {
     // finish leaves the installation as it was rather than half updated.
     const InstallRoute* routes[] = {&CommonRoute, &family};
     char failed[kFailedPathSize];
-    if (!CheckInstallTargets(routes, 2, run.stagingFolder, installFolder, systemFolder, failed, sizeof failed)) {
+    if (!CheckInstallTargets(routes, 2, run.stagingFolder, installFolder, systemFolder, ntFamily, failed,
+                             sizeof failed)) {
         ReportFailure(dialog, failed);
         return 0;
     }

@@ -21,12 +21,21 @@ int HasLength(const char* path, uint32_t length) {
            found.nFileSizeLow == length;
 }
 
-int ReplaceNow(const char* tempPath, const char* targetPath) {
-    // Files copied from a CD are read-only, and DeleteFileA refuses those: the old file is
-    // replaced all the same, and keeps its attributes when it cannot be.
+// Replaces the old file by the new one at once. Files copied from a CD are read-only: the old
+// file is replaced all the same, and keeps its attributes when it cannot be.
+int ReplaceNow(const InstallRun* run, const char* tempPath, const char* targetPath) {
     DWORD attributes = platform::GetFileAttributesA(targetPath);
     bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly) platform::SetFileAttributesA(targetPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (run->replaceInOneStep) {
+        // One rename over the old file: one that another program holds (a virus scanner, the
+        // product itself) stays as it was, where a delete would only mark it and the new file
+        // could not take its name before the old one went.
+        if (platform::MoveFileExA(tempPath, targetPath, MOVEFILE_REPLACE_EXISTING)) return 1;
+        if (readOnly) platform::SetFileAttributesA(targetPath, attributes);
+        platform::DeleteFileA(tempPath);
+        return 0;
+    }
     BOOL deleted = platform::DeleteFileA(targetPath);
     if (!deleted && readOnly) platform::SetFileAttributesA(targetPath, attributes);
     if (platform::MoveFileA(tempPath, targetPath)) return 1;
@@ -70,17 +79,24 @@ int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Repl
     uint32_t length = 0;
     if (!InstalledPayloadLength(entry.payloadIndex, &length)) return 0;
 
-    char tempFile[270] = {};  // VerInstallFileA may report a temp file here; never read
+    char tempFile[270] = {};  // VerInstallFileA may report a temp file it left here
     DWORD result = platform::VerInstallFileA(VIFF_FORCEINSTALL, entry.tempName, entry.tempName,
                                              run->stagingFolder, destinationFolder, nullptr, tempFile,
                                              &run->tempFileLength);
-    if (result != 0) return 0;
+    if (result != 0) {
+        // A temp file the service left in the destination folder is removed.
+        char leftover[270];
+        tempFile[sizeof tempFile - 1] = '\0';
+        if ((result & VIF_TEMPFILE) && tempFile[0] != '\0' && JoinPath(leftover, sizeof leftover, destinationFolder, tempFile))
+            platform::DeleteFileA(leftover);
+        return 0;
+    }
     // The old file goes only once the new one lies complete.
     if (!HasLength(tempPath, length)) {
         platform::DeleteFileA(tempPath);
         return 0;
     }
-    return replacement == REPLACE_NOW ? ReplaceNow(tempPath, targetPath) : ReplaceAtRestart(tempPath, targetPath);
+    return replacement == REPLACE_NOW ? ReplaceNow(run, tempPath, targetPath) : ReplaceAtRestart(tempPath, targetPath);
 }
 
 int FinishInterruptedReplacement(const char* folder, const char* targetName) {

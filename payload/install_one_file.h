@@ -7,10 +7,11 @@
 struct InstallRun {
     char stagingFolder[270];  // from GetTempPathA, ends with a backslash
     UINT tempFileLength;      // set to 260 once per run, passed to every VerInstallFileA call
+    int replaceInOneStep;     // 1 where MoveFileExA replaces a file (the NT family)
 };
 
 enum Replacement {
-    REPLACE_NOW,        // delete the old target, rename the new file into place
+    REPLACE_NOW,        // rename the new file over the old target (on 95/98/Me: delete, rename)
     REPLACE_AT_RESTART  // register the delete and the rename for the next restart
 };
 

@@ -24,7 +24,8 @@ BOOL DeleteAnyFile(const char* path) {
 
 // Copies the file under the partial name, renames the copy to its own name without replacing a
 // file already in the data folder, and deletes the source only then: the file is whole at all
-// times in at least one of the two folders.
+// times in at least one of the two folders. A source that cannot be deleted (the product, left
+// running, holds it) stays the only one: its copy goes again, so that no two copies drift apart.
 void MoveDataFile(const char* installFolder, const char* dataFolder, const char* partial, const char* name) {
     char source[DATA_PATH_SIZE];
     char destination[DATA_PATH_SIZE];
@@ -35,7 +36,7 @@ void MoveDataFile(const char* installFolder, const char* dataFolder, const char*
         DeleteAnyFile(partial);
         return;
     }
-    DeleteAnyFile(source);
+    if (!DeleteAnyFile(source)) DeleteAnyFile(destination);
 }
 
 }  // namespace

@@ -335,3 +335,57 @@ TEST_F(Files, NothingIsRegisteredForTheRestartOverAPendingListOfAnotherType) {
         platform::RegDeleteValueA(key, kPending);
     platform::RegCloseKey(key);
 }
+
+// A program that holds a file sharing delete (a virus scanner, an indexer) lets it be deleted,
+// but the file stays, its name taken, until that program closes it; meanwhile nothing can be
+// renamed over it. A file held so may itself be renamed, but not replaced.
+TEST_F(Files, ADeleteWhileAnotherHandleSharesDeleteWaitsForItsClose) {
+    MakeFile("a.txt", "A");
+    MakeFile("b.txt", "B");
+    HANDLE h = platform::CreateFileA(Path("a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(platform::DeleteFileA(Path("a.txt").c_str()));
+    EXPECT_FALSE(platform::MoveFileExA(Path("b.txt").c_str(), Path("a.txt").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(platform::MoveFileA(Path("b.txt").c_str(), Path("a.txt").c_str()));
+    EXPECT_EQ(Find("a.txt"), std::set<std::string>{"a.txt"}) << "still listed";
+    platform::CloseHandle(h);
+    EXPECT_EQ(Attributes("a.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(platform::MoveFileA(Path("b.txt").c_str(), Path("a.txt").c_str()));
+
+    h = platform::CreateFileA(Path("a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(platform::MoveFileA(Path("a.txt").c_str(), Path("c.txt").c_str()));
+    MakeFile("d.txt", "D");
+    EXPECT_FALSE(platform::MoveFileExA(Path("d.txt").c_str(), Path("c.txt").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    platform::CloseHandle(h);
+    EXPECT_EQ(ReadAll("c.txt"), "B");
+
+    // Opening for deletion, alone, is refused while another handle is open.
+    h = platform::CreateFileA(Path("d.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(platform::CreateFileA(Path("d.txt").c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    platform::CloseHandle(h);
+    HANDLE alone = platform::CreateFileA(Path("d.txt").c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(alone, INVALID_HANDLE_VALUE);
+    platform::CloseHandle(alone);
+    for (const char* name : {"c.txt", "d.txt"}) platform::DeleteFileA(Path(name).c_str());
+}
+
+// A copy reads its source through the source's share mode.
+TEST_F(Files, ACopyOfAFileHeldWithoutSharingFailsAndMakesNothing) {
+    MakeFile("src.txt", "data");
+    HANDLE h = platform::CreateFileA(Path("src.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                     nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(platform::CopyFileA(Path("src.txt").c_str(), Path("dst.txt").c_str(), TRUE));
+    EXPECT_EQ(Attributes("dst.txt"), INVALID_FILE_ATTRIBUTES);
+    platform::CloseHandle(h);
+    EXPECT_TRUE(platform::CopyFileA(Path("src.txt").c_str(), Path("dst.txt").c_str(), TRUE));
+    for (const char* name : {"src.txt", "dst.txt"}) platform::DeleteFileA(Path(name).c_str());
+}

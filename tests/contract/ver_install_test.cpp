@@ -2,6 +2,7 @@
 // file copied into the destination folder under the given name, replacing a file there.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "contract/fixture.h"
 #include "platform/version.h"
@@ -38,6 +39,19 @@ protected:
         }
         platform::RemoveDirectoryA(Path("dst").c_str());
         Contract::TearDown();
+    }
+    // The names in a folder of the test's, without "." and "..".
+    std::vector<std::string> Names(const std::string& folder) {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        HANDLE search = platform::FindFirstFileA(Path(folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (platform::FindNextFileA(search, &found));
+        platform::FindClose(search);
+        return names;
     }
     DWORD Install(const std::string& name, const std::string& destination) {
         char temp[270] = {};
@@ -91,3 +105,31 @@ TEST_F(VerInstall, MissingSourceOrFolderFailsAndMakesNothing) {
 }
 
 }  // namespace
+
+// A destination another program holds: without sharing delete it cannot be deleted; sharing
+// delete it is deleted, but the new file cannot take its name, and the old one is gone once
+// the program closes it. No temp file is left either way. A source held without sharing reads
+// cannot be read.
+TEST_F(VerInstall, HeldFilesAreAnsweredAsWindowsAnswers) {
+    MakeFile("vk002.tmp", "new bytes");
+    MakeFile("dst\\vk002.tmp", "old bytes");
+    HANDLE h = platform::CreateFileA(Path("dst\\vk002.tmp").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Install("vk002.tmp", Path("dst")), static_cast<DWORD>(VIF_CANNOTDELETE | VIF_SHARINGVIOLATION));
+    platform::CloseHandle(h);
+    EXPECT_EQ(ReadAll("dst\\vk002.tmp"), "old bytes");
+    EXPECT_EQ(Names("dst"), std::vector<std::string>{"vk002.tmp"});
+
+    h = platform::CreateFileA(Path("dst\\vk002.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Install("vk002.tmp", Path("dst")), static_cast<DWORD>(VIF_CANNOTRENAME));
+    platform::CloseHandle(h);
+    EXPECT_TRUE(Names("dst").empty()) << "the old file went with the last handle, the new one never came";
+
+    h = platform::CreateFileA(Path("vk002.tmp").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Install("vk002.tmp", Path("dst")) & VIF_CANNOTREADSRC);
+    platform::CloseHandle(h);
+    EXPECT_TRUE(Names("dst").empty());
+}

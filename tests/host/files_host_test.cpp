@@ -198,6 +198,85 @@ TEST(HostLimitedUser, SystemFolderRefusesChanges) {
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\WINDOWS\\system32\\old.dll")), "old");
 }
 
+// From Windows 2000 on a limited user cannot change Program Files either; NT 4.0 grants
+// Everyone "Change" there, and the 95/98/Me family has no file security.
+TEST(HostLimitedUser, ProgramFilesRefuseChangesFrom2000On) {
+    const struct {
+        const char* ini;
+        bool refused;
+    } cases[] = {
+        {"[windows]\nadmin = 0\n", true},
+        {"[windows]\nadmin = 0\nmajor = 5\nminor = 0\n", true},
+        {"[windows]\nadmin = 0\nmajor = 4\nminor = 0\n", false},
+        {"[windows]\nadmin = 0\nplatform = 1\nmajor = 4\nminor = 10\n", false},
+        {"[windows]\nadmin = 1\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        vktest::TempMachine m(c.ini);
+        fs::create_directories(m.host("C:\\Program Files\\App"));
+        vktest::TempMachine::WriteHostFile(m.host("C:\\Program Files\\App\\old.dll"), "old");
+        EXPECT_EQ(Write("C:\\Program Files\\App\\new.dll", "x"), !c.refused);
+        EXPECT_EQ(platform::DeleteFileA("C:\\Program Files\\App\\old.dll") == FALSE, c.refused);
+        if (c.refused) {
+            EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        }
+        EXPECT_TRUE(Write("C:\\Program Files2.dll", "x")) << "elsewhere";
+    }
+}
+
+// The rules Windows documents where Wine is kinder: a file deleted while held opens for nothing
+// and no rename takes its name (Wine opens it, and answers a rename onto it with
+// ERROR_ALREADY_EXISTS). And what no Wine test can show: a running program's executable, and
+// the 95/98/Me family's calls.
+TEST(HostFiles, HeldFilesRunningProgramsAndTheOlderFamily) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(Write("C:\\held.txt", "held"));
+    ASSERT_TRUE(Write("C:\\other.txt", "other"));
+    ASSERT_EQ(host::HoldFile("C:\\held.txt", true, false, false, FILE_SHARE_READ | FILE_SHARE_DELETE, false),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_TRUE(platform::DeleteFileA("C:\\held.txt"));
+    HANDLE h = platform::CreateFileA("C:\\held.txt", GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(platform::MoveFileA("C:\\other.txt", "C:\\held.txt"));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    // The hold is another program's: it lasts across this process and ends when released.
+    m.Reopen();
+    EXPECT_FALSE(platform::CopyFileA("C:\\other.txt", "C:\\held.txt", FALSE));
+    EXPECT_EQ(host::ReleaseHeldFiles("C:\\held.txt", false), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_FALSE(fs::exists(m.host("C:\\held.txt")));
+    EXPECT_TRUE(platform::MoveFileA("C:\\other.txt", "C:\\held.txt"));
+
+    // A running program's executable: read and renamed, never written or deleted; the image
+    // follows its rename, and ends with the program.
+    ASSERT_TRUE(Write("C:\\app.exe", "MZ"));
+    ASSERT_EQ(host::HoldFile("C:\\app.exe", true, false, false, 0, true), static_cast<DWORD>(ERROR_SUCCESS));
+    h = platform::CreateFileA("C:\\app.exe", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    platform::CloseHandle(h);
+    EXPECT_EQ(platform::CreateFileA("C:\\app.exe", GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(platform::DeleteFileA("C:\\app.exe"));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(platform::MoveFileExA("C:\\held.txt", "C:\\app.exe", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(platform::MoveFileA("C:\\app.exe", "C:\\app.old"));
+    EXPECT_FALSE(platform::DeleteFileA("C:\\app.old"));
+    EXPECT_EQ(host::ReleaseHeldFiles("", true), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_TRUE(platform::DeleteFileA("C:\\app.old"));
+
+    // 95/98/Me: no MoveFileExA, no FILE_SHARE_DELETE.
+    vktest::TempMachine nine("[windows]\nplatform = 1\nmajor = 4\nminor = 10\n");
+    ASSERT_TRUE(Write("C:\\a.txt", "a"));
+    EXPECT_FALSE(platform::MoveFileExA("C:\\a.txt", "C:\\b.txt", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(platform::CreateFileA("C:\\a.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
 TEST(HostFaults, InjectedErrorsFailTheNamedCall) {
     vktest::TempMachine m;
     host::FailCall("CreateFileA", 1, ERROR_DISK_FULL);

@@ -66,13 +66,13 @@ protected:
         platform::host::SetDialogIo(&in_, &out_, false);
         dialog_ = platform::host::CreateDialogWindows(AppModule, MAKEINTRESOURCEA(IDD_MAIN));
         ASSERT_NE(dialog_, nullptr);
-        // The keys every Windows has, below which the post-install steps write.
+        // The keys every Windows has, below which the post-install steps write (where this user
+        // may make them).
         for (auto [root, path] : {std::pair{HKEY_CURRENT_USER, "Software"},
                                   std::pair{HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services"}}) {
             HKEY key = nullptr;
-            ASSERT_EQ(platform::RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                      ERROR_SUCCESS);
-            platform::RegCloseKey(key);
+            if (platform::RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
+                platform::RegCloseKey(key);
         }
         // An installed product: an old copy of every file of every route.
         for (const char* sub : {"Drivers", "IOSUBSYS"}) fs::create_directories(Host(System(sub)));
@@ -281,7 +281,7 @@ TEST_F(InstallEngine, FamilyRouteFailureShowsTheIoErrorAlone) {
         int row;
     } cases[] = {
         {"[windows]\nplatform = 1\nmajor = 4\nminor = 10\n", "VerInstallFileA", 35, "vk033.tmp", 35},
-        {"[windows]\nplatform = 2\nmajor = 5\nminor = 1\n", "MoveFileExA", 1, "vk038.tmp", 40},
+        {"[windows]\nplatform = 2\nmajor = 5\nminor = 1\n", "MoveFileExA", 35, "vk038.tmp", 40},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.call);
@@ -418,8 +418,17 @@ TEST_F(InstallEngine, ATargetThatCannotBeWrittenRefusesTheRunBeforeAnyChange) {
     }
 }
 
-TEST_F(InstallEngine, RenameFailingAfterTheDeleteKeepsTheNewFile) {
+TEST_F(InstallEngine, AFailedReplacementLosesNeitherFile) {
+    // The NT family renames the new file over the old one in one step: the old file stays.
     Open("");
+    platform::host::FailCall("MoveFileExA", 1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD01.DLL"), kIoErrorEvent}));
+    EXPECT_EQ(Read(Target(0)), Old(0));
+    EXPECT_EQ(Read(std::string(kFolder) + "\\vk001.tmp"), "<missing>");
+    // 95/98/Me delete the old file, then rename: a rename failing after the delete keeps the
+    // new file under its temp name.
+    Open("[windows]\nplatform = 1\nmajor = 4\nminor = 10\n");
     platform::host::FailCall("MoveFileA", 1, ERROR_ACCESS_DENIED);
     EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
     EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD01.DLL"), kIoErrorEvent}));
@@ -449,6 +458,47 @@ TEST_F(InstallEngine, FolderTooLongForThePathsFailsCleanly) {
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_NE(messages[0].find(std::string(262, 'f') + "\\\\MOD01.DLL\"}"), std::string::npos);
     EXPECT_TRUE(Names(kStaging).empty()) << "nothing extracted";
+}
+
+// Another program holding an old file, a running program, or a limited user: the run is refused
+// before anything changes, names the file, and completes once the cause is gone.
+TEST_F(InstallEngine, AFileInUseOrKeptFromTheUserRefusesTheRunUntilFreed) {
+    const char* const kNt4 = "[windows]\nplatform = 2\nmajor = 4\nminor = 0\n";
+    const char* const k2000 = "[windows]\nplatform = 2\nmajor = 5\nminor = 0\n";
+    const struct {
+        const char* name;
+        std::string ini;
+        std::function<DWORD()> hold;  // the cause, made on the open machine
+        std::string failing;
+    } cases[] = {
+        {"the product's database open without sharing", "",
+         [] { return platform::host::HoldFile(Target(20), true, true, false, 0, false); }, Target(20)},
+        {"a virus scanner sharing everything", "",
+         [] { return platform::host::HoldFile(Target(20), true, false, false, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               false); },
+         Target(20)},
+        {"the product left running", "", [] { return platform::host::HoldFile(Target(1), true, false, false, 0, true); },
+         Target(1)},
+        {"a limited user on 2000, Program Files", std::string(k2000) + "admin = 0\n", nullptr, Target(0)},
+        {"a limited user on NT 4.0, the system folder", std::string(kNt4) + "admin = 0\n", nullptr, Target(38)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.ini);
+        if (c.hold) {
+            ASSERT_EQ(c.hold(), static_cast<DWORD>(ERROR_SUCCESS));
+        }
+        std::map<std::string, std::string> before = Snapshot();
+        EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+        std::vector<std::string> messages = Messages();
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_NE(messages[0].find(JsonEscaped(c.failing) + "\""), std::string::npos) << messages[0];
+        EXPECT_EQ(Snapshot(), before) << "nothing written";
+        if (!c.hold) continue;
+        ASSERT_EQ(platform::host::ReleaseHeldFiles("", false), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 1) << "the next run completes";
+        ExpectCommonRowsInstalled(34);
+    }
 }
 
 }  // namespace

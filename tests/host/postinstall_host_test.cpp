@@ -231,6 +231,12 @@ TEST_F(RelocationHost, AFileIsWholeInOneOfTheFoldersWhateverHappens) {
          }, "moved", FILE_ATTRIBUTE_READONLY},
         {"the disk full during the copy", [] {}, "kept", 0},
         {"the rename of the copy failing", [] { FailCall("MoveFileA", 1, ERROR_ACCESS_DENIED, true); }, "kept", 0},
+        // The product left running holds its database: without sharing, the copy cannot read
+        // it; sharing reads only, the source cannot be deleted after the copy, which goes again.
+        {"the database held without sharing",
+         [] { platform::host::HoldFile("C:\\App\\VKCDDB.DB", true, true, false, 0, false); }, "kept", 0},
+        {"the database held sharing reads",
+         [] { platform::host::HoldFile("C:\\App\\VKCDDB.DB", true, false, false, FILE_SHARE_READ, false); }, "kept", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -14,6 +14,7 @@
 #include "platform/host/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "tools/vkmachine/holds_command.h"
 #include "tools/vkmachine/install_product.h"
 
 namespace {
@@ -26,6 +27,11 @@ const char kUsage[] =
     "       vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
     "                                 [--database-size N]\n"
     "                                        install the product of that build on the machine\n"
+    "       vkmachine hold DIR PATH [--access rwd] [--share rwd|none]\n"
+    "                                        another program keeps the file open\n"
+    "       vkmachine run DIR PATH           the file is a running program's executable\n"
+    "       vkmachine release DIR PATH       the program holding the file closes it\n"
+    "       vkmachine stop DIR               every running program ends\n"
     "\n"
     "options of create (defaults in brackets):\n"
     "  --platform 1|2      1 = Windows 95/98/Me family, 2 = NT family      [2]\n"
@@ -60,7 +66,7 @@ std::string MachineIni(const Options& o, const std::string& admin) {
     static const char* notes[7] = {
         "1 = 95/98/Me family, 2 = NT family", "major version", "minor version",
         "ANSI code page of the machine",
-        "0 = HKEY_LOCAL_MACHINE opened for writing and the system folder refuse access",
+        "0 = HKEY_LOCAL_MACHINE opened for writing, the system folder and, from 2000 on, Program Files refuse access",
         "0 = neither SHFOLDER.DLL nor SHELL32.DLL offers SHGetFolderPathA",
         "0 = long file names have no 8.3 alias (FindFirstFileA matches the long name only)"};
     // A comment is a line of its own: ';' after a value is part of the value.
@@ -311,5 +317,9 @@ int main(int argc, char** argv) {
     if (command == "create") return Create(args);
     if (command == "reboot") return Reboot(args);
     if (command == "install-product") return InstallProduct(args);
+    if (command == "hold") return HoldCommand(args);
+    if (command == "run") return RunCommand(args);
+    if (command == "release") return ReleaseCommand(args);
+    if (command == "stop") return StopCommand(args);
     return Usage("unknown command \"" + command + "\"");
 }

@@ -23,14 +23,7 @@ using Store = std::map<std::string, DWORD>;
 
 std::string StoreFile() { return MachineDir() + "/attributes.txt"; }
 
-// The store key of a host path: its path relative to the machine folder, or "" outside it.
-std::string Key(const std::string& host) {
-    const std::string& dir = MachineDir();
-    if (dir.empty() || host.size() <= dir.size() + 1 || host.compare(0, dir.size(), dir) != 0 ||
-        host[dir.size()] != '/')
-        return "";
-    return host.substr(dir.size() + 1);
-}
+std::string Key(const std::string& host) { return MachineKey(host); }
 
 bool Below(const std::string& key, const std::string& folder) {
     return key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0 &&
@@ -73,6 +66,14 @@ DWORD Save(const Store& store) {
 }
 
 }  // namespace
+
+std::string MachineKey(const std::string& host) {
+    const std::string& dir = MachineDir();
+    if (dir.empty() || host.size() <= dir.size() + 1 || host.compare(0, dir.size(), dir) != 0 ||
+        host[dir.size()] != '/')
+        return "";
+    return host.substr(dir.size() + 1);
+}
 
 DWORD ReadAttributes(const std::string& host, bool isDir) {
     MachineLock lock;
@@ -155,7 +156,7 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     error = host::ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && !t.exists)
         error = t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    if (error == ERROR_SUCCESS) error = host::CheckSystemFolderAccess(t.win);
+    if (error == ERROR_SUCCESS) error = host::CheckWriteAccess(t.win);
     if (error == ERROR_SUCCESS) error = host::WriteAttributes(t.host, attributes);
     if (error != ERROR_SUCCESS) {
         host::SetError(error);

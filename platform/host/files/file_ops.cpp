@@ -76,12 +76,16 @@ DWORD MoveTarget(const Target& from, const Target& to, DWORD flags) {
     bool same = to.exists && SameFile(from.host, to.host);
     bool replaces = to.exists && !same;
     if (replaces) {
+        // A name deleted while held stays taken until its last handle closes.
+        if (DeletePending(to.host)) return ERROR_ACCESS_DENIED;
         if (!(flags & MOVEFILE_REPLACE_EXISTING)) return ERROR_ALREADY_EXISTS;
         if (to.isDir || from.isDir) return ERROR_ACCESS_DENIED;
         if (ReadAttributes(to.host, false) & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
-        if (OpenWithoutDeleteSharing(to.host)) return ERROR_SHARING_VIOLATION;
+        DWORD held = CheckRename(to.host, true);
+        if (held != ERROR_SUCCESS) return held;
     }
-    if (OpenWithoutDeleteSharing(from.host)) return ERROR_SHARING_VIOLATION;
+    DWORD held = CheckRename(from.host, false);
+    if (held != ERROR_SUCCESS) return held;
     if (from.win.drive != to.win.drive && (from.isDir || !(flags & MOVEFILE_COPY_ALLOWED)))
         return ERROR_NOT_SAME_DEVICE;
     // A name that differs only in case renames the file itself; a replaced file takes the
@@ -90,6 +94,7 @@ DWORD MoveTarget(const Target& from, const Target& to, DWORD flags) {
     if (std::rename(from.host.c_str(), dest.c_str()) != 0) return ErrorFromErrno(errno);
     if (replaces && dest != to.leafHost && std::rename(dest.c_str(), to.leafHost.c_str()) == 0)
         dest = to.leafHost;
+    MoveHolds(from.host, dest);
     return MoveAttributes(from.host, dest);
 }
 
@@ -106,10 +111,14 @@ BOOL DeleteFileA(LPCSTR name) {
     if (error == ERROR_SUCCESS && t.fileWithSeparator) error = ERROR_INVALID_NAME;
     if (error == ERROR_SUCCESS && !t.exists) error = Missing(t);
     if (error == ERROR_SUCCESS && t.isDir) error = ERROR_ACCESS_DENIED;
-    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(t.win);
-    if (error == ERROR_SUCCESS && OpenWithoutDeleteSharing(t.host)) error = ERROR_SHARING_VIOLATION;
+    if (error == ERROR_SUCCESS) error = CheckWriteAccess(t.win);
     if (error == ERROR_SUCCESS && (ReadAttributes(t.host, false) & FILE_ATTRIBUTE_READONLY))
         error = ERROR_ACCESS_DENIED;
+    if (error == ERROR_SUCCESS) {
+        // Held by handles that all share delete: only marked, and gone with the last of them.
+        error = MarkForDelete(t.host);
+        if (error == ERROR_IO_PENDING) return TRUE;
+    }
     if (error == ERROR_SUCCESS && unlink(t.host.c_str()) != 0) error = ErrorFromErrno(errno);
     // An entry left by a failed forget names no file: the next save of the store drops it.
     if (error == ERROR_SUCCESS) ForgetAttributes(t.host);
@@ -132,8 +141,8 @@ static DWORD MoveCall(LPCSTR from, LPCSTR to, DWORD flags) {
     }
     if (to == nullptr) return ERROR_INVALID_PARAMETER;
     error = ResolveTarget(to, &b);
-    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(a.win);
-    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(b.win);
+    if (error == ERROR_SUCCESS) error = CheckWriteAccess(a.win);
+    if (error == ERROR_SUCCESS) error = CheckWriteAccess(b.win);
     if (error == ERROR_SUCCESS) error = MoveTarget(a, b, flags);
     return error;
 }
@@ -147,6 +156,8 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to) {
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
     DWORD error = 0;
     if (host::Injected(host::Call::MoveFileExA, &error)) return host::Result(error);
+    // The 95/98/Me family has no MoveFileExA: restart operations go through WININIT.INI there.
+    if (host::Config().platformId == 1) return host::Result(ERROR_CALL_NOT_IMPLEMENTED);
     return host::Result(MoveCall(from, to, flags));
 }
 
@@ -160,13 +171,17 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
     if (error == ERROR_SUCCESS && !a.exists) error = Missing(a);
     if (error == ERROR_SUCCESS && a.isDir) error = ERROR_ACCESS_DENIED;
     if (error == ERROR_SUCCESS && !b.parentIsDir) error = ERROR_PATH_NOT_FOUND;
-    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(b.win);
+    if (error == ERROR_SUCCESS) error = CheckWriteAccess(b.win);
+    // The source is read through its share mode: a program holding it without sharing reads
+    // (or writing it while the copy does not share writes) keeps it from being copied.
+    if (error == ERROR_SUCCESS) error = CheckOpen(a.host, true, false, false, FILE_SHARE_READ | FILE_SHARE_DELETE);
     if (error == ERROR_SUCCESS && b.exists) {
-        if (failIfExists) error = ERROR_FILE_EXISTS;
+        if (DeletePending(b.host)) error = ERROR_ACCESS_DENIED;
+        else if (failIfExists) error = ERROR_FILE_EXISTS;
         else if (b.isDir || b.win.parts.empty()) error = ERROR_ACCESS_DENIED;
         else if (SameFile(a.host, b.host)) error = ERROR_SHARING_VIOLATION;
         else if (ReadOnlyOrHiddenFrom(b.host, a.host)) error = ERROR_ACCESS_DENIED;
-        else if (OpenWithoutDeleteSharing(b.host)) error = ERROR_SHARING_VIOLATION;
+        else error = CheckOpen(b.host, false, true, false, 0);
     }
     if (error != ERROR_SUCCESS) return Result(error);
     std::string dest = b.exists ? b.host : b.leafHost;

@@ -59,9 +59,14 @@ struct Target {
 };
 // Parses and maps `name`; ERROR_SUCCESS or the error the call reports.
 DWORD ResolveTarget(LPCSTR name, Target* target);
-// ERROR_ACCESS_DENIED when the machine has no administrator rights and `path` is the system
-// folder or inside it; ERROR_SUCCESS otherwise.
-DWORD CheckSystemFolderAccess(const WindowsPath& path);
+// ERROR_ACCESS_DENIED when the machine has no administrator rights and `path` is what a limited
+// user may not change: the system folder or what it holds, and from Windows 2000 on the
+// program files folder too; ERROR_SUCCESS otherwise.
+DWORD CheckWriteAccess(const WindowsPath& path);
+
+// The key of a host path in the machine's stores: its path relative to the machine folder, or
+// "" outside it.
+std::string MachineKey(const std::string& host);
 
 // Attributes kept beside the files (attributes.txt in the machine folder, keyed by the host
 // path relative to the machine folder). Files without an entry read as FILE_ATTRIBUTE_ARCHIVE.
@@ -72,9 +77,42 @@ DWORD ForgetAttributes(const std::string& host);  // the path and everything bel
 DWORD MoveAttributes(const std::string& from, const std::string& to);
 DWORD CopyAttributes(const std::string& from, const std::string& to);
 
-// Open files: true when a handle open on the file at `host` does not share delete access,
-// so that it may not be deleted, renamed or replaced.
-bool OpenWithoutDeleteSharing(const std::string& host);
+// Holds that other programs keep on the machine's files, kept in holds.txt beside the drives:
+// a file open with some access and share mode, or the image of a running program, which may
+// be read and renamed but neither written nor deleted. `vkmachine hold`, `run`, `release` and
+// `stop` make and end them.
+struct Hold {
+    std::string key;  // the file's MachineKey
+    bool read = false;
+    bool write = false;
+    bool del = false;
+    DWORD share = 0;  // FILE_SHARE_* bits
+    bool image = false;
+    bool deletePending = false;  // deleted while held: it goes when the hold ends
+};
+std::vector<Hold> LoadHolds();
+DWORD SaveHolds(const std::vector<Hold>& holds);  // ERROR_SUCCESS or the error of the save
+// Ends the holds on the file at `host`, or on every file with `host` empty; with `imagesOnly`
+// only running programs' images. A file deleted while held goes with its last hold.
+// ERROR_SUCCESS, or ERROR_NOT_FOUND when nothing was held.
+DWORD ReleaseHolds(const std::string& host, bool imagesOnly);
+
+// What Windows answers an open of the file at `host` with this access and share mode while
+// other handles and holds are on it: ERROR_SUCCESS, ERROR_SHARING_VIOLATION, or
+// ERROR_ACCESS_DENIED for a file that was deleted and waits for its last handle.
+DWORD CheckOpen(const std::string& host, bool read, bool write, bool del, DWORD share);
+// What a delete of the file at `host` meets: ERROR_SUCCESS when nothing holds it (it may go
+// now), ERROR_IO_PENDING when every holder shares delete (it is now marked and goes with its
+// last handle), ERROR_ACCESS_DENIED for a running program's image or a file already marked,
+// ERROR_SHARING_VIOLATION otherwise.
+DWORD MarkForDelete(const std::string& host);
+// True when the file at `host` was deleted and waits for its last handle: its name is taken.
+bool DeletePending(const std::string& host);
+// What a rename of the file at `host` meets (as the file renamed, or, with `replaced`, as the
+// file a rename replaces): ERROR_SUCCESS, ERROR_SHARING_VIOLATION or ERROR_ACCESS_DENIED.
+DWORD CheckRename(const std::string& host, bool replaced);
+// The holds follow a renamed file.
+void MoveHolds(const std::string& from, const std::string& to);
 
 }  // namespace platform::host
 

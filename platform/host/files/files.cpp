@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/host/files/file_system.h"
 #include "platform/host/machine/machine_state.h"
@@ -22,7 +23,9 @@ struct OpenFile {
     int fd = -1;
     bool read = false;
     bool write = false;
+    bool del = false;
     DWORD share = 0;
+    bool deletePending = false;  // deleted while open: it goes with its last handle
     dev_t dev = 0;
     ino_t ino = 0;
     std::string host;  // where it was opened, for the folders above it
@@ -39,16 +42,32 @@ OpenFile* Lookup(HANDLE handle) {
     return it == Files().end() ? nullptr : it->second.get();
 }
 
-// True when an open of the file `st` with this access and share mode collides with one
-// already open (each side must share what the other one does).
-bool SharingConflict(const struct stat& st, bool read, bool write, DWORD share) {
+// Everything open on one file: this process's handles and the holds of other programs.
+struct Holder {
+    bool read, write, del;
+    DWORD share;
+    bool image;
+    bool deletePending;
+};
+
+std::vector<Holder> HoldersOf(const std::string& host, std::vector<OpenFile*>* own = nullptr,
+                              std::vector<Hold>* holds = nullptr) {
+    std::vector<Holder> holders;
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) return holders;
     for (const auto& [handle, f] : Files()) {
         if (f->dev != st.st_dev || f->ino != st.st_ino) continue;
-        if ((read && !(f->share & FILE_SHARE_READ)) || (write && !(f->share & FILE_SHARE_WRITE)) ||
-            (f->read && !(share & FILE_SHARE_READ)) || (f->write && !(share & FILE_SHARE_WRITE)))
-            return true;
+        holders.push_back({f->read, f->write, f->del, f->share, false, f->deletePending});
+        if (own != nullptr) own->push_back(f.get());
     }
-    return false;
+    std::string key = MachineKey(host);
+    std::vector<Hold> all = LoadHolds();
+    for (const Hold& h : all) {
+        if (h.key != key) continue;
+        holders.push_back({h.read, h.write, h.del, h.share, h.image, h.deletePending});
+    }
+    if (holds != nullptr) *holds = all;
+    return holders;
 }
 
 HANDLE Fail(DWORD error) {
@@ -58,20 +77,69 @@ HANDLE Fail(DWORD error) {
 
 }  // namespace
 
-bool OpenWithoutDeleteSharing(const std::string& host) {
-    struct stat st;
-    if (stat(host.c_str(), &st) != 0) return false;
-    for (const auto& [handle, f] : Files()) {
-        if (S_ISDIR(st.st_mode)) {
-            // A folder cannot be renamed or removed while a file below it is open.
-            if (f->host.size() > host.size() && f->host.compare(0, host.size(), host) == 0 &&
-                f->host[host.size()] == '/')
-                return true;
-        } else if (f->dev == st.st_dev && f->ino == st.st_ino && !(f->share & FILE_SHARE_DELETE)) {
-            return true;
+DWORD CheckOpen(const std::string& host, bool read, bool write, bool del, DWORD share) {
+    for (const Holder& h : HoldersOf(host)) {
+        if (h.deletePending) return ERROR_ACCESS_DENIED;
+        // A running program's image is mapped, not open: only writing it is refused.
+        if (h.image) {
+            if (write) return ERROR_SHARING_VIOLATION;
+            continue;
         }
+        if ((read && !(h.share & FILE_SHARE_READ)) || (write && !(h.share & FILE_SHARE_WRITE)) ||
+            (del && !(h.share & FILE_SHARE_DELETE)) || (h.read && !(share & FILE_SHARE_READ)) ||
+            (h.write && !(share & FILE_SHARE_WRITE)) || (h.del && !(share & FILE_SHARE_DELETE)))
+            return ERROR_SHARING_VIOLATION;
     }
+    return ERROR_SUCCESS;
+}
+
+bool DeletePending(const std::string& host) {
+    for (const Holder& h : HoldersOf(host))
+        if (h.deletePending) return true;
     return false;
+}
+
+DWORD MarkForDelete(const std::string& host) {
+    std::vector<OpenFile*> own;
+    std::vector<Hold> holds;
+    std::vector<Holder> holders = HoldersOf(host, &own, &holds);
+    if (holders.empty()) return ERROR_SUCCESS;
+    for (const Holder& h : holders) {
+        if (h.image || h.deletePending) return ERROR_ACCESS_DENIED;
+        if (!(h.share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+    }
+    // Every holder shares delete: the name stays taken until the last of them closes.
+    for (OpenFile* f : own) f->deletePending = true;
+    std::string key = MachineKey(host);
+    bool marked = false;
+    for (Hold& h : holds) {
+        if (h.key != key) continue;
+        h.deletePending = true;
+        marked = true;
+    }
+    if (marked) {
+        DWORD error = SaveHolds(holds);
+        if (error != ERROR_SUCCESS) return error;
+    }
+    return ERROR_IO_PENDING;
+}
+
+DWORD CheckRename(const std::string& host, bool replaced) {
+    struct stat st;
+    if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        // A folder cannot be renamed or removed while a file below it is open.
+        for (const auto& [handle, f] : Files())
+            if (f->host.size() > host.size() && f->host.compare(0, host.size(), host) == 0 && f->host[host.size()] == '/')
+                return ERROR_SHARING_VIOLATION;
+        return ERROR_SUCCESS;
+    }
+    for (const Holder& h : HoldersOf(host)) {
+        if (h.deletePending) return ERROR_ACCESS_DENIED;
+        // An image may be renamed, never replaced; a file open elsewhere is never replaced.
+        if (replaced) return h.image || (h.share & FILE_SHARE_DELETE) ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION;
+        if (!h.image && !(h.share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+    }
+    return ERROR_SUCCESS;
 }
 
 }  // namespace platform::host
@@ -90,16 +158,19 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     if (t.win.trailingSeparator && !t.isDir) return Fail(ERROR_INVALID_NAME);  // no file name ends so
     if (!t.parentIsDir) return Fail(ERROR_PATH_NOT_FOUND);
     if (t.isDir || t.win.parts.empty()) return Fail(ERROR_ACCESS_DENIED);
+    // The 95/98/Me family knows no FILE_SHARE_DELETE.
+    if (Config().platformId == 1 && (shareMode & FILE_SHARE_DELETE)) return Fail(ERROR_INVALID_PARAMETER);
     bool read = (access & kReadAccess) != 0;
     bool write = (access & kWriteAccess) != 0;
+    bool del = (access & DELETE) != 0;
     if (disposition == TRUNCATE_EXISTING && !write) return Fail(ERROR_INVALID_PARAMETER);
     if (!t.exists && (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING))
         return Fail(ERROR_FILE_NOT_FOUND);
     if (t.exists && disposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS);
     bool creates = !t.exists;
     bool truncates = t.exists && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING);
-    if (write || creates || truncates) {
-        error = CheckSystemFolderAccess(t.win);
+    if (write || del || creates || truncates) {
+        error = CheckWriteAccess(t.win);
         if (error != ERROR_SUCCESS) return Fail(error);
     }
     const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -108,9 +179,11 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     // Replacing a hidden or system file needs the same attributes, as on Windows.
     if (disposition == CREATE_ALWAYS && (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~flags))
         return Fail(ERROR_ACCESS_DENIED);
+    if (t.exists) {
+        error = CheckOpen(t.host, read, write || truncates, del, shareMode);
+        if (error != ERROR_SUCCESS) return Fail(error);
+    }
     struct stat st;
-    if (t.exists && stat(t.host.c_str(), &st) == 0 && SharingConflict(st, read, write, shareMode))
-        return Fail(ERROR_SHARING_VIOLATION);
 
     int mode = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
     if (creates) mode |= O_CREAT | O_EXCL;
@@ -134,6 +207,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     file->fd = fd;
     file->read = read;
     file->write = write;
+    file->del = del;
     file->share = shareMode;
     file->dev = st.st_dev;
     file->ino = st.st_ino;
@@ -198,8 +272,11 @@ BOOL CloseHandle(HANDLE handle) {
     if (InjectedFailure(Call::CloseHandle)) return FALSE;
     auto it = Files().find(handle);
     if (it != Files().end()) {
-        close(it->second->fd);
+        std::unique_ptr<OpenFile> f = std::move(it->second);
         Files().erase(it);
+        close(f->fd);
+        // A file deleted while open goes with its last handle.
+        if (f->deletePending && HoldersOf(f->host).empty() && unlink(f->host.c_str()) == 0) ForgetAttributes(f->host);
         return TRUE;
     }
     if (CloseOtherHandle(handle)) return TRUE;

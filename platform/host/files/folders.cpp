@@ -34,7 +34,7 @@ BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
     error = ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && t.exists) error = ERROR_ALREADY_EXISTS;
     if (error == ERROR_SUCCESS && !t.parentIsDir) error = ERROR_PATH_NOT_FOUND;
-    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(t.win);
+    if (error == ERROR_SUCCESS) error = CheckWriteAccess(t.win);
     if (error == ERROR_SUCCESS && mkdir(t.leafHost.c_str(), 0777) != 0) error = ErrorFromErrno(errno);
     if (error == ERROR_SUCCESS) ForgetAttributes(t.leafHost);
     return Result(error);
@@ -50,7 +50,7 @@ BOOL RemoveDirectoryA(LPCSTR name) {
         error = t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
     if (error == ERROR_SUCCESS && !t.isDir) error = ERROR_DIRECTORY;
     if (error == ERROR_SUCCESS && t.win.parts.empty()) error = ERROR_ACCESS_DENIED;
-    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(t.win);
+    if (error == ERROR_SUCCESS) error = CheckWriteAccess(t.win);
     if (error == ERROR_SUCCESS && (ReadAttributes(t.host, true) & FILE_ATTRIBUTE_READONLY))
         error = ERROR_ACCESS_DENIED;
     if (error == ERROR_SUCCESS && rmdir(t.host.c_str()) != 0)

@@ -188,15 +188,29 @@ DWORD ResolveTarget(LPCSTR name, Target* target) {
     return ERROR_SUCCESS;
 }
 
-DWORD CheckSystemFolderAccess(const WindowsPath& path) {
-    if (Config().admin) return ERROR_SUCCESS;
-    WindowsPath system;
-    if (ParseWindowsPath(Config().system, false, &system) != ERROR_SUCCESS) return ERROR_SUCCESS;
-    if (path.drive != system.drive || path.parts.size() < system.parts.size()) return ERROR_SUCCESS;
-    for (size_t i = 0; i < system.parts.size(); ++i) {
-        if (!SameName(path.parts[i], system.parts[i])) return ERROR_SUCCESS;
-    }
-    return ERROR_ACCESS_DENIED;
+namespace {
+
+// True when `path` is `folder` (a Windows path of the machine) or lies inside it.
+bool Inside(const WindowsPath& path, const std::string& folder) {
+    WindowsPath top;
+    if (ParseWindowsPath(folder, false, &top) != ERROR_SUCCESS) return false;
+    if (path.drive != top.drive || path.parts.size() < top.parts.size()) return false;
+    for (size_t i = 0; i < top.parts.size(); ++i)
+        if (!SameName(path.parts[i], top.parts[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+DWORD CheckWriteAccess(const WindowsPath& path) {
+    const MachineConfig& config = Config();
+    if (config.admin) return ERROR_SUCCESS;
+    if (Inside(path, config.system)) return ERROR_ACCESS_DENIED;
+    // From Windows 2000 on, the program files belong to the administrators (NT 4.0 grants
+    // Everyone "Change" there; the 95/98/Me family has no file security at all).
+    bool programFilesGuarded = config.platformId == 2 && config.major >= 5;
+    if (programFilesGuarded && Inside(path, config.programFiles)) return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
 }
 
 DWORD ErrorFromErrno(int error) {

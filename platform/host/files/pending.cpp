@@ -124,6 +124,8 @@ bool PerformPendingOperations(std::string* report, std::string* error) {
         *error = "no machine is open";
         return false;
     }
+    // Every program ends with the system: the files deleted while they held them go.
+    ReleaseHolds("", false);
     // The restart is the system's own work: an `admin = 0` machine does not limit it.
     DWORD type = 0;
     std::string data;

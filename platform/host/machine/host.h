@@ -21,6 +21,8 @@ struct MachineConfig {
     std::string temp = "C:\\WINDOWS\\TEMP\\";      // machine code page, ends with a backslash
     std::string system = "C:\\WINDOWS\\system32";  // machine code page
     std::string documents = "C:\\Documents and Settings\\user\\My Documents";
+    // What a limited user may not change from Windows 2000 on (machine code page).
+    std::string programFiles = "C:\\Program Files";
 };
 
 // Opens the machine kept in folder `dir`: reads machine.ini and registry.reg. On failure
@@ -133,6 +135,17 @@ namespace platform::host {
 // the value. `report` gets one line (UTF-8) per operation; false when an operation or the
 // registry failed, with `error` saying which (the other operations are still done).
 bool PerformPendingOperations(std::string* report, std::string* error);
+
+// Another program holding a file of the machine (a Windows path, machine code page): open
+// with `read`/`write`/`del` access and the FILE_SHARE_* bits of `share`, or, with `image`, a
+// running program's executable (readable and renamable, neither writable nor deletable).
+// Recorded in holds.txt beside the drives until released. ERROR_SUCCESS, or an ERROR_* code:
+// the file must exist, and the holds must allow the open.
+DWORD HoldFile(const std::string& windowsPath, bool read, bool write, bool del, DWORD share, bool image);
+// Ends the holds on a file (`windowsPath`), or with an empty path every hold, or with
+// `imagesOnly` the running programs; a file deleted while held goes with its last hold.
+// ERROR_SUCCESS, or ERROR_NOT_FOUND when nothing was held.
+DWORD ReleaseHeldFiles(const std::string& windowsPath, bool imagesOnly);
 
 // One entry of PendingFileRenameOperations: source and target as recorded ("" = delete).
 struct PendingOperation {

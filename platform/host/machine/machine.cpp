@@ -44,8 +44,8 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
     MachineConfig result;
     std::istringstream in(text);
     std::string line, section;
-    std::string folders[3];  // UTF-8 until the code page is known
-    bool folderSet[3] = {false, false, false};
+    std::string folders[4];  // UTF-8 until the code page is known
+    bool folderSet[4] = {false, false, false, false};
     int number = 0;
     auto fail = [&](const std::string& why) {
         *error = file + ":" + std::to_string(number) + ": " + why;
@@ -86,7 +86,7 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
                 return fail("unknown key \"" + key + "\" in [windows]");
             }
         } else {
-            int i = key == "temp" ? 0 : key == "system" ? 1 : key == "documents" ? 2 : -1;
+            int i = key == "temp" ? 0 : key == "system" ? 1 : key == "documents" ? 2 : key == "programfiles" ? 3 : -1;
             if (i < 0) return fail("unknown key \"" + key + "\" in [folders]");
             if (value.size() < 3 || value[1] != ':' || value[2] != '\\')
                 return fail(key + " must be a full Windows path such as C:\\WINDOWS");
@@ -100,8 +100,8 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
         *error = file + ": code page " + std::to_string(result.codepage) + " is not supported";
         return false;
     }
-    std::string* targets[3] = {&result.temp, &result.system, &result.documents};
-    for (int i = 0; i < 3; ++i) {
+    std::string* targets[4] = {&result.temp, &result.system, &result.documents, &result.programFiles};
+    for (int i = 0; i < 4; ++i) {
         if (!folderSet[i]) continue;
         if (!Utf8ToAnsi(result.codepage, folders[i], targets[i])) {
             *error = file + ": folder \"" + folders[i] + "\" cannot be written in code page " +

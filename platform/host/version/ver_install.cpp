@@ -221,6 +221,8 @@ DWORD VerInstallFileA(DWORD flags, LPCSTR sourceName, LPCSTR destinationName, LP
     error = ResolveTarget(JoinName(sourceFolder, sourceName).c_str(), &source);
     if (error == ERROR_SUCCESS && (!source.exists || source.isDir))
         error = source.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    // The source is read through its share mode, as LZOpenFile opens it.
+    if (error == ERROR_SUCCESS) error = CheckOpen(source.host, true, false, false, FILE_SHARE_READ | FILE_SHARE_WRITE);
     SourceKind kind;
     if (error == ERROR_SUCCESS) error = ReadKind(source.host, &kind);
     if (error != ERROR_SUCCESS) return Fail(VIF_CANNOTREADSRC, error);
@@ -228,13 +230,21 @@ DWORD VerInstallFileA(DWORD flags, LPCSTR sourceName, LPCSTR destinationName, LP
     Target dest;
     error = ResolveTarget(JoinName(destinationFolder, destinationName).c_str(), &dest);
     if (error == ERROR_SUCCESS && !dest.parentIsDir) error = ERROR_PATH_NOT_FOUND;
-    if (error == ERROR_SUCCESS) error = CheckSystemFolderAccess(dest.win);
+    if (error == ERROR_SUCCESS) error = CheckWriteAccess(dest.win);
     if (error == ERROR_SUCCESS && dest.exists) {
         if (dest.isDir || dest.win.parts.empty()) error = ERROR_ACCESS_DENIED;
         else if (ReadAttributes(dest.host, false) & FILE_ATTRIBUTE_READONLY) return Fail(VIF_WRITEPROT, ERROR_ACCESS_DENIED);
-        else if (OpenWithoutDeleteSharing(dest.host)) return Fail(VIF_FILEINUSE, ERROR_SHARING_VIOLATION);
     }
     if (error != ERROR_SUCCESS) return Fail(DestinationBits(error), error);
+    // A destination in use: held without sharing delete it cannot be deleted; held by handles
+    // that all share delete it is deleted, but its name stays taken until they close, so the
+    // new file cannot take it and the old one goes at the last close. No temp file is left.
+    if (dest.exists) {
+        error = MarkForDelete(dest.host);
+        if (error == ERROR_IO_PENDING) return Fail(VIF_CANNOTRENAME, ERROR_ALREADY_EXISTS);
+        if (error == ERROR_SHARING_VIOLATION) return Fail(VIF_CANNOTDELETE | VIF_SHARINGVIOLATION, error);
+        if (error != ERROR_SUCCESS) return Fail(VIF_CANNOTDELETE | VIF_ACCESSVIOLATION, error);
+    }
 
     // The file is made beside the destination and renamed over it only when complete, so a
     // failed expansion leaves neither a partial file nor a damaged old one.
