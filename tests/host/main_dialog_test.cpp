@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "platform/dialogs.h"
-#include "platform/host/machine/host.h"
 #include "platform/host/dialogs/host_dialog.h"
+#include "platform/host/machine/host.h"
 #include "platform/resources.h"
 #include "platform/system.h"
+#include "process/process_state.h"
 #include "resources/resource.h"
 #include "support/decision_buffer.h"
 #include "support/rc_script.h"
@@ -25,11 +25,7 @@ class MainDialog : public ::testing::Test {
 protected:
     void Open(const std::string& ini = "") {
         machine_ = std::make_unique<vktest::TempMachine>(ini);
-        AppModule = platform::host::ModuleHandle();
-        RestartPending = 0;
-        OsVersionSnapshot = OSVERSIONINFOA();
-        OsVersionSnapshot.dwOSVersionInfoSize = sizeof OsVersionSnapshot;
-        ASSERT_TRUE(platform::GetVersionExA(&OsVersionSnapshot));
+        InitProcessState(platform::host::ModuleHandle());
         platform::host::SetDialogIo(&in_, &out_, false);
         dialog_ = platform::host::CreateDialogWindows(AppModule, MAKEINTRESOURCEA(IDD_MAIN));
         ASSERT_NE(dialog_, nullptr);

@@ -1,5 +1,5 @@
 // The logic's layers, read from its sources: it reaches the machine only through platform/*.h,
-// and a step never reaches back into the run that calls it.
+// a step never reaches back into the run that calls it, and discovery stands before payload.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -29,7 +29,8 @@ std::vector<std::pair<std::string, std::string>> Includes(const std::string& fol
 }
 
 TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
-    const std::vector<std::string> logic = {"app", "text", "discovery", "payload", "postinstall"};
+    const std::vector<std::string> logic = {"app", "process", "text", "discovery", "payload", "postinstall"};
+    const std::vector<std::string> belowTheRun = {"process", "text", "discovery", "payload", "postinstall"};
     struct Rule {
         std::vector<std::string> folders;
         std::string forbidden;  // start of an included name
@@ -37,6 +38,15 @@ TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
         // The logic reaches the machine only through the platform headers.
         {logic, "platform/host/"},
         {logic, "windows.h"},
+        // The steps take the state they share from below them, and the run orders them.
+        {belowTheRun, "app/"},
+        // Discovery calls no installation step: the run hands it what it needs.
+        {{"discovery"}, "payload/"},
+        {{"discovery"}, "postinstall/"},
+        // The process state and the texts lie below every step.
+        {{"process", "text"}, "discovery/"},
+        {{"process", "text"}, "payload/"},
+        {{"process", "text"}, "postinstall/"},
     };
     int includes = 0;
     for (const Rule& rule : rules) {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/host/dialogs/host_dialog.h"
 #include "platform/host/machine/host.h"
 #include "platform/system.h"
+#include "process/process_state.h"
 #include "resources/resource.h"
 #include "support/decision_buffer.h"
 #include "support/temp_folder.h"
@@ -28,11 +28,7 @@ protected:
         ASSERT_EQ(std::system((tool + " install-product " + machine + " --version '3, 1, 5, 0' >/dev/null").c_str()), 0);
         std::string error;
         ASSERT_TRUE(platform::host::OpenMachine(machine, &error)) << error;
-        AppModule = platform::host::ModuleHandle();
-        RestartPending = 0;
-        OsVersionSnapshot = OSVERSIONINFOA();
-        OsVersionSnapshot.dwOSVersionInfoSize = sizeof OsVersionSnapshot;
-        ASSERT_TRUE(platform::GetVersionExA(&OsVersionSnapshot));
+        InitProcessState(platform::host::ModuleHandle());
     }
     void TearDown() override {
         platform::host::DestroyDialogWindows(dialog_);
