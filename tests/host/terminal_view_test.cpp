@@ -14,19 +14,16 @@ TEST(TerminalView, KeyHelpNamesTheButtonsByTheirLabelsAndMnemonics) {
     vktest::TempMachine machine;
     HWND dialog = platform::host::CreateDialogWindows(platform::host::ModuleHandle(), MAKEINTRESOURCEA(IDD_MAIN));
     ASSERT_NE(dialog, nullptr);
-    struct Case {
-        const char* ok;
-        const char* cancel;
-        const char* help;
-    } cases[] = {
+    // The OK button's label, the Cancel button's, and the help they make.
+    const char* const cases[][3] = {
         {"&Run", "&close", " R/Enter: Run   C/Esc: close"},
         {"Ru&n", "Close", " N/Enter: Run   Esc: Close"},
         {"Run&", "Cl&ose", " Enter: Run   O/Esc: Close"},
     };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(platform::SetWindowTextA(platform::GetDlgItem(dialog, IDOK), c.ok));
-        ASSERT_TRUE(platform::SetWindowTextA(platform::GetDlgItem(dialog, IDCANCEL), c.cancel));
-        EXPECT_EQ(platform::host::KeyHelp(platform::host::FromHandle(dialog)), c.help) << c.ok;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(platform::SetWindowTextA(platform::GetDlgItem(dialog, IDOK), c[0]));
+        ASSERT_TRUE(platform::SetWindowTextA(platform::GetDlgItem(dialog, IDCANCEL), c[1]));
+        EXPECT_EQ(platform::host::KeyHelp(platform::host::FromHandle(dialog)), c[2]) << c[0];
     }
     platform::host::DestroyDialogWindows(dialog);
 }
