@@ -7,8 +7,8 @@
 // What the rows of one InstallPayloadFiles call share.
 struct InstallRun {
     char stagingFolder[PATH_BUFFER_SIZE];  // from GetTempPathA, ends with a backslash
-    UINT tempFileLength;  // set to MAX_PATH once per run, passed to every VerInstallFileA call
-    int replaceInOneStep;  // 1 where MoveFileExA replaces a file (the NT family)
+    UINT tempFileLength;                   // MAX_PATH, passed to every VerInstallFileA call of the run
+    int replaceInOneStep;                  // 1 where MoveFileExA replaces a file (the NT family)
 };
 
 enum Replacement {
