@@ -1,10 +1,10 @@
 // The updater's dialog: its message handler and what each message does.
 #include "app/main_dialog.h"
 
-#include "app/app_state.h"
 #include "app/update_run.h"
 #include "platform/dialogs.h"
 #include "platform/resources.h"
+#include "process/process_state.h"
 #include "resources/resource.h"
 #include "text/load_text.h"
 #include "text/text_ids.h"

@@ -1,7 +1,7 @@
-#include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "process/process_state.h"
 
 void RequestRestart() {
     // The NT family lets only a process holding the shutdown privilege restart the system.

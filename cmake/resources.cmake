@@ -30,9 +30,22 @@ add_custom_command(OUTPUT ${VK_GENERATED_RESOURCES}
   DEPENDS ${VK_MKIMAGES} ${CMAKE_SOURCE_DIR}/resources/welcome.txt
   COMMENT "Making the pictures, the icon and the welcome text")
 
-# The payload files, RCDATA 130 to 170: made by tools/mkpayloads (a host program too), as
-# stand-ins or from the release folder named by VK_PAYLOAD_RELEASE, whose files are named by
+# The payload files, RCDATA PAYLOAD_RESOURCE_BASE + 1 to + PAYLOAD_ROW_COUNT (130 to 170), the
+# two numbers read from where the code takes them: made by tools/mkpayloads (a host program too),
+# as stand-ins or from the release folder named by VK_PAYLOAD_RELEASE, whose files are named by
 # the payload table's temp names. A missing or extra file there stops the build, named.
+set(VK_RESOURCE_IDS ${CMAKE_SOURCE_DIR}/resources/resource.h)
+set(VK_PAYLOAD_TABLE_H ${CMAKE_SOURCE_DIR}/payload/payload_table.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VK_RESOURCE_IDS} ${VK_PAYLOAD_TABLE_H})
+file(STRINGS ${VK_RESOURCE_IDS} VK_PAYLOAD_BASE REGEX "^#define PAYLOAD_RESOURCE_BASE [0-9]+$")
+string(REGEX REPLACE "^#define PAYLOAD_RESOURCE_BASE " "" VK_PAYLOAD_BASE "${VK_PAYLOAD_BASE}")
+file(STRINGS ${VK_PAYLOAD_TABLE_H} VK_PAYLOAD_COUNT REGEX "^const int PAYLOAD_ROW_COUNT = [0-9]+")
+string(REGEX REPLACE "^const int PAYLOAD_ROW_COUNT = ([0-9]+).*$" "\\1" VK_PAYLOAD_COUNT "${VK_PAYLOAD_COUNT}")
+if(NOT VK_PAYLOAD_BASE MATCHES "^[0-9]+$" OR NOT VK_PAYLOAD_COUNT MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "PAYLOAD_RESOURCE_BASE (resources/resource.h) or PAYLOAD_ROW_COUNT (payload/payload_table.h) not found")
+endif()
+math(EXPR VK_PAYLOAD_FIRST "${VK_PAYLOAD_BASE} + 1")
+math(EXPR VK_PAYLOAD_LAST "${VK_PAYLOAD_BASE} + ${VK_PAYLOAD_COUNT}")
 set(VK_PAYLOAD_RELEASE "" CACHE PATH "Folder of the 41 release files to carry as payloads (empty: stand-ins)")
 set(VK_PAYLOAD_DIR ${VK_GENERATED_DIR}/payloads)
 set(VK_MKPAYLOADS ${VK_GENERATED_DIR}/mkpayloads)
@@ -51,10 +64,10 @@ add_custom_command(OUTPUT ${VK_MKPAYLOADS}
           ${CMAKE_SOURCE_DIR}/tools/mkpayloads/standins.h
           ${CMAKE_SOURCE_DIR}/tools/szdd/szdd.h
           ${CMAKE_SOURCE_DIR}/tools/pewriter/pe_writer.h
-          ${CMAKE_SOURCE_DIR}/payload/payload_table.h
+          ${VK_PAYLOAD_TABLE_H} ${VK_RESOURCE_IDS}
   COMMENT "Building mkpayloads (host)")
 set(VK_PAYLOAD_FILES ${VK_PAYLOAD_DIR}/payloads.rc)
-foreach(id RANGE 130 170)
+foreach(id RANGE ${VK_PAYLOAD_FIRST} ${VK_PAYLOAD_LAST})
   list(APPEND VK_PAYLOAD_FILES ${VK_PAYLOAD_DIR}/payload_${id}.szdd)
 endforeach()
 set(VK_RELEASE_FILES "")

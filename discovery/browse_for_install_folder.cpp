@@ -1,12 +1,14 @@
 // The folder picker of the install-folder discovery.
 #include "discovery/browse_for_install_folder.h"
 
-#include "app/app_state.h"
 #include "platform/shell.h"
+#include "process/process_state.h"
 #include "text/load_text.h"
 
-int BrowseForInstallFolder(HWND owner, UINT titleTextId, char* folder) {
+int BrowseForInstallFolder(HWND owner, UINT titleTextId, char* folder, size_t folderSize) {
+    if (folderSize == 0) return 0;
     folder[0] = '\0';
+    if (folderSize < MAX_PATH) return 0;
     BROWSEINFOA info = {};
     info.hwndOwner = owner;
     info.pidlRoot = nullptr;

@@ -1,11 +1,11 @@
 // One probe of a folder: the FileVersion text and size of its VKTARN.EXE against the table.
 #include <cstdlib>
 
-#include "app/app_state.h"
 #include "discovery/known_versions.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/version.h"
+#include "process/process_state.h"
 #include "text/load_text.h"
 #include "text/path_text.h"
 #include "text/text_ids.h"
@@ -37,7 +37,7 @@ int FindEntry(const char* versionText, const char* path) {
 }  // namespace
 
 int MatchKnownVersion(const char* folder, uint32_t* alreadyCurrent) {
-    char probe[270];
+    char probe[PATH_BUFFER_SIZE];
     // A folder too long to hold the file name cannot hold the build.
     if (!JoinPath(probe, sizeof probe, folder, KnownVersionTable[0].fileName)) return 0;
 

@@ -61,9 +61,9 @@ int NobodyElseHolds(const char* path, DWORD attributes) {
 
 // 1 when the row's file can be installed into `folder` through `stagingFolder`.
 int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFolder, int ntSecurity) {
-    char target[270];
-    char temp[270];
-    char extracted[270];
+    char target[PATH_BUFFER_SIZE];
+    char temp[PATH_BUFFER_SIZE];
+    char extracted[PATH_BUFFER_SIZE];
     if (folder[0] == '\0' || !IsFolder(folder) || !IsFolder(stagingFolder)) return 0;
     if (!UsableFilePath(target, sizeof target, folder, entry.targetPath) ||
         !UsableFilePath(temp, sizeof temp, folder, entry.tempName) ||

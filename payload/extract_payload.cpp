@@ -1,14 +1,14 @@
 // ExtractPayload: one payload resource, still compressed, written to a file in one write.
 #include "payload/extract_payload.h"
 
-#include "app/app_state.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"
 #include "platform/resources.h"
+#include "process/process_state.h"
 #include "text/path_text.h"
 
 int ExtractPayload(const char* folder, const char* fileName, uint32_t payloadIndex) {
-    char path[270];
+    char path[PATH_BUFFER_SIZE];
     if (!JoinPath(path, sizeof path, folder, fileName)) return 1;
 
     WORD id = static_cast<WORD>(payloadIndex + PAYLOAD_RESOURCE_BASE);

@@ -1,6 +1,7 @@
+// The installation engine: the checks, the routes in order, the driver service, the
+// post-install steps.
 #include "payload/install_engine.h"
 
-#include "app/app_state.h"
 #include "payload/check_install_targets.h"
 #include "payload/driver_service.h"
 #include "payload/install_routes.h"
@@ -11,37 +12,36 @@
 #include "postinstall/data_relocation.h"
 #include "postinstall/program_shortcut.h"
 #include "postinstall/settings_defaults.h"
-#include "resources/resource.h"
+#include "process/process_state.h"
 #include "text/load_text.h"
 #include "text/path_text.h"
 #include "text/text_ids.h"
 
 namespace {
 
-// Any folder of 270 characters joined with any target path of the table.
-const size_t kFailedPathSize = 2 * 270 + 1;
+// Any folder of a path buffer joined with any target path of the table.
+const size_t kFailedPathSize = 2 * PATH_BUFFER_SIZE + 1;
 
 // A failure: the full path of the file that was to be installed, when one is given, then the
 // I/O-error text.
-void ReportFailure(HWND dialog, const char* path) {
-    if (path != nullptr) platform::MessageBoxA(dialog, path, LoadText(AppModule, IDS_CAPTION), MB_ICONERROR);
+void ReportFailure(HWND owner, const char* path) {
+    if (path != nullptr) platform::MessageBoxA(owner, path, LoadText(AppModule, IDS_CAPTION), MB_ICONERROR);
     const char* caption = LoadText(AppModule, IDS_CAPTION);
     const char* text = LoadText(AppModule, IDS_IO_ERROR);
-    platform::MessageBoxA(dialog, text, caption, MB_ICONERROR);
+    platform::MessageBoxA(owner, text, caption, MB_ICONERROR);
 }
 
 // A failed row: on the common route the path of its file in the install folder, then the
 // I/O-error text; on the family's route the I/O-error text alone.
-void ReportRowFailure(HWND dialog, const InstallRoute& route, int row, const char* installFolder) {
+void ReportRowFailure(HWND owner, const InstallRoute& route, int row, const char* installFolder) {
     if (!route.common) {
-        ReportFailure(dialog, nullptr);
+        ReportFailure(owner, nullptr);
         return;
     }
-    // Room for any folder of 270 characters and any target path of the table.
     char path[kFailedPathSize];
     const char* target = PayloadTable[row].targetPath;
     if (!JoinPath(path, sizeof path, installFolder, target)) CopyText(path, sizeof path, target);
-    ReportFailure(dialog, path);
+    ReportFailure(owner, path);
 }
 
 const InstallRoute& FamilyRoute() {
@@ -62,7 +62,7 @@ int UsesSystemFolder(const InstallRoute& route) {
 }
 
 // Installs the rows of `route` in order and stops at the first that fails, after reporting it.
-int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char* installFolder,
+int RunRoute(const InstallDialog& dialog, InstallRun* run, const InstallRoute& route, const char* installFolder,
              const char* systemFolder) {
     int done = 0;
     for (int part = 0; part < route.partCount; ++part) {
@@ -70,15 +70,14 @@ int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char
         const char* destination = rows.folder == SYSTEM_FOLDER ? systemFolder : installFolder;
         for (int row = rows.rows.first; row < rows.rows.first + rows.rows.count; ++row) {
             if (!InstallOneFile(run, row, destination, route.replacement)) {
-                ReportRowFailure(dialog, route, row, installFolder);
+                ReportRowFailure(dialog.owner, route, row, installFolder);
                 return 0;
             }
             ++done;
-            if (route.common)
-                platform::SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS,
-                                              static_cast<WPARAM>(PercentOf(RowCount(route), done)), 0);
+            if (route.common && dialog.showProgress != nullptr)
+                dialog.showProgress(dialog.owner, PercentOf(RowCount(route), done));
             // A copy kept for a replacement at restart stays in the staging folder.
-            char extracted[270];
+            char extracted[PATH_BUFFER_SIZE];
             if (route.replacement == REPLACE_NOW &&
                 JoinPath(extracted, sizeof extracted, run->stagingFolder, PayloadTable[row].tempName))
                 platform::DeleteFileA(extracted);
@@ -92,9 +91,9 @@ int RunRoute(HWND dialog, InstallRun* run, const InstallRoute& route, const char
 
 }  // namespace
 
-int InstallPayloadFiles(HWND dialog, const char* installFolder) {
+int InstallPayloadFiles(const InstallDialog& dialog, const char* installFolder) {
     InstallRun run = {};
-    run.tempFileLength = 260;
+    run.tempFileLength = MAX_PATH;
     bool ntFamily = OsVersionSnapshot.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
     run.replaceInOneStep = ntFamily ? 1 : 0;
     // GetVersionExA leaves the snapshot zeroed when it fails, and no Windows has major version
@@ -103,11 +102,12 @@ int InstallPayloadFiles(HWND dialog, const char* installFolder) {
     bool familyKnown = OsVersionSnapshot.dwMajorVersion != 0;
     DWORD length = familyKnown ? platform::GetTempPathA(sizeof run.stagingFolder, run.stagingFolder) : 0;
     if (length == 0 || length >= sizeof run.stagingFolder) {
-        ReportFailure(dialog, nullptr);
+        ReportFailure(dialog.owner, nullptr);
         return 0;
     }
     const InstallRoute& family = FamilyRoute();
-    char systemFolder[516] = {};
+    // Kept whole even past a path buffer, so that a failure names the file in full.
+    char systemFolder[2 * PATH_BUFFER_SIZE] = {};
     if (UsesSystemFolder(family)) {
         UINT systemLength = platform::GetSystemDirectoryA(systemFolder, sizeof systemFolder);
         if (systemLength == 0 || systemLength >= sizeof systemFolder) systemFolder[0] = '\0';
@@ -118,7 +118,7 @@ int InstallPayloadFiles(HWND dialog, const char* installFolder) {
     char failed[kFailedPathSize];
     if (!CheckInstallTargets(routes, 2, run.stagingFolder, installFolder, systemFolder, ntFamily, failed,
                              sizeof failed)) {
-        ReportFailure(dialog, failed);
+        ReportFailure(dialog.owner, failed);
         return 0;
     }
     if (!RunRoute(dialog, &run, CommonRoute, installFolder, systemFolder)) return 0;

@@ -1,8 +1,7 @@
 #include "payload/install_one_file.h"
 
-#include <cstring>
-
 #include "payload/extract_payload.h"
+#include "payload/has_length.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"
@@ -10,16 +9,6 @@
 #include "text/path_text.h"
 
 namespace {
-
-// 1 when `path` is a file of exactly `length` bytes.
-int HasLength(const char* path, uint32_t length) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = platform::FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    platform::FindClose(search);
-    return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.nFileSizeHigh == 0 &&
-           found.nFileSizeLow == length;
-}
 
 // Replaces the old file by the new one at once. Files copied from a CD are read-only: the old
 // file is replaced all the same, and keeps its attributes when it cannot be.
@@ -62,15 +51,15 @@ int ReplaceAtRestart(const char* tempPath, const char* targetPath) {
 int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Replacement replacement) {
     const PayloadEntry& entry = PayloadTable[row];
     // Both paths are built first: a folder too long for them fails the row before any write.
-    char tempPath[270];
-    char targetPath[270];
+    char tempPath[PATH_BUFFER_SIZE];
+    char targetPath[PATH_BUFFER_SIZE];
     if (!JoinPath(tempPath, sizeof tempPath, destinationFolder, entry.tempName) ||
         !JoinPath(targetPath, sizeof targetPath, destinationFolder, entry.targetPath))
         return 0;
 
     // The temp names are the updater's own: one an earlier run left read-only, hidden or
     // system would refuse to be written again, so its attributes go first.
-    char extracted[270];
+    char extracted[PATH_BUFFER_SIZE];
     if (JoinPath(extracted, sizeof extracted, run->stagingFolder, entry.tempName))
         platform::SetFileAttributesA(extracted, FILE_ATTRIBUTE_NORMAL);
     platform::SetFileAttributesA(tempPath, FILE_ATTRIBUTE_NORMAL);
@@ -79,13 +68,13 @@ int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Repl
     uint32_t length = 0;
     if (!InstalledPayloadLength(entry.payloadIndex, &length)) return 0;
 
-    char tempFile[270] = {};  // VerInstallFileA may report a temp file it left here
+    char tempFile[PATH_BUFFER_SIZE] = {};  // VerInstallFileA may report a temp file it left here
     DWORD result = platform::VerInstallFileA(VIFF_FORCEINSTALL, entry.tempName, entry.tempName,
                                              run->stagingFolder, destinationFolder, nullptr, tempFile,
                                              &run->tempFileLength);
     if (result != 0) {
         // A temp file the service left in the destination folder is removed.
-        char leftover[270];
+        char leftover[PATH_BUFFER_SIZE];
         tempFile[sizeof tempFile - 1] = '\0';
         if ((result & VIF_TEMPFILE) && tempFile[0] != '\0' && JoinPath(leftover, sizeof leftover, destinationFolder, tempFile))
             platform::DeleteFileA(leftover);
@@ -97,20 +86,4 @@ int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Repl
         return 0;
     }
     return replacement == REPLACE_NOW ? ReplaceNow(run, tempPath, targetPath) : ReplaceAtRestart(tempPath, targetPath);
-}
-
-int FinishInterruptedReplacement(const char* folder, const char* targetName) {
-    for (const PayloadEntry& entry : PayloadTable) {
-        if (std::strcmp(entry.targetPath, targetName) != 0) continue;
-        char tempPath[270];
-        char targetPath[270];
-        if (!JoinPath(tempPath, sizeof tempPath, folder, entry.tempName) ||
-            !JoinPath(targetPath, sizeof targetPath, folder, entry.targetPath) ||
-            platform::GetFileAttributesA(targetPath) != INVALID_FILE_ATTRIBUTES)
-            return 0;
-        uint32_t length = 0;
-        if (!InstalledPayloadLength(entry.payloadIndex, &length) || !HasLength(tempPath, length)) return 0;
-        return platform::MoveFileA(tempPath, targetPath) ? 1 : 0;
-    }
-    return 0;
 }

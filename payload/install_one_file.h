@@ -2,12 +2,13 @@
 #pragma once
 
 #include "platform_types.h"
+#include "text/path_text.h"
 
 // What the rows of one InstallPayloadFiles call share.
 struct InstallRun {
-    char stagingFolder[270];  // from GetTempPathA, ends with a backslash
-    UINT tempFileLength;      // set to 260 once per run, passed to every VerInstallFileA call
-    int replaceInOneStep;     // 1 where MoveFileExA replaces a file (the NT family)
+    char stagingFolder[PATH_BUFFER_SIZE];  // from GetTempPathA, ends with a backslash
+    UINT tempFileLength;                   // MAX_PATH, passed to every VerInstallFileA call of the run
+    int replaceInOneStep;                  // 1 where MoveFileExA replaces a file (the NT family)
 };
 
 enum Replacement {
@@ -21,9 +22,3 @@ enum Replacement {
 // step failed: the old target is then as it was, unless it was deleted and the rename failed,
 // in which case the new file stays under its temp name.
 int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Replacement replacement);
-
-// Finishes the replacement of the table's target `targetName` (such as "VKTARN.EXE") in
-// `folder` that an update left between deleting the old file and renaming the new one: when
-// the folder holds no such file but holds the row's temp file complete, the temp file is
-// renamed to it. Returns 1 when it was.
-int FinishInterruptedReplacement(const char* folder, const char* targetName);

@@ -1,8 +1,8 @@
 #include "payload/payload_length.h"
 
-#include "app/app_state.h"
 #include "payload/payload_table.h"
 #include "platform/resources.h"
+#include "process/process_state.h"
 
 namespace {
 

@@ -4,8 +4,10 @@
 #include "platform/shell.h"
 #include "postinstall/data_relocation.h"
 
-int GetDocumentsFolder(char* output) {
+int GetDocumentsFolder(char* output, size_t outputSize) {
+    if (outputSize == 0) return 0;
     output[0] = '\0';
+    if (outputSize < MAX_PATH) return 0;
     HMODULE library = platform::LoadLibraryA("SHFOLDER.DLL");
     if (library == nullptr) library = platform::LoadLibraryA("SHELL32.DLL");
     if (library == nullptr) return 0;

@@ -3,10 +3,10 @@
 #include "postinstall/data_relocation.h"
 #include "text/path_text.h"
 
-void GetModuleFolder(HINSTANCE module, char* output) {
-    char path[DATA_PATH_SIZE];
+void GetModuleFolder(HINSTANCE module, char* output, size_t outputSize) {
+    char path[PATH_BUFFER_SIZE];
     DWORD length = platform::GetModuleFileNameA(module, path, sizeof path);
     // No path, or one cut to the buffer (not terminated on older systems): no folder.
     if (length == 0 || length >= sizeof path) path[0] = '\0';
-    DriveAndDirectory(path, output, DATA_PATH_SIZE);
+    DriveAndDirectory(path, output, outputSize);
 }

@@ -2,9 +2,9 @@
 // Windows versions from 5.1 on, pointing at VKTARN.EXE in the install folder.
 #include <cstring>
 
-#include "app/app_state.h"
 #include "platform/registry.h"
 #include "postinstall/program_shortcut.h"
+#include "process/process_state.h"
 #include "text/path_text.h"
 
 namespace {
@@ -12,7 +12,6 @@ namespace {
 const char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kCommonPrograms[] = "Common Programs";
 const char kShortcutName[] = "\\Velkor TARN\\Velkor TARN.lnk";
-const DWORD kPathSize = 260;
 
 }  // namespace
 
@@ -21,8 +20,8 @@ void RefreshProgramShortcut(const char* installFolder) {
     if (OsVersionSnapshot.dwMinorVersion < 1) return;
     HKEY key = nullptr;
     if (platform::RegOpenKeyA(HKEY_LOCAL_MACHINE, kShellFolders, &key) != ERROR_SUCCESS) return;
-    char shortcut[kPathSize];
-    DWORD size = kPathSize;
+    char shortcut[MAX_PATH];
+    DWORD size = sizeof shortcut;
     DWORD type = REG_NONE;
     LONG read = platform::RegQueryValueExA(key, kCommonPrograms, nullptr, &type,
                                            reinterpret_cast<BYTE*>(shortcut), &size);
@@ -30,8 +29,8 @@ void RefreshProgramShortcut(const char* installFolder) {
     // A value that cannot be read as a terminated text, or a path that does not fit with the
     // shortcut's name, gives no place for the shortcut: nothing is written.
     if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return;
-    if (size == 0 || strnlen(shortcut, kPathSize) == kPathSize) return;
-    char target[kPathSize];
+    if (size == 0 || strnlen(shortcut, sizeof shortcut) == sizeof shortcut) return;
+    char target[MAX_PATH];
     if (!JoinPath(target, sizeof target, installFolder, "VKTARN.EXE")) return;
     if (!AppendText(shortcut, sizeof shortcut, kShortcutName)) return;
     CreateShellShortcut(target, "", installFolder, SW_SHOWDEFAULT, shortcut);

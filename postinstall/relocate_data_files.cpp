@@ -1,7 +1,7 @@
 // Moves "VKCDDB.DB", "CHG.LOG" and every "*.LST" of the install folder into the data folder.
-#include "app/app_state.h"
 #include "platform/files.h"
 #include "postinstall/data_relocation.h"
+#include "process/process_state.h"
 #include "text/path_text.h"
 #include "text/text_ids.h"
 
@@ -27,8 +27,8 @@ BOOL DeleteAnyFile(const char* path) {
 // times in at least one of the two folders. A source that cannot be deleted (the product, left
 // running, holds it) stays the only one: its copy goes again, so that no two copies drift apart.
 void MoveDataFile(const char* installFolder, const char* dataFolder, const char* partial, const char* name) {
-    char source[DATA_PATH_SIZE];
-    char destination[DATA_PATH_SIZE];
+    char source[PATH_BUFFER_SIZE];
+    char destination[PATH_BUFFER_SIZE];
     if (!JoinPath(source, sizeof source, installFolder, name)) return;
     if (!JoinPath(destination, sizeof destination, dataFolder, name)) return;
     if (!platform::CopyFileA(source, partial, TRUE)) return;
@@ -42,16 +42,16 @@ void MoveDataFile(const char* installFolder, const char* dataFolder, const char*
 }  // namespace
 
 void RelocateDataFiles(const char* installFolder) {
-    char dataFolder[DATA_PATH_SIZE] = {0};
-    if (!GetDataFolder(dataFolder, AppModule, IDS_DATA_FOLDER)) return;
-    char partial[DATA_PATH_SIZE];
+    char dataFolder[PATH_BUFFER_SIZE] = {0};
+    if (!GetDataFolder(dataFolder, sizeof dataFolder, AppModule, IDS_DATA_FOLDER)) return;
+    char partial[PATH_BUFFER_SIZE];
     if (!JoinPath(partial, sizeof partial, dataFolder, kPartialCopy)) return;
     // A partial copy that an interrupted run left behind.
     DeleteAnyFile(partial);
     MoveDataFile(installFolder, dataFolder, partial, "VKCDDB.DB");
     MoveDataFile(installFolder, dataFolder, partial, "CHG.LOG");
 
-    char pattern[DATA_PATH_SIZE];
+    char pattern[PATH_BUFFER_SIZE];
     if (!JoinPath(pattern, sizeof pattern, installFolder, "*.LST")) return;
     WIN32_FIND_DATAA found;
     HANDLE search = platform::FindFirstFileA(pattern, &found);

@@ -5,15 +5,14 @@
 
 #include <cstring>
 
-#include "app/app_state.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "process/process_state.h"
 #include "text/load_text.h"
+#include "text/path_text.h"
 #include "text/text_ids.h"
 
 namespace {
-
-const DWORD kTextSize = 270;
 
 enum class Setting { Text, Number, Reset, TempFolder };
 
@@ -58,13 +57,13 @@ void WriteText(HKEY key, const char* name, const char* text) {
 }
 
 void ApplyDefault(HKEY key, const SettingDefault& setting) {
-    char text[kTextSize];
+    char text[PATH_BUFFER_SIZE];  // a setting's text; TempFolder's is a path
     DWORD number = 0;
     const char* name = LoadText(AppModule, setting.name);
     if (name[0] == '\0') return;  // a name that cannot be loaded would be the key's default value
     switch (setting.kind) {
     case Setting::Text:
-        if (ReadSetting(key, name, reinterpret_cast<BYTE*>(text), kTextSize) == Found::Missing)
+        if (ReadSetting(key, name, reinterpret_cast<BYTE*>(text), sizeof text) == Found::Missing)
             WriteText(key, name, "");
         break;
     case Setting::Number:
@@ -75,12 +74,12 @@ void ApplyDefault(HKEY key, const SettingDefault& setting) {
         WriteNumber(key, name, 0);
         break;
     case Setting::TempFolder:
-        if (ReadSetting(key, name, reinterpret_cast<BYTE*>(text), kTextSize) != Found::Missing) break;
+        if (ReadSetting(key, name, reinterpret_cast<BYTE*>(text), sizeof text) != Found::Missing) break;
         // A temporary folder that cannot be found, or does not fit, leaves the value unwritten
         // rather than storing an empty or cut path.
         text[0] = '\0';
-        DWORD length = platform::GetTempPathA(kTextSize, text);
-        if (length > 0 && length < kTextSize) WriteText(key, name, text);
+        DWORD length = platform::GetTempPathA(sizeof text, text);
+        if (length > 0 && length < sizeof text) WriteText(key, name, text);
         break;
     }
 }

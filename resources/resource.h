@@ -11,5 +11,6 @@
 #define IDC_WELCOME_TEXT 1008
 #define IDC_LOGO_FRAME 1009
 
-// Payload resources are RCDATA PAYLOAD_RESOURCE_BASE + payload index (130 to 170).
+// Payload resources are RCDATA PAYLOAD_RESOURCE_BASE + payload index, the index running from 1
+// to PAYLOAD_ROW_COUNT (payload/payload_table.h): 130 to 170. cmake/resources.cmake reads both.
 #define PAYLOAD_RESOURCE_BASE 129

@@ -54,17 +54,17 @@ def unquote(text, at):
     return "".join(out), i + 1
 
 
-def decode(data):
-    """(type, shown value) of one value's data as the file writes it."""
+def value_bytes(data):
+    """(type, stored bytes) of one value's data as the file writes it; strings as UTF-16LE."""
     if data.startswith('"'):
         text, end = unquote(data, 0)
         if end != len(data):
             raise ValueError("text after the closing quote")
-        return 1, text
+        return 1, (text + "\0").encode("utf-16-le", "surrogatepass")
     if data.startswith("dword:"):
         if len(data) != 14 or data[6:].strip("0123456789abcdefABCDEF"):
             raise ValueError("dword: needs 8 hex digits")
-        return 4, int(data[6:], 16)
+        return 4, int(data[6:], 16).to_bytes(4, "little")
     kind, colon, items = data.partition(":")
     if not colon or not (kind == "hex" or (kind.startswith("hex(") and kind.endswith(")"))):
         raise ValueError("unknown data \"%s\"" % data[:20])
@@ -72,8 +72,14 @@ def decode(data):
     bad = [b for b in items if len(b) != 2 or b.strip("0123456789abcdefABCDEF")]
     if bad or (kind != "hex" and kind[4:-1].strip("0123456789abcdefABCDEF")) or kind == "hex()":
         raise ValueError("\"%s\" is not hex" % (bad[0] if bad else kind))
-    raw = bytes(int(b, 16) for b in items)
-    vtype = 3 if kind == "hex" else int(kind[4:-1], 16)
+    return (3 if kind == "hex" else int(kind[4:-1], 16)), bytes(int(b, 16) for b in items)
+
+
+def decode(data):
+    """(type, shown value) of one value's data as the file writes it."""
+    vtype, raw = value_bytes(data)
+    if data.startswith("dword:"):
+        return 4, int.from_bytes(raw, "little")
     if vtype in (1, 2, 7):
         text = raw.decode("utf-16-le", "surrogatepass")
         if vtype == 7:
@@ -114,9 +120,10 @@ def check_machine(machine):
         raise Damaged("%s is not a machine (no machine.ini)" % machine)
 
 
-def load_registry(machine):
-    """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}; raises
-    Damaged, naming the line, for a file that is not a whole registry file."""
+def load_registry(machine, reader=decode):
+    """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}, each value
+    as `reader` gives it (decode: shown; value_bytes: the stored bytes); raises Damaged, naming
+    the line, for a file that is not a whole registry file."""
     check_machine(machine)
     path = os.path.join(machine, "registry.reg")
     lines = [line.rstrip(" \t\r") for line in read_text(path).split("\n")]
@@ -153,7 +160,7 @@ def load_registry(machine):
                 rest = line[after + 1:]
             else:
                 raise ValueError("neither a [key] nor a value")
-            vtype, value = decode(rest)
+            vtype, value = reader(rest)
         except ValueError as e:
             raise Damaged("%s:%d: %s" % (path, number, e))
         current[name.lower()] = (name, vtype, value)
@@ -238,6 +245,21 @@ def file_hashes(machine):
     return out
 
 
+def file_attributes(machine):
+    """The Windows attributes of a file of the machine, as a function of its path below the
+    machine folder. The machine keeps in attributes.txt the bits of the files whose attributes
+    are not ARCHIVE alone; no bit at all reads as NORMAL."""
+    kept = {}
+    table = os.path.join(machine, "attributes.txt")
+    if os.path.exists(table):
+        with open(table, encoding="utf-8") as f:
+            for line in f:
+                bits, tab, path = line.rstrip("\n").partition("\t")
+                if tab and not line.startswith("#"):
+                    kept[path] = int(bits, 16)
+    return lambda rel: kept.get(rel.replace(os.sep, "/"), 0x20) or 0x80
+
+
 def listing(names, limit=4):
     names = sorted(names, key=str.lower)
     text = ", ".join(names[:limit])
@@ -310,6 +332,11 @@ def changes(before, after):
 def find_host_path(machine, path):
     """C:\\a\\b -> MACHINE/drive_c/a/b, each existing name in its stored letter case."""
     check_machine(machine)
+    return host_path_below(machine, path)
+
+
+def host_path_below(machine, path):
+    """find_host_path in any folder holding drive_c (a machine, a Wine prefix)."""
     if len(path) < 3 or path[1:3] != ":\\":
         raise Damaged("%s is not a full Windows path such as C:\\WINDOWS" % path)
     at = os.path.join(machine, "drive_" + path[0].lower())

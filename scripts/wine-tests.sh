@@ -2,8 +2,9 @@
 # Runs the Windows build under Wine in throwaway prefixes inside the build folder: the platform
 # contract and logic tests against the real Win32 calls in one, and in another the dialog on an
 # Xvfb screen (found by its title, a screenshot kept in build/artifacts, ended with Esc) and a
-# whole update driven on that screen (tests/win/update_run.sh). Every process it starts is
-# ended before it returns.
+# whole update driven on that screen (tests/win/update_run.sh); then the update on every
+# Windows family, compared with the emulated machine's (scripts/wine-families.sh). Every
+# process it starts is ended before it returns.
 #
 # The product is the 32-bit build. Where this kernel cannot start 32-bit programs, the same
 # sources are built for 64-bit Windows and run under wine64 instead (scripts/wine-lib.sh); the
@@ -140,6 +141,10 @@ if bash tests/win/update_run.sh "$loader" "$build/vkupdate.exe" "$mkpe" "$artifa
 else
   failed=$((failed + 1))
 fi
+
+# The update on every Windows family, each compared whole with the emulated machine's.
+source scripts/wine-families.sh
+run_families
 
 echo "wine: $passed passed, $failed failed, in $SECONDS s"
 [ "$failed" -eq 0 ]

@@ -4,6 +4,10 @@
 
 #include <cstddef>
 
+// The size of the logic's path buffers: any path Windows takes (MAX_PATH, 260 with its
+// terminator) and room beyond it, so that a path too long for Windows is still seen whole.
+#define PATH_BUFFER_SIZE 270
+
 // 1 when the last character of `text` (by character of the code page, so the second byte of
 // a double-byte character never counts) is "\" or "/"; 0 for the empty text.
 int EndsWithSeparator(const char* text);

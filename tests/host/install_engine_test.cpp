@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "payload/install_engine.h"
 #include "payload/payload_table.h"
 #include "platform/dialogs.h"
@@ -20,7 +19,7 @@
 #include "platform/host/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "resources/resource.h"
+#include "process/process_state.h"
 #include "support/payload_bytes.h"
 #include "support/temp_machine.h"
 
@@ -53,19 +52,19 @@ const Family kFamilies[] = {
     {"XP", "[windows]\nplatform = 2\nmajor = 5\nminor = 1\n", {40}},
 };
 
+// The positions the engine gave the bar, in order.
+std::vector<int> progressShown;
+void RecordProgress(HWND, int position) { progressShown.push_back(position); }
+
 class InstallEngine : public ::testing::Test {
 protected:
     void Open(const std::string& ini) {
         Close();
         machine_ = std::make_unique<TempMachine>(ini);
-        AppModule = platform::host::ModuleHandle();
-        OsVersionSnapshot = OSVERSIONINFOA();
-        OsVersionSnapshot.dwOSVersionInfoSize = sizeof OsVersionSnapshot;
-        ASSERT_TRUE(platform::GetVersionExA(&OsVersionSnapshot));
+        InitProcessState(platform::host::ModuleHandle());
         out_.str("");
+        progressShown.clear();
         platform::host::SetDialogIo(&in_, &out_, false);
-        dialog_ = platform::host::CreateDialogWindows(AppModule, MAKEINTRESOURCEA(IDD_MAIN));
-        ASSERT_NE(dialog_, nullptr);
         // The keys every Windows has, below which the post-install steps write (where this user
         // may make them).
         for (auto [root, path] : {std::pair{HKEY_CURRENT_USER, "Software"},
@@ -79,11 +78,7 @@ protected:
         fs::create_directories(Host(kFolder));
         for (int row = 0; row < PAYLOAD_ROW_COUNT; ++row) TempMachine::WriteHostFile(Host(Target(row)), Old(row));
     }
-    void Close() {
-        if (dialog_ != nullptr) platform::host::DestroyDialogWindows(dialog_);
-        dialog_ = nullptr;
-        machine_.reset();
-    }
+    void Close() { machine_.reset(); }
     void TearDown() override {
         Close();
         platform::host::SetDialogIo(&std::cin, &std::cout, false);
@@ -108,25 +103,13 @@ protected:
         return names;
     }
     // The positions the bar was moved to, in order.
-    std::vector<int> Progress() const {
-        const std::string prefix = "{\"event\":\"progress\",\"pos\":";
-        std::vector<int> positions;
-        std::istringstream all(out_.str());
-        for (std::string line; std::getline(all, line);)
-            if (line.compare(0, prefix.size(), prefix) == 0) positions.push_back(std::stoi(line.substr(prefix.size())));
-        return positions;
-    }
+    static std::vector<int> Progress() { return progressShown; }
     std::vector<std::string> Messages() const {
         std::vector<std::string> lines;
         std::istringstream all(out_.str());
         for (std::string line; std::getline(all, line);)
             if (line.find("\"event\":\"message\"") != std::string::npos) lines.push_back(line);
         return lines;
-    }
-    int BarPosition() {
-        int low = 0, high = 0, pos = -1;
-        platform::host::ProgressState(platform::GetDlgItem(dialog_, IDC_PROGRESS), &low, &high, &pos);
-        return pos;
     }
     static bool KeyExists(HKEY root, const char* path) {
         HKEY key = nullptr;
@@ -173,7 +156,7 @@ protected:
     std::unique_ptr<TempMachine> machine_;
     std::istringstream in_;
     std::ostringstream out_;
-    HWND dialog_ = nullptr;
+    const InstallDialog dialog_ = {nullptr, RecordProgress};
 };
 
 // The pending list as pairs "from -> to" ("" for a delete), names as recorded.
@@ -246,13 +229,10 @@ TEST_F(InstallEngine, EveryFamilyInstallsEveryRowOfItsRoutes) {
 
 TEST_F(InstallEngine, FailureAtRowZeroNamesTheFileAndKeepsTheBar) {
     Open("");
-    platform::SendDlgItemMessageA(dialog_, IDC_PROGRESS, PBM_SETPOS, 100, 0);  // left by an earlier run
-    out_.str("");
     platform::host::FailCall("VerInstallFileA", 1, ERROR_ACCESS_DENIED);
     EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
     EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD01.DLL"), kIoErrorEvent}));
     EXPECT_TRUE(Progress().empty());
-    EXPECT_EQ(BarPosition(), 100);
     EXPECT_EQ(Names(kStaging), std::vector<std::string>{"vk001.tmp"});
     ExpectCommonRowsInstalled(0);
     EXPECT_FALSE(PostInstallRan());
@@ -263,8 +243,8 @@ TEST_F(InstallEngine, FailureAtRowTwentyLeavesTheRowsBeforeIt) {
     platform::host::FailCall("VerInstallFileA", 21, ERROR_ACCESS_DENIED);
     EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
     EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD21.DLL"), kIoErrorEvent}));
-    EXPECT_EQ(Progress().size(), 20u);
-    EXPECT_EQ(BarPosition(), 58);
+    ASSERT_EQ(Progress().size(), 20u);
+    EXPECT_EQ(Progress().back(), 58);
     EXPECT_EQ(Names(kStaging), std::vector<std::string>{"vk021.tmp"});
     ExpectCommonRowsInstalled(20);
     EXPECT_FALSE(PostInstallRan());
@@ -289,7 +269,8 @@ TEST_F(InstallEngine, FamilyRouteFailureShowsTheIoErrorAlone) {
         platform::host::FailCall(c.call, c.occurrence, ERROR_ACCESS_DENIED);
         EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
         EXPECT_EQ(Messages(), std::vector<std::string>{kIoErrorEvent});
-        EXPECT_EQ(BarPosition(), 100);
+        ASSERT_EQ(Progress().size(), 34u);
+        EXPECT_EQ(Progress().back(), 100);
         EXPECT_EQ(Names(kStaging), std::vector<std::string>{c.staged});
         EXPECT_EQ(Read(Target(c.row)), Old(c.row));
         EXPECT_EQ(Names(kSystem), (std::vector<std::string>{"Drivers", "IOSUBSYS"})) << "no new file left about";

@@ -8,13 +8,14 @@
 #include <filesystem>
 #include <string>
 
-#include "app/app_state.h"
 #include "discovery/known_versions.h"
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
+#include "process/process_state.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"
 #include "support/temp_machine.h"
+#include "text/path_text.h"
 
 namespace {
 
@@ -62,9 +63,9 @@ TEST_F(InstallProduct, SeededBuildIsIdentifiedAndReadByPefile) {
     std::string error;
     ASSERT_TRUE(host::OpenMachine(m, &error)) << error;
     AppModule = host::ModuleHandle();
-    char folder[270] = "C:\\Program Files\\Orvane\\Velkor TARN";
+    char folder[PATH_BUFFER_SIZE] = "C:\\Program Files\\Orvane\\Velkor TARN";
     uint32_t current = 7;
-    EXPECT_EQ(IdentifyInstalledVersion(folder, &current), 1);
+    EXPECT_EQ(IdentifyInstalledVersion(folder, sizeof folder, &current, nullptr), 1);
     EXPECT_EQ(current, 0u);
     for (const char* file : {"C:\\Program Files\\Orvane\\Velkor TARN\\VKCDDB.DB",
                              "C:\\Program Files\\Orvane\\Velkor TARN\\CHG.LOG",

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "discovery/browse_for_install_folder.h"
 #include "discovery/locate_installation.h"
 #include "platform/files.h"
@@ -16,8 +15,10 @@
 #include "platform/host/machine/host.h"
 #include "platform/host/shell/host_shell.h"
 #include "platform/registry.h"
+#include "process/process_state.h"
 #include "support/temp_machine.h"
 #include "text/load_text.h"
+#include "text/path_text.h"
 #include "tools/pewriter/pe_writer.h"
 
 namespace {
@@ -76,7 +77,7 @@ protected:
         host::SetDialogIo(&in_, &out_, false);
         std::memset(folder_, 'x', sizeof folder_);
         current_ = 7;
-        return LocateInstallation(nullptr, folder_, &current_);
+        return LocateInstallation(nullptr, folder_, sizeof folder_, &current_, nullptr);
     }
     // The bytes stored under `name`. A text written with its length without the NUL is stored
     // with the NUL on this NT machine, as Windows NT stores it: see Stored().
@@ -187,10 +188,10 @@ TEST_F(Picker, PathOfTheFullBufferWithoutNulIsTerminated) {
     std::string stored = "C:\\P\\Writer\\" + std::string(259 - 12, 'a') + "Q";
     ASSERT_EQ(stored.size(), 260u);
     SetPath(REG_SZ, stored);
-    std::vector<char> folder(270, 'x');  // exactly the buffer's size, for ASan
+    std::vector<char> folder(PATH_BUFFER_SIZE, 'x');  // exactly the buffer's size, for ASan
     uint32_t current = 7;
     host::SetDialogIo(&in_, &out_, false);
-    EXPECT_EQ(LocateInstallation(nullptr, folder.data(), &current), 1);
+    EXPECT_EQ(LocateInstallation(nullptr, folder.data(), folder.size(), &current, nullptr), 1);
     EXPECT_STREQ(folder.data(), "C:\\P\\Writer\\");
     EXPECT_EQ(Value("Path"), Stored("C:\\P\\Writer"));
     // A longer value does not fit the read at all: the picker is asked.
@@ -201,10 +202,10 @@ TEST_F(Picker, PathOfTheFullBufferWithoutNulIsTerminated) {
 
 TEST_F(Picker, ItemWithoutPathIsNoFolderAndIsReleased) {
     host::FailCall("SHGetPathFromIDListA", 1, ERROR_INVALID_PARAMETER);
-    char folder[270];
+    char folder[PATH_BUFFER_SIZE];
     in_.str("C:\\P\\Writer\n");
     host::SetDialogIo(&in_, &out_, false);
-    EXPECT_EQ(BrowseForInstallFolder(nullptr, 7, folder), 0);
+    EXPECT_EQ(BrowseForInstallFolder(nullptr, 7, folder, sizeof folder), 0);
     EXPECT_STREQ(folder, "");  // not the display name "Writer"
     EXPECT_EQ(host::OpenShellItems(), 0);
 }

@@ -3,16 +3,21 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "platform/dialogs.h"
-#include "platform/host/machine/host.h"
 #include "platform/host/dialogs/host_dialog.h"
+#include "platform/host/machine/host.h"
 #include "platform/resources.h"
 #include "platform/system.h"
+#include "process/process_state.h"
 #include "resources/resource.h"
+#include "support/decision_buffer.h"
+#include "support/rc_script.h"
 #include "support/temp_machine.h"
+#include "text/text_ids.h"
 
 namespace {
 
@@ -20,11 +25,7 @@ class MainDialog : public ::testing::Test {
 protected:
     void Open(const std::string& ini = "") {
         machine_ = std::make_unique<vktest::TempMachine>(ini);
-        AppModule = platform::host::ModuleHandle();
-        RestartPending = 0;
-        OsVersionSnapshot = OSVERSIONINFOA();
-        OsVersionSnapshot.dwOSVersionInfoSize = sizeof OsVersionSnapshot;
-        ASSERT_TRUE(platform::GetVersionExA(&OsVersionSnapshot));
+        InitProcessState(platform::host::ModuleHandle());
         platform::host::SetDialogIo(&in_, &out_, false);
         dialog_ = platform::host::CreateDialogWindows(AppModule, MAKEINTRESOURCEA(IDD_MAIN));
         ASSERT_NE(dialog_, nullptr);
@@ -49,9 +50,13 @@ protected:
     HWND dialog_ = nullptr;
 };
 
-const char kRestartEvent[] =
-    "{\"event\":\"message\",\"style\":68,\"caption\":\"TARN アップデーター\",\"text\":\"ソフトを使用するためには、"
-    "システムを再起動する必要があります。\\n今すぐ再起動しても宜しいですか？\"}\n";
+// The restart question as the scripted dialog reports it, its texts from the string table.
+std::string RestartEvent() {
+    std::string text;
+    for (char c : vktest::RcStrings().at(IDS_RESTART_QUESTION)) text += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return "{\"event\":\"message\",\"style\":68,\"caption\":\"" + vktest::RcStrings().at(IDS_CAPTION) +
+           "\",\"text\":\"" + text + "\"}\n";
+}
 
 TEST_F(MainDialog, InitialisationSetsRangeAndWelcomeText) {
     Open();
@@ -114,12 +119,20 @@ TEST_F(MainDialog, OnlyTheTextBoxIsWhite) {
     platform::EndPaint(dialog_, &paint);
 }
 
-TEST_F(MainDialog, StartDisablesBothButtonsAroundTheRunAndLeavesTheBar) {
+TEST_F(MainDialog, StartDisablesBothButtonsWhileTheRunAsksAndLeavesTheBar) {
     Open();
     platform::SendDlgItemMessageA(dialog_, IDC_PROGRESS, PBM_SETPOS, 100, 0);
-    int before = platform::host::CallCount("EnableWindow");
+    // Whether Start and Exit take clicks at each question of the run: the folder picker (no
+    // installation is recorded; cancelled), then the message that none was found.
+    std::vector<std::pair<bool, bool>> enabledAtRequest;
+    vktest::DecisionBuffer decisions({"", "ok"}, [&] {
+        enabledAtRequest.push_back(
+            {platform::host::WindowEnabled(Item(IDOK)), platform::host::WindowEnabled(Item(IDCANCEL))});
+    });
+    std::istream in(&decisions);
+    platform::host::SetDialogIo(&in, &out_, false);
     Command(IDOK, 0);
-    EXPECT_EQ(platform::host::CallCount("EnableWindow") - before, 4);
+    EXPECT_EQ(enabledAtRequest, (std::vector<std::pair<bool, bool>>{{false, false}, {false, false}}));
     EXPECT_TRUE(platform::host::WindowEnabled(Item(IDOK)));
     EXPECT_TRUE(platform::host::WindowEnabled(Item(IDCANCEL)));
     EXPECT_FALSE(platform::host::DialogEnded(dialog_));
@@ -154,7 +167,7 @@ TEST_F(MainDialog, DecliningTheRestartEndsTheDialog) {
     RestartPending = 1;
     Answer("no\n");
     Command(IDCANCEL);
-    EXPECT_EQ(out_.str(), kRestartEvent);
+    EXPECT_EQ(out_.str(), RestartEvent());
     EXPECT_TRUE(platform::host::DialogEnded(dialog_));
     EXPECT_EQ(platform::host::CallCount("ExitWindowsEx"), 0);
 }
@@ -168,7 +181,7 @@ TEST_F(MainDialog, RestartOnNtTakesThePrivilegeAndKeepsTheDialogOpen) {
     EXPECT_TRUE(platform::host::ShutdownPrivilegeEnabled());
     EXPECT_EQ(platform::host::RestartRequests(), restarts + 1);
     EXPECT_FALSE(platform::host::DialogEnded(dialog_));
-    EXPECT_EQ(out_.str(), std::string(kRestartEvent) + "{\"event\":\"restart\"}\n");
+    EXPECT_EQ(out_.str(), RestartEvent() + "{\"event\":\"restart\"}\n");
     // A second Exit asks again.
     Command(IDCANCEL);
     EXPECT_EQ(platform::host::CallCount("MessageBoxA"), 2);

@@ -8,13 +8,13 @@
 #include <sstream>
 #include <string>
 
-#include "app/app_state.h"
 #include "discovery/known_versions.h"
 #include "payload/extract_payload.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
 #include "platform/host/resources/resfile.h"
+#include "process/process_state.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"
 #include "support/temp_machine.h"

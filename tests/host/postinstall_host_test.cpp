@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
 #include "payload/driver_service.h"
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
@@ -17,7 +16,9 @@
 #include "postinstall/data_relocation.h"
 #include "postinstall/program_shortcut.h"
 #include "postinstall/settings_defaults.h"
+#include "process/process_state.h"
 #include "support/temp_machine.h"
+#include "text/path_text.h"
 
 namespace {
 
@@ -27,10 +28,7 @@ using vktest::TempMachine;
 
 // Opens the machine and sets up the updater's state as the entry point does.
 void Start(TempMachine&) {
-    AppModule = platform::host::ModuleHandle();
-    OsVersionSnapshot = OSVERSIONINFOA();
-    OsVersionSnapshot.dwOSVersionInfoSize = sizeof OsVersionSnapshot;
-    platform::GetVersionExA(&OsVersionSnapshot);
+    InitProcessState(platform::host::ModuleHandle());
 }
 
 void MakeKey(HKEY root, const char* path) {
@@ -192,8 +190,8 @@ TEST_F(RelocationHost, NothingMovedWhenTheDataFolderIsNotSafe) {
         EXPECT_EQ(CallCount("LoadLibraryA"), c.libraryLoads);
         EXPECT_EQ(CallCount("FreeLibrary"), 1);
         if (c.failCall == nullptr) {
-            char folder[DATA_PATH_SIZE];
-            EXPECT_EQ(GetDataFolder(folder, AppModule, 47), 0);
+            char folder[PATH_BUFFER_SIZE];
+            EXPECT_EQ(GetDataFolder(folder, sizeof folder, AppModule, 47), 0);
             EXPECT_STREQ(folder, "C:\\WINDOWS\\TEMP\\");  // the folder of C:\WINDOWS\TEMP\vkupdate.exe
         }
     }

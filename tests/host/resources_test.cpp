@@ -1,5 +1,5 @@
-// The compiled resources (vkupdate.res) against the tables they implement, and the host's
-// resource calls over them. The dialog template, version block and icon directory are read
+// The compiled resources (vkupdate.res) against the scripts they are compiled from, and the
+// host's resource calls over them. The dialog template, version block and icon directory are read
 // here with small readers of their own, independent of the host's.
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -17,7 +17,9 @@
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "resources/resource.h"
+#include "support/rc_script.h"
 #include "support/temp_machine.h"
+#include "text/text_ids.h"
 
 namespace {
 
@@ -205,51 +207,29 @@ TEST(ResourceLookup, BitmapsLoadByNumber) {
 
 // ---- The dialog template ----
 
-struct Control {
-    DWORD id;
-    const char* className;  // predefined classes are stored as ordinals
-    const char* text;       // nullptr: the text is the ordinal `picture`
-    short x, y, cx, cy;
-    DWORD style;
-    DWORD exStyle;
-};
-
-const Control kControls[] = {
-    {1, "button", "開始(&S)", 93, 168, 50, 14, 0x50010001, 0},
-    {2, "button", "終了(&C)", 162, 168, 50, 14, 0x50010000, 0},
-    {1004, "msctls_progress32", "Progress1", 98, 144, 201, 10, 0x50800000, 0},
-    {0xFFFFFFFF, "static", "使用許諾に同意していただける場合には、開始を押して下さい。", 98, 129, 201, 8, 0x50020000, 0},
-    {0xFFFFFFFF, "static", nullptr, 7, 7, 85, 147, 0x5080100E, 0},
-    {0xFFFFFFFF, "static", "", 7, 160, 292, 1, 0x50000010, 0},
-    {1008, "edit", "", 97, 7, 202, 107, 0x50A00804, 0x20},
-    {0xFFFFFFFF, "static", "Windows NT4.0/2000/XPでは、アドミニストレータで実行してください。", 98, 118, 202, 8,
-     0x50020000, 0},
-    {1009, "static", "", 233, 166, 66, 16, 0x40800007, 0},
-};
-
-TEST(ResourceDialog, TemplateHeaderMatchesTheTable) {
+TEST(ResourceDialog, TemplateHeaderIsTheScripts) {
+    vktest::RcDialog want = vktest::ReadRcDialog("IDD_MAIN");
     std::string d = Res().Data(5, IDD_MAIN);
     Reader r{d};
     EXPECT_EQ(r.Word(), 1);       // extended template, version 1
     EXPECT_EQ(r.Word(), 0xFFFF);  // signature
     EXPECT_EQ(r.Dword(), 0u);     // help id
-    EXPECT_EQ(r.Dword(), 0u);     // extended style
-    EXPECT_EQ(r.Dword(), 0x80C008C0u);
-    EXPECT_EQ(r.Word(), 9);
-    EXPECT_EQ(r.Word(), 0);
-    EXPECT_EQ(r.Word(), 0);
-    EXPECT_EQ(r.Word(), 306);
-    EXPECT_EQ(r.Word(), 189);
+    EXPECT_EQ(r.Dword(), want.exStyle);
+    EXPECT_EQ(r.Dword(), want.style);
+    EXPECT_EQ(r.Word(), want.controls.size());
+    for (short value : {want.x, want.y, want.cx, want.cy}) EXPECT_EQ(static_cast<short>(r.Word()), value);
     EXPECT_EQ(r.Word(), 0);  // no menu
     EXPECT_EQ(r.Word(), 0);  // the standard dialog class
-    EXPECT_EQ(Utf8(r.String()), "Velkor TARN アップデーター Ver 3.16");
-    EXPECT_EQ(r.Word(), 9);  // points
-    EXPECT_EQ(r.Word(), 0);  // weight
-    EXPECT_EQ(r.Word(), 0x0100);  // not italic, character set 1
-    EXPECT_EQ(Utf8(r.String()), "ＭＳ Ｐゴシック");
+    EXPECT_EQ(Utf8(r.String()), want.caption);
+    EXPECT_EQ(r.Word(), want.pointSize);
+    EXPECT_EQ(r.Word(), want.weight);
+    EXPECT_EQ(r.Word(), want.italic | want.charset << 8);
+    EXPECT_EQ(Utf8(r.String()), want.typeface);
 }
 
-TEST(ResourceDialog, ControlsMatchTheTableInOrder) {
+TEST(ResourceDialog, ControlsAreTheScriptsInOrder) {
+    vktest::RcDialog want = vktest::ReadRcDialog("IDD_MAIN");
+    ASSERT_EQ(want.controls.size(), 9u);
     std::string d = Res().Data(5, IDD_MAIN);
     Reader r{d};
     r.at = 30;   // past the fixed fields, the empty menu and the standard class
@@ -258,7 +238,7 @@ TEST(ResourceDialog, ControlsMatchTheTableInOrder) {
     r.String();  // typeface
     const WORD ordinals[] = {0x80, 0x81, 0x82};
     const char* names[] = {"button", "edit", "static"};
-    for (const Control& c : kControls) {
+    for (const vktest::RcControl& c : want.controls) {
         SCOPED_TRACE(c.id);
         r.Align();
         EXPECT_EQ(r.Dword(), 0u);  // help id
@@ -268,7 +248,7 @@ TEST(ResourceDialog, ControlsMatchTheTableInOrder) {
         EXPECT_EQ(static_cast<short>(r.Word()), c.y);
         EXPECT_EQ(static_cast<short>(r.Word()), c.cx);
         EXPECT_EQ(static_cast<short>(r.Word()), c.cy);
-        EXPECT_EQ(r.Dword(), c.id);
+        EXPECT_EQ(r.Dword(), static_cast<DWORD>(c.id));
         WORD first = r.Word();
         if (first == 0xFFFF) {
             WORD ordinal = r.Word();
@@ -279,11 +259,11 @@ TEST(ResourceDialog, ControlsMatchTheTableInOrder) {
         } else {
             r.at -= 2;
             // windres keeps a class given by name in upper case; window classes ignore case.
-            EXPECT_EQ(strcasecmp(Utf8(r.String()).c_str(), c.className), 0);
+            EXPECT_EQ(strcasecmp(Utf8(r.String()).c_str(), c.className.c_str()), 0);
         }
-        if (c.text == nullptr) {
+        if (c.textOrdinal >= 0) {
             EXPECT_EQ(r.Word(), 0xFFFF);
-            EXPECT_EQ(r.Word(), IDB_SIDE_PICTURE);
+            EXPECT_EQ(r.Word(), c.textOrdinal);
         } else {
             EXPECT_EQ(Utf8(r.String()), c.text);
         }
@@ -294,49 +274,16 @@ TEST(ResourceDialog, ControlsMatchTheTableInOrder) {
 
 // ---- The string table ----
 
-struct StringEntry {
-    UINT id;
-    const char* text;
-};
-
-const StringEntry kStrings[] = {
-    {0, "アップデート可能なバージョンがインストールされていません。\n対象バージョンがインストールされていることを"
-        "ご確認下さい。\n\nまた、Velkor TARNがパソコンにプリインストールされて\nいた場合、最低一度は、Velkor TARNを"
-        "起動してから\nアップデートをして下さい。"},
-    {2, "アップデートは正常に終了しました。"},
-    {3, "TARN アップデーター"},
-    {4, "予期せぬI/Oエラーが発生しました。\nハードディスク容量や起動しているソフトがないことをご確認下さい。"},
-    {5, "ソフトを使用するためには、システムを再起動する必要があります。\n今すぐ再起動しても宜しいですか？"},
-    {6, "既に最新版にアップデートされています。\nアップデートを実行してもよろしいですか？\n\n"
-        "------------------------------\nWindows XP環境でTARNが正常に動作しない場合、\nアップデートをして下さい。\n"
-        "------------------------------"},
-    {7, "TARNのインストールされたフォルダを選択して下さい。"},
-    {30, "\\StringFileInfo\\041104b0\\FileVersion"},
-    {46, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\VKTARN.EXE"},
-    {47, "VkTARN Data"},
-    {48, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
-    {12501, "Software"},
-    {12502, "Orvane\\VkTARN"},
-    {12563, "Proxy"},
-    {12564, "Port"},
-    {12566, "EnableEncode"},
-    {12569, "SearchISRC"},
-    {12570, "MediaBar"},
-    {12571, "DDCDconvert"},
-    {12573, "DVDCompatible"},
-    {12574, "TempFolder"},
-    {12575, "CopyBadSector"},
-};
-
 TEST(ResourceStrings, EveryEntryLoadsByteForByteInCodePage932) {
     vktest::TempMachine machine;
-    for (const StringEntry& s : kStrings) {
-        std::string expected = Cp932(s.text);
+    ASSERT_EQ(vktest::RcStrings().size(), 22u);
+    for (const auto& [id, text] : vktest::RcStrings()) {
+        std::string expected = Cp932(text);
         char buffer[512];
         std::memset(buffer, 'x', sizeof buffer);
-        int n = platform::LoadStringA(platform::host::ModuleHandle(), s.id, buffer, 512);
-        EXPECT_EQ(n, static_cast<int>(expected.size())) << s.id;
-        EXPECT_EQ(std::string(buffer, std::strlen(buffer)), expected) << s.id;
+        int n = platform::LoadStringA(platform::host::ModuleHandle(), id, buffer, 512);
+        EXPECT_EQ(n, static_cast<int>(expected.size())) << id;
+        EXPECT_EQ(std::string(buffer, std::strlen(buffer)), expected) << id;
         EXPECT_LT(expected.size(), 260u);
         EXPECT_EQ(buffer[n + 1], 'x');  // nothing written past the terminator
     }
@@ -344,7 +291,7 @@ TEST(ResourceStrings, EveryEntryLoadsByteForByteInCodePage932) {
 
 TEST(ResourceStrings, TableHoldsExactlyTheseEntries) {
     std::set<UINT> expected, found;
-    for (const StringEntry& s : kStrings) expected.insert(s.id);
+    for (const auto& entry : vktest::RcStrings()) expected.insert(entry.first);
     for (const ResEntry& e : Res().entries) {
         if (e.type.ordinal != 6) continue;
         std::string d(reinterpret_cast<const char*>(e.data), e.size);
@@ -382,7 +329,7 @@ TEST(ResourceStrings, SmallBuffersEndOnWholeCharacters) {
     EXPECT_EQ(platform::LoadStringA(module, 3, nullptr, 10), 0);
 
     // Every size of buffer gets the longest prefix of whole characters that fits.
-    std::string full = Cp932(kStrings[0].text);
+    std::string full = Cp932(vktest::RcStrings().at(IDS_NOT_INSTALLED));
     std::vector<size_t> boundaries = {0};
     for (size_t i = 0; i < full.size();) {
         unsigned char c = static_cast<unsigned char>(full[i]);

@@ -4,42 +4,20 @@
 
 #include <cstdlib>
 #include <sstream>
-#include <streambuf>
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/host/dialogs/host_dialog.h"
 #include "platform/host/machine/host.h"
 #include "platform/system.h"
+#include "process/process_state.h"
 #include "resources/resource.h"
+#include "support/decision_buffer.h"
 #include "support/temp_folder.h"
 
 namespace {
-
-// Hands the dialog one decision line at a time and notes RestartPending at each request, that
-// is, while the window that asked for the decision is still open.
-class DecisionBuffer : public std::streambuf {
-public:
-    explicit DecisionBuffer(std::vector<std::string> lines) : lines_(std::move(lines)) {}
-    std::vector<int> pendingAtRequest;
-
-protected:
-    int_type underflow() override {
-        if (next_ == lines_.size()) return traits_type::eof();
-        pendingAtRequest.push_back(RestartPending);
-        current_ = lines_[next_++] + "\n";
-        setg(&current_[0], &current_[0], &current_[0] + current_.size());
-        return traits_type::to_int_type(current_[0]);
-    }
-
-private:
-    std::vector<std::string> lines_;
-    size_t next_ = 0;
-    std::string current_;
-};
 
 class UpdateRun : public ::testing::Test {
 protected:
@@ -50,11 +28,7 @@ protected:
         ASSERT_EQ(std::system((tool + " install-product " + machine + " --version '3, 1, 5, 0' >/dev/null").c_str()), 0);
         std::string error;
         ASSERT_TRUE(platform::host::OpenMachine(machine, &error)) << error;
-        AppModule = platform::host::ModuleHandle();
-        RestartPending = 0;
-        OsVersionSnapshot = OSVERSIONINFOA();
-        OsVersionSnapshot.dwOSVersionInfoSize = sizeof OsVersionSnapshot;
-        ASSERT_TRUE(platform::GetVersionExA(&OsVersionSnapshot));
+        InitProcessState(platform::host::ModuleHandle());
     }
     void TearDown() override {
         platform::host::DestroyDialogWindows(dialog_);
@@ -89,14 +63,16 @@ const char kDone[] = "アップデートは正常に終了しました。";
 const char kRestart[] = "システムを再起動する必要があります";
 
 TEST_F(UpdateRun, RestartBecomesPendingOnlyOnceTheSuccessMessageIsClosed) {
-    DecisionBuffer decisions({"ok", "no"});
+    // RestartPending at each request, while the window that asked is still open.
+    std::vector<int> pendingAtRequest;
+    vktest::DecisionBuffer decisions({"ok", "no"}, [&] { pendingAtRequest.push_back(RestartPending); });
     Open(&decisions);
     MainDialogProc(dialog_, WM_COMMAND, IDOK, 0);
     MainDialogProc(dialog_, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(Messages(kDone), 1);
     EXPECT_EQ(Messages(kRestart), 1);
     // The success message asked while the flag was still clear; the restart question after it.
-    EXPECT_EQ(decisions.pendingAtRequest, (std::vector<int>{0, 1}));
+    EXPECT_EQ(pendingAtRequest, (std::vector<int>{0, 1}));
     EXPECT_TRUE(platform::host::DialogEnded(dialog_));
 }
 
@@ -104,7 +80,7 @@ TEST_F(UpdateRun, FailingPostInstallStepsStillEndInSuccess) {
     // The data files cannot be copied and the shell-folder key cannot be opened, on every call.
     platform::host::FailCall("CopyFileA", 1, ERROR_ACCESS_DENIED, true);
     platform::host::FailCall("RegOpenKeyA", 1, ERROR_ACCESS_DENIED, true);
-    DecisionBuffer decisions({"ok", "no"});
+    vktest::DecisionBuffer decisions({"ok", "no"});
     Open(&decisions);
     MainDialogProc(dialog_, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(Messages(kDone), 1);

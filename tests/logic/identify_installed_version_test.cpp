@@ -2,12 +2,22 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "discovery/known_versions.h"
 #include "logic/discovery_support.h"
 #include "logic/logic_fixture.h"
+#include "payload/finish_interrupted_replacement.h"
+#include "text/path_text.h"
 
 namespace {
+
+// The folders and names the probes were prepared with, in order.
+std::vector<std::string> prepared;
+int RecordProbe(const char* folder, const char* executableName) {
+    prepared.push_back(std::string(folder) + " " + executableName);
+    return 0;
+}
 
 using Identify = Logic;
 
@@ -42,10 +52,10 @@ TEST_F(Identify, VersionTextAndSizeAgainstTheTable) {
             EXPECT_EQ(current, c.current);
         }
         current = 7;
-        char folder[270];
+        char folder[PATH_BUFFER_SIZE];
         ASSERT_LT(folder_.size(), sizeof folder);
         std::strcpy(folder, folder_.c_str());
-        EXPECT_EQ(IdentifyInstalledVersion(folder, &current), c.matches);
+        EXPECT_EQ(IdentifyInstalledVersion(folder, sizeof folder, &current, nullptr), c.matches);
         EXPECT_EQ(current, c.current);  // a failed identification leaves 0
     }
 }
@@ -72,24 +82,27 @@ TEST_F(Identify, ParentFolderIsProbedSecond) {
     };
     for (const ParentCase& c : cases) {
         SCOPED_TRACE(c.name);
-        char folder[270];
+        char folder[PATH_BUFFER_SIZE];
         std::string text = Path(c.name);
         ASSERT_LT(text.size(), 260u);
         std::strcpy(folder, text.c_str());
         uint32_t current = 7;
-        EXPECT_EQ(IdentifyInstalledVersion(folder, &current), c.matches);
+        prepared.clear();
+        EXPECT_EQ(IdentifyInstalledVersion(folder, sizeof folder, &current, RecordProbe), c.matches);
         EXPECT_EQ(folder, folder_ + "\\" + c.parent);
         EXPECT_EQ(current, 0u);
+        // Each probe prepared first: the folder, then its parent.
+        EXPECT_EQ(prepared, (std::vector<std::string>{text + " VKTARN.EXE", folder_ + "\\" + c.parent + " VKTARN.EXE"}));
     }
 }
 
 TEST_F(Identify, FolderEndingInADoubleByteCharacterIsJoinedWhole) {
     ASSERT_TRUE(platform::CreateDirectoryA(Path(kSo).c_str(), nullptr));
     MakeFile(kSo + "\\VKTARN.EXE", vktest::VersionedImage("3, 1, 6, 0", 4371968));
-    char folder[270];
+    char folder[PATH_BUFFER_SIZE];
     std::strcpy(folder, Path(kSo).c_str());
     uint32_t current = 0;
-    EXPECT_EQ(IdentifyInstalledVersion(folder, &current), 1);
+    EXPECT_EQ(IdentifyInstalledVersion(folder, sizeof folder, &current, nullptr), 1);
     EXPECT_EQ(current, 1u);
     EXPECT_EQ(folder, Path(kSo));  // the first probe matched
 }
@@ -116,10 +129,10 @@ TEST_F(Identify, ANewExecutableLeftUnderItsTempNameIsPutInPlaceFirst) {
         platform::DeleteFileA(Path("vk002.tmp").c_str());
         if (c.oldExecutable) MakeFile("VKTARN.EXE", vktest::VersionedImage("3, 1, 5, 0", 4371968));
         if (c.tempLength != 0) MakeFile("vk002.tmp", vktest::VersionedImage("3, 1, 6, 0", c.tempLength));
-        char folder[270];
+        char folder[PATH_BUFFER_SIZE];
         std::strcpy(folder, folder_.c_str());
         uint32_t current = 7;
-        EXPECT_EQ(IdentifyInstalledVersion(folder, &current), c.matches);
+        EXPECT_EQ(IdentifyInstalledVersion(folder, sizeof folder, &current, FinishInterruptedReplacement), c.matches);
         EXPECT_EQ(current, c.current);
         EXPECT_EQ(platform::GetFileAttributesA(Path("vk002.tmp").c_str()) == INVALID_FILE_ATTRIBUTES,
                   c.tempRenamed || c.tempLength == 0);

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "logic/logic_fixture.h"
 #include "payload/install_engine.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
 #include "postinstall/data_relocation.h"
+#include "process/process_state.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ protected:
         // The run makes the data folder in the user's own documents folder (under Wine, the
         // prefix's): removed again unless it was there before.
         char documents[MAX_PATH] = "";
-        if (GetDocumentsFolder(documents) && documents[0] != '\0') {
+        if (GetDocumentsFolder(documents, sizeof documents) && documents[0] != '\0') {
             dataFolder_ = std::string(documents) + "\\VkTARN Data";
             hadDataFolder_ = platform::GetFileAttributesA(dataFolder_.c_str()) != INVALID_FILE_ATTRIBUTES;
         }
@@ -101,7 +101,7 @@ protected:
         OsVersionSnapshot.dwMajorVersion = major;
         OsVersionSnapshot.dwMinorVersion = minor;
         MakeFile(PayloadTable[0].targetPath, "the old module");
-        ASSERT_EQ(InstallPayloadFiles(nullptr, folder_.c_str()), 1);
+        ASSERT_EQ(InstallPayloadFiles({nullptr, nullptr}, folder_.c_str()), 1);
         for (int row = 0; row < 34; ++row) ExpectInstalled(row, Path(PayloadTable[row].targetPath));
         WIN32_FIND_DATAA found;
         HANDLE search = platform::FindFirstFileA(Path("vk*.tmp").c_str(), &found);

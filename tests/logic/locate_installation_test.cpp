@@ -9,6 +9,7 @@
 #include "discovery/locate_installation.h"
 #include "logic/discovery_support.h"
 #include "logic/logic_fixture.h"
+#include "text/path_text.h"
 
 namespace {
 
@@ -49,16 +50,16 @@ TEST_F(Locate, RecordedFolderIsIdentifiedAndWrittenBack) {
         SCOPED_TRACE(c.label);
         std::string stored = Path(c.stored);
         // Route 1 must succeed here: a failure would open the real folder picker.
-        char probe[270];
+        char probe[PATH_BUFFER_SIZE];
         std::strcpy(probe, stored.c_str());
         uint32_t current = 7;
-        ASSERT_EQ(IdentifyInstalledVersion(probe, &current), 1);
+        ASSERT_EQ(IdentifyInstalledVersion(probe, sizeof probe, &current, nullptr), 1);
         vktest::WriteAppPath(c.type, stored + std::string(1, '\0'));
 
-        char folder[270];
+        char folder[PATH_BUFFER_SIZE];
         std::memset(folder, 'x', sizeof folder);
         current = 7;
-        EXPECT_EQ(LocateInstallation(nullptr, folder, &current), 1);
+        EXPECT_EQ(LocateInstallation(nullptr, folder, sizeof folder, &current, nullptr), 1);
         EXPECT_EQ(current, 0u);
         EXPECT_EQ(folder, Path(c.found));
         vktest::RegValue path = vktest::ReadValue(HKEY_LOCAL_MACHINE, vktest::kAppPathsKey, "Path");
@@ -74,13 +75,13 @@ TEST_F(Locate, RecordedFolderIsIdentifiedAndWrittenBack) {
 TEST_F(Locate, CurrentBuildIsReportedAsCurrent) {
     MakeFile("VKTARN.EXE", vktest::VersionedImage("3, 1, 6, 0", 4371968));
     vktest::WriteAppPath(REG_SZ, folder_ + std::string(1, '\0'));
-    char folder[270];
+    char folder[PATH_BUFFER_SIZE];
     uint32_t current = 0;
-    char probe[270];
+    char probe[PATH_BUFFER_SIZE];
     std::strcpy(probe, folder_.c_str());
-    ASSERT_EQ(IdentifyInstalledVersion(probe, &current), 1);
+    ASSERT_EQ(IdentifyInstalledVersion(probe, sizeof probe, &current, nullptr), 1);
     current = 0;
-    EXPECT_EQ(LocateInstallation(nullptr, folder, &current), 1);
+    EXPECT_EQ(LocateInstallation(nullptr, folder, sizeof folder, &current, nullptr), 1);
     EXPECT_EQ(current, 1u);
     EXPECT_EQ(folder, folder_);
 }

@@ -1,12 +1,8 @@
 #include "logic/logic_fixture.h"
 
-#include "app/app_state.h"
+#include "process/process_state.h"
 
 void Logic::SetUp() {
     Contract::SetUp();
-    AppModule = TestModule();
-    RestartPending = 0;
-    OsVersionSnapshot = OSVERSIONINFOA();
-    OsVersionSnapshot.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-    platform::GetVersionExA(&OsVersionSnapshot);
+    InitProcessState(TestModule());
 }

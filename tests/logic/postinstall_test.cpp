@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "logic/logic_fixture.h"
 #include "logic/postinstall_support.h"
 #include "payload/driver_service.h"
+#include "platform/shell.h"
 #include "postinstall/data_relocation.h"
 #include "postinstall/program_shortcut.h"
 #include "postinstall/settings_defaults.h"
-#include "platform/shell.h"
+#include "process/process_state.h"
 
 namespace {
 
@@ -178,7 +178,7 @@ protected:
         PostInstall::SetUp();
         PrepareDocumentsFolder();
         char documents[MAX_PATH] = "";
-        ASSERT_EQ(GetDocumentsFolder(documents), 1);
+        ASSERT_EQ(GetDocumentsFolder(documents, sizeof documents), 1);
         ASSERT_STRNE(documents, "");
         data_ = std::string(documents) + "\\VkTARN Data";
         Clean();

@@ -3,7 +3,7 @@
 //   mkpayloads <output folder> [<release folder>]
 //
 // For every payload index 1 to 41 it writes into the output folder:
-//   payload_<id>.szdd     the SZDD file that becomes RCDATA <id> (id = payload index + 129)
+//   payload_<id>.szdd     the SZDD file that becomes RCDATA <id> (id = payload index + PAYLOAD_RESOURCE_BASE)
 //   expanded/<temp name>  the bytes that file expands to
 //   payloads.rc           the RCDATA statements, in Japanese (1041)
 // With a release folder, its files (named by the rows' temp names, exactly the 41 of them)

@@ -11,7 +11,7 @@ run. A counting run of a whole update (VKUPDATE_CALLS) lists every counted platf
 its occurrence; it is also the reference of what a good update leaves.
 
   fault sweep   one run per (call, occurrence), that one call failing with the error that
-                natural_errors.txt gives it (VKUPDATE_FAULTS); "sample" takes each call once
+                platform/platform_calls.def gives it (VKUPDATE_FAULTS); "sample" takes each call once
   kill sweep    one run per kill point N, spread over the whole run: the updater stops with
                 SIGKILL at its Nth counted call (VKUPDATE_KILL_AT); --timed-kills adds runs killed
                 at moments spread over the run's duration, which also land inside calls
@@ -60,6 +60,7 @@ SOURCE = os.path.dirname(os.path.dirname(HERE))
 sys.path[:0] = [os.path.join(SOURCE, "tests", "e2e"), os.path.join(SOURCE, "scripts")]
 import converse  # noqa: E402  the dialog driver of the end-to-end tests
 import machine_view  # noqa: E402  the independent reader of a machine
+import platform_calls  # noqa: E402  the table of platform calls
 import states  # noqa: E402  the catalogue of machine states
 
 # Machine kinds: vkmachine create options.
@@ -80,16 +81,6 @@ SANITIZER = re.compile(r"Sanitizer|runtime error:")
 # Message box styles: MB_YESNO with MB_ICONQUESTION, MB_YESNO with MB_ICONINFORMATION, MB_OK
 # with MB_ICONINFORMATION.
 QUESTION, RESTART_QUESTION, OUTCOME = 0x24, 0x44, 0x40
-
-
-def read_errors(path):
-    """{call: error} from natural_errors.txt."""
-    errors = {}
-    for line in open(path, encoding="utf-8"):
-        words = line.split("#", 1)[0].split()
-        if words:
-            errors[words[0]] = int(words[1], 0)
-    return errors
 
 
 def ini_value(machine, key):
@@ -130,7 +121,7 @@ class Sweep:
     def __init__(self, args):
         self.args = args
         self.texts = converse.string_table(os.path.join(SOURCE, "resources", "strings.rc"))
-        self.errors = read_errors(os.path.join(HERE, "natural_errors.txt"))
+        self.errors = platform_calls.natural_errors()
         self.work = args.work
 
     # -- running the updater -------------------------------------------------------------
@@ -266,7 +257,7 @@ class Sweep:
         ref.calls = [tuple(line.rsplit(" ", 1)) for line in open(calls, encoding="utf-8").read().splitlines()]
         missing = sorted({name for name, _ in ref.calls if is_call(name)} - set(self.errors))
         if missing:
-            raise SystemExit("sweep: natural_errors.txt gives no error for %s" % ", ".join(missing))
+            raise SystemExit("sweep: platform_calls.def counts no call %s" % ", ".join(missing))
         return ref
 
     def reference(self, kind, seed, base, install, env):

@@ -204,14 +204,14 @@ INT_PTR RunDialogBox(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPROC 
 
 INT_PTR DialogBoxParamA(HINSTANCE module, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
     INT_PTR result =
-        host::InjectedFailure("DialogBoxParamA") ? -1 : RunDialogBox(module, templateName, owner, proc, param);
+        host::InjectedFailure(host::Call::DialogBoxParamA) ? -1 : RunDialogBox(module, templateName, owner, proc, param);
     lastDialogFailure = result == -1 ? GetLastError() : ERROR_SUCCESS;
     if (result == -1 && lastDialogFailure == ERROR_SUCCESS) lastDialogFailure = ERROR_GEN_FAILURE;
     return result;
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
-    if (host::InjectedFailure("EndDialog")) return FALSE;
+    if (host::InjectedFailure(host::Call::EndDialog)) return FALSE;
     host::Window* w = host::FromHandle(dialog);
     if (w == nullptr || w->parent != nullptr) {
         host::SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -223,7 +223,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    if (host::InjectedFailure("MessageBoxA")) return 0;
+    if (host::InjectedFailure(host::Call::MessageBoxA)) return 0;
     (void)owner;
     std::string body = host::Utf8(text != nullptr ? text : "");
     std::string title = host::Utf8(caption != nullptr ? caption : "Error");
@@ -249,7 +249,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
 }
 
 BOOL ExitWindowsEx(UINT flags, DWORD) {
-    if (host::InjectedFailure("ExitWindowsEx")) return FALSE;
+    if (host::InjectedFailure(host::Call::ExitWindowsEx)) return FALSE;
     // The NT family restarts only for a process that holds the shutdown privilege.
     if (host::Config().platformId == VER_PLATFORM_WIN32_NT && !host::ShutdownPrivilegeEnabled()) {
         host::SetError(ERROR_PRIVILEGE_NOT_HELD);

@@ -73,10 +73,10 @@ HBITMAP NewBitmap() {
 
 namespace platform {
 
-void InitCommonControls() { host::InjectedFailure("InitCommonControls"); }
+void InitCommonControls() { host::InjectedFailure(host::Call::InitCommonControls); }
 
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
-    if (host::InjectedFailure("BeginPaint") || host::FromHandle(window) == nullptr || paint == nullptr) return nullptr;
+    if (host::InjectedFailure(host::Call::BeginPaint) || host::FromHandle(window) == nullptr || paint == nullptr) return nullptr;
     *paint = PAINTSTRUCT();
     paint->hdc = reinterpret_cast<HDC>(&host::gdi.dc);
     ++host::gdi.paints;
@@ -90,7 +90,7 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
-    if (host::InjectedFailure("DeleteObject")) return FALSE;
+    if (host::InjectedFailure(host::Call::DeleteObject)) return FALSE;
     // Only bitmaps are GDI objects here; an image list is released by ImageList_Destroy.
     if (!host::IsKind(object, host::Kind::Bitmap)) {
         host::SetError(ERROR_INVALID_HANDLE);
@@ -120,7 +120,7 @@ COLORREF SetTextColor(HDC dc, COLORREF color) {
 }
 
 HIMAGELIST ImageList_Create(int width, int height, UINT, int, int) {
-    if (host::InjectedFailure("ImageList_Create") || width <= 0 || height <= 0) return nullptr;
+    if (host::InjectedFailure(host::Call::ImageList_Create) || width <= 0 || height <= 0) return nullptr;
     host::ImageList* list = new host::ImageList();
     list->width = width;
     list->height = height;
@@ -130,7 +130,7 @@ HIMAGELIST ImageList_Create(int width, int height, UINT, int, int) {
 
 int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
     host::ImageList* l = reinterpret_cast<host::ImageList*>(list);
-    if (host::InjectedFailure("ImageList_AddMasked") || !host::IsKind(l, host::Kind::ImageList) ||
+    if (host::InjectedFailure(host::Call::ImageList_AddMasked) || !host::IsKind(l, host::Kind::ImageList) ||
         !host::IsKind(bitmap, host::Kind::Bitmap))
         return -1;
     l->mask = mask;
@@ -139,7 +139,7 @@ int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
 
 BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style) {
     host::ImageList* l = reinterpret_cast<host::ImageList*>(list);
-    if (host::InjectedFailure("ImageList_Draw") || !host::IsKind(l, host::Kind::ImageList) || index < 0 || index >= l->count ||
+    if (host::InjectedFailure(host::Call::ImageList_Draw) || !host::IsKind(l, host::Kind::ImageList) || index < 0 || index >= l->count ||
         reinterpret_cast<host::DeviceContext*>(dc) != &host::gdi.dc)
         return FALSE;
     host::gdi.last = {x, y, l->width, l->height, style, l->mask, true};

@@ -36,7 +36,7 @@ private:
 bool PromptFolderOnTerminal(const std::string& title, const std::string& refusal, std::string* answer) {
     std::string out;
     if (refusal.empty())
-        out = "\n +-- " + title + " --\n | フォルダのパス (例 C:\\Program Files\\Orvane)、空行で取り消し\n";
+        out = "\n +-- " + title + " --\n | フォルダのパス、空行で取り消し\n";
     else
         out = " | " + refusal + "\n";
     out += " +-> ";

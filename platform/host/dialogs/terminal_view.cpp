@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -80,6 +81,13 @@ const Window* Control(const Window* dialog, int id) {
     return nullptr;
 }
 
+// The template's first control of a window class ("edit", "msctls_progress32").
+const Window* FirstOfClass(const Window* dialog, const std::string& className) {
+    for (auto& child : dialog->children)
+        if (child->className == className) return child.get();
+    return nullptr;
+}
+
 }  // namespace
 
 RawTerminal::RawTerminal() {
@@ -136,7 +144,7 @@ void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite, bool restar
     out += "\x1b[1m " + title + " \x1b[0m\n";
     out += std::string(kWidth + 2, '=') + "\n";
 
-    const Window* box = Control(dialog, 1008);
+    const Window* box = FirstOfClass(dialog, "edit");
     std::vector<std::string> lines = Wrap(box ? Utf8(box->text) : "", kWidth);
     int maxScroll = static_cast<int>(lines.size()) > kTextLines ? static_cast<int>(lines.size()) - kTextLines : 0;
     if (scroll > maxScroll) scroll = maxScroll;
@@ -156,7 +164,7 @@ void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite, bool restar
     std::sort(notices.begin(), notices.end(),
               [](const Window* a, const Window* b) { return a->rect.top < b->rect.top; });
     for (const Window* notice : notices) out += " " + Utf8(notice->text) + "\n";
-    if (const Window* bar = Control(dialog, 1004)) {
+    if (const Window* bar = FirstOfClass(dialog, "msctls_progress32")) {
         int span = bar->rangeHigh - bar->rangeLow;
         int filled = span > 0 ? (bar->pos - bar->rangeLow) * 50 / span : 0;
         if (filled < 0) filled = 0;
@@ -170,7 +178,7 @@ void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite, bool restar
         if (button == nullptr) continue;
         out += button->enabled ? "[ " + Label(button->text) + " ]   " : "\x1b[2m[ " + Label(button->text) + " ]\x1b[0m   ";
     }
-    out += "        Velkor TARN\n\n S/Enter: Start   C/Esc: Exit\n";
+    out += "\n\n" + KeyHelp(dialog) + "\n";
     // On Windows the system's shutdown would end the program now; here nothing restarts.
     if (restartAsked)
         out += "\n Restart asked: on Windows the system now shuts down and ends this program, the dialog\n"
@@ -178,6 +186,21 @@ void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite, bool restar
                " vkmachine reboot then restarts the machine.\n";
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
+}
+
+std::string KeyHelp(const Window* dialog) {
+    std::string help;
+    for (int id : {IDOK, IDCANCEL}) {
+        const Window* button = Control(dialog, id);
+        if (button == nullptr) continue;
+        size_t mnemonic = button->text.find('&');
+        std::string keys;
+        if (mnemonic != std::string::npos && mnemonic + 1 < button->text.size())
+            keys = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(button->text[mnemonic + 1])))) + "/";
+        keys += id == IDOK ? "Enter" : "Esc";
+        help += (help.empty() ? " " : "   ") + keys + ": " + Label(button->text);
+    }
+    return help;
 }
 
 void DrawMessageBox(const std::string& caption, const std::string& text, UINT style) {

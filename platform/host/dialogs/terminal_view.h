@@ -32,6 +32,10 @@ int BoxAnswer(Key key, UINT style);
 // Draws the dialog; `scroll` is the first line of the text box shown; `textBoxWhite` when the
 // dialog asked for a white text box; `restartAsked` once Windows was asked to restart.
 void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite, bool restartAsked);
+// The keys of the dialog's buttons, from its template: each button's mnemonic, Enter for the
+// OK button (the default one) and Esc for the Cancel button, with the button's label; such as
+// " S/Enter: Start   C/Esc: Exit".
+std::string KeyHelp(const Window* dialog);
 // Draws a message box over the dialog.
 void DrawMessageBox(const std::string& caption, const std::string& text, UINT style);
 

@@ -141,7 +141,7 @@ void ProgressState(HWND bar, int* low, int* high, int* pos) {
 namespace platform {
 
 HWND GetDlgItem(HWND dialog, int id) {
-    if (host::InjectedFailure("GetDlgItem")) return nullptr;
+    if (host::InjectedFailure(host::Call::GetDlgItem)) return nullptr;
     host::Window* w = host::FromHandle(dialog);
     if (w == nullptr) {
         host::SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -153,7 +153,7 @@ HWND GetDlgItem(HWND dialog, int id) {
 }
 
 LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (host::InjectedFailure("SendDlgItemMessageA")) return 0;
+    if (host::InjectedFailure(host::Call::SendDlgItemMessageA)) return 0;
     host::Window* w = host::Child(host::FromHandle(dialog), id);
     if (w == nullptr) return 0;
     if (w->className == "msctls_progress32") {
@@ -175,7 +175,7 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
 }
 
 BOOL EnableWindow(HWND window, BOOL enable) {
-    if (host::InjectedFailure("EnableWindow")) return FALSE;
+    if (host::InjectedFailure(host::Call::EnableWindow)) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr) return FALSE;
     BOOL wasDisabled = !w->enabled;
@@ -184,7 +184,7 @@ BOOL EnableWindow(HWND window, BOOL enable) {
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
-    if (host::InjectedFailure("SetWindowTextA")) return FALSE;
+    if (host::InjectedFailure(host::Call::SetWindowTextA)) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr) {
         host::SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -195,7 +195,7 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 }
 
 LONG GetWindowLongA(HWND window, int index) {
-    if (host::InjectedFailure("GetWindowLongA")) return 0;
+    if (host::InjectedFailure(host::Call::GetWindowLongA)) return 0;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr) return 0;
     switch (index) {
@@ -207,13 +207,13 @@ LONG GetWindowLongA(HWND window, int index) {
 }
 
 HWND GetParent(HWND window) {
-    if (host::InjectedFailure("GetParent")) return nullptr;
+    if (host::InjectedFailure(host::Call::GetParent)) return nullptr;
     host::Window* w = host::FromHandle(window);
     return w != nullptr && w->parent != nullptr ? host::ToHandle(w->parent) : nullptr;
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
-    if (host::InjectedFailure("GetWindowRect")) return FALSE;
+    if (host::InjectedFailure(host::Call::GetWindowRect)) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr || rect == nullptr) return FALSE;
     *rect = w->rect;
@@ -221,7 +221,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 }
 
 BOOL ScreenToClient(HWND window, LPPOINT point) {
-    if (host::InjectedFailure("ScreenToClient")) return FALSE;
+    if (host::InjectedFailure(host::Call::ScreenToClient)) return FALSE;
     host::Window* w = host::FromHandle(window);
     if (w == nullptr || point == nullptr) return FALSE;
     POINT origin = w->parent == nullptr ? host::ClientOrigin(w) : POINT{w->rect.left, w->rect.top};

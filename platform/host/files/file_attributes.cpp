@@ -151,7 +151,7 @@ namespace platform {
 
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     DWORD error = 0;
-    if (host::InjectedFailure("SetFileAttributesA")) return FALSE;
+    if (host::InjectedFailure(host::Call::SetFileAttributesA)) return FALSE;
     host::Target t;
     error = host::ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && !t.exists)
@@ -167,7 +167,7 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
 
 DWORD GetFileAttributesA(LPCSTR name) {
     DWORD error = 0;
-    if (host::InjectedFailure("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+    if (host::InjectedFailure(host::Call::GetFileAttributesA)) return INVALID_FILE_ATTRIBUTES;
     host::Target t;
     error = host::ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && !t.exists)

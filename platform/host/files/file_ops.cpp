@@ -105,7 +105,7 @@ namespace platform {
 BOOL DeleteFileA(LPCSTR name) {
     using namespace host;
     DWORD error = 0;
-    if (Injected("DeleteFileA", &error)) return Result(error);
+    if (Injected(Call::DeleteFileA, &error)) return Result(error);
     Target t;
     error = ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && t.fileWithSeparator) error = ERROR_INVALID_NAME;
@@ -149,13 +149,13 @@ static DWORD MoveCall(LPCSTR from, LPCSTR to, DWORD flags) {
 
 BOOL MoveFileA(LPCSTR from, LPCSTR to) {
     DWORD error = 0;
-    if (host::Injected("MoveFileA", &error)) return host::Result(error);
+    if (host::Injected(host::Call::MoveFileA, &error)) return host::Result(error);
     return host::Result(MoveCall(from, to, MOVEFILE_COPY_ALLOWED));
 }
 
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
     DWORD error = 0;
-    if (host::Injected("MoveFileExA", &error)) return host::Result(error);
+    if (host::Injected(host::Call::MoveFileExA, &error)) return host::Result(error);
     // The 95/98/Me family has no MoveFileExA: restart operations go through WININIT.INI there.
     if (host::Config().platformId == 1) return host::Result(ERROR_CALL_NOT_IMPLEMENTED);
     return host::Result(MoveCall(from, to, flags));
@@ -164,7 +164,7 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
 BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
     using namespace host;
     DWORD error = 0;
-    if (Injected("CopyFileA", &error)) return Result(error);
+    if (Injected(Call::CopyFileA, &error)) return Result(error);
     Target a, b;
     error = ResolveTarget(from, &a);
     if (error == ERROR_SUCCESS) error = ResolveTarget(to, &b);

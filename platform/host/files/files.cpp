@@ -150,7 +150,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
                    DWORD disposition, DWORD flags, HANDLE) {
     using namespace host;
     DWORD error = 0;
-    if (Injected("CreateFileA", &error)) return Fail(error);
+    if (Injected(Call::CreateFileA, &error)) return Fail(error);
     if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return Fail(ERROR_INVALID_PARAMETER);
     Target t;
     error = ResolveTarget(name, &t);
@@ -223,7 +223,7 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAP
     using namespace host;
     if (written != nullptr) *written = 0;
     DWORD error = 0;
-    if (InjectedFailure("WriteFile")) return FALSE;
+    if (InjectedFailure(Call::WriteFile)) return FALSE;
     OpenFile* f = Lookup(file);
     if (f == nullptr) error = ERROR_INVALID_HANDLE;
     else if (!f->write) error = ERROR_ACCESS_DENIED;
@@ -245,7 +245,7 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED) 
     using namespace host;
     if (read != nullptr) *read = 0;
     DWORD error = 0;
-    if (InjectedFailure("ReadFile")) return FALSE;
+    if (InjectedFailure(Call::ReadFile)) return FALSE;
     OpenFile* f = Lookup(file);
     if (f == nullptr) error = ERROR_INVALID_HANDLE;
     else if (!f->read) error = ERROR_ACCESS_DENIED;
@@ -269,7 +269,7 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED) 
 
 BOOL CloseHandle(HANDLE handle) {
     using namespace host;
-    if (InjectedFailure("CloseHandle")) return FALSE;
+    if (InjectedFailure(Call::CloseHandle)) return FALSE;
     auto it = Files().find(handle);
     if (it != Files().end()) {
         std::unique_ptr<OpenFile> f = std::move(it->second);

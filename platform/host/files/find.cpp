@@ -84,7 +84,7 @@ namespace platform {
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
     using namespace host;
     DWORD error = 0;
-    if (!Injected("FindFirstFileA", &error)) {
+    if (!Injected(Call::FindFirstFileA, &error)) {
         auto search = std::make_unique<Search>();
         error = found == nullptr ? ERROR_INVALID_PARAMETER : Collect(pattern, &search->entries);
         if (error == ERROR_SUCCESS) {
@@ -102,7 +102,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
 BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
     using namespace host;
     DWORD error = 0;
-    if (!Injected("FindNextFileA", &error)) {
+    if (!Injected(Call::FindNextFileA, &error)) {
         auto it = Searches().find(handle);
         if (it == Searches().end() || found == nullptr) {
             error = ERROR_INVALID_HANDLE;
@@ -120,7 +120,7 @@ BOOL FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA found) {
 BOOL FindClose(HANDLE handle) {
     using namespace host;
     DWORD error = 0;
-    if (!Injected("FindClose", &error)) {
+    if (!Injected(Call::FindClose, &error)) {
         if (Searches().erase(handle) == 1) return TRUE;
         error = ERROR_INVALID_HANDLE;
     }

@@ -39,7 +39,7 @@ namespace platform {
 BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
     using namespace host;
     DWORD error = 0;
-    if (Injected("CreateDirectoryA", &error)) return Result(error);
+    if (Injected(Call::CreateDirectoryA, &error)) return Result(error);
     Target t;
     error = ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && TooLongForAFolder(t.win)) error = ERROR_FILENAME_EXCED_RANGE;
@@ -54,7 +54,7 @@ BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
 BOOL RemoveDirectoryA(LPCSTR name) {
     using namespace host;
     DWORD error = 0;
-    if (Injected("RemoveDirectoryA", &error)) return Result(error);
+    if (Injected(Call::RemoveDirectoryA, &error)) return Result(error);
     Target t;
     error = ResolveTarget(name, &t);
     if (error == ERROR_SUCCESS && !t.exists)
@@ -71,12 +71,12 @@ BOOL RemoveDirectoryA(LPCSTR name) {
 }
 
 DWORD GetTempPathA(DWORD size, LPSTR buffer) {
-    if (host::InjectedFailure("GetTempPathA")) return 0;
+    if (host::InjectedFailure(host::Call::GetTempPathA)) return 0;
     return host::CopyOut(host::Config().temp, buffer, size);
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    if (host::InjectedFailure("GetSystemDirectoryA")) return 0;
+    if (host::InjectedFailure(host::Call::GetSystemDirectoryA)) return 0;
     return host::CopyOut(host::Config().system, buffer, size);
 }
 

@@ -59,23 +59,17 @@ int& SystemDepth() {
     return depth;
 }
 
-// The platform calls the host emulates, each counted and open to injected faults.
+// The names of the calls the machine counts, in the order of Call.
 const char* const kCallNames[] = {
-    "AdjustTokenPrivileges", "BeginPaint", "CloseHandle", "CoCreateInstance", "CoInitialize",
-    "CoTaskMemFree", "CoUninitialize", "CopyFileA", "CreateDirectoryA", "CreateFileA",
-    "DeleteFileA", "DeleteObject", "DialogBoxParamA", "EnableWindow", "EndDialog", "ExitWindowsEx",
-    "FindClose", "FindFirstFileA", "FindNextFileA", "FindResourceExA", "FreeLibrary", "GetDlgItem",
-    "GetFileAttributesA", "GetFileVersionInfoA", "GetFileVersionInfoSizeA", "GetModuleFileNameA",
-    "GetParent", "GetProcAddress", "GetSystemDirectoryA", "GetTempPathA", "GetVersionExA",
-    "GetWindowLongA", "GetWindowRect", "IPersistFile::Save", "ImageList_AddMasked",
-    "ImageList_Create", "ImageList_Draw", "InitCommonControls", "LoadBitmapA", "LoadLibraryA",
-    "LoadResource", "LoadStringA", "LockResource", "LookupPrivilegeValueA", "MessageBoxA",
-    "MoveFileA", "MoveFileExA", "MultiByteToWideChar", "OpenProcessToken", "QueryInterface",
-    "ReadFile", "RegCloseKey", "RegCreateKeyExA", "RegDeleteValueA", "RegOpenKeyA", "RegOpenKeyExA",
-    "RegQueryValueExA", "RegSetValueExA", "RemoveDirectoryA", "SHBrowseForFolderA",
-    "SHGetFolderPathA", "SHGetPathFromIDListA", "ScreenToClient", "SendDlgItemMessageA",
-    "SetFileAttributesA", "SetWindowTextA", "SizeofResource", "VerInstallFileA", "VerQueryValueA",
-    "WriteFile",
+#define PLATFORM_CALL(name, dll, fault, error) PLATFORM_CALL_NAME_##fault(#name)
+#define PLATFORM_METHOD(interface, method, dll, fault, error) PLATFORM_CALL_NAME_##fault(#interface "::" #method)
+#define PLATFORM_CALL_NAME_COUNTED(name) name,
+#define PLATFORM_CALL_NAME_UNCOUNTED(name)
+#include "platform/platform_calls.def"
+#undef PLATFORM_CALL
+#undef PLATFORM_METHOD
+#undef PLATFORM_CALL_NAME_COUNTED
+#undef PLATFORM_CALL_NAME_UNCOUNTED
 };
 
 // A decimal number from 1 to INT_MAX, digits only.
@@ -100,6 +94,8 @@ bool ParseError(const std::string& text, DWORD* value) {
 }
 
 }  // namespace
+
+const char* CallName(Call call) { return kCallNames[static_cast<size_t>(call)]; }
 
 bool KnownCall(const std::string& name) {
     for (const char* known : kCallNames)
@@ -139,8 +135,9 @@ void KillPoint(const char* name) {
     if (SystemDepth() == 0) Count(name);
 }
 
-bool Injected(const char* name, DWORD* error) {
+bool Injected(Call call, DWORD* error) {
     if (SystemDepth() > 0) return false;  // the host's own calls are not the program's
+    const char* name = CallName(call);
     int n = Count(name);
     for (const Fault& f : Faults()) {
         if (f.name == name && (n == f.at || (f.persistent && n >= f.at))) {
@@ -151,9 +148,9 @@ bool Injected(const char* name, DWORD* error) {
     return false;
 }
 
-bool InjectedFailure(const char* name) {
+bool InjectedFailure(Call call) {
     DWORD error = 0;
-    if (!Injected(name, &error)) return false;
+    if (!Injected(call, &error)) return false;
     SetError(error);
     return true;
 }

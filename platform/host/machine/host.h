@@ -76,6 +76,22 @@ BOOL Result(DWORD error);
 // Returns an ERROR_* code, ERROR_SUCCESS when mapped.
 DWORD ToHostPath(const std::string& windowsPath, std::string* hostPath);
 
+// The platform calls the machine counts and can fail: the COUNTED rows of
+// platform/platform_calls.def, a method as interface_method.
+enum class Call {
+#define PLATFORM_CALL(name, dll, fault, error) PLATFORM_CALL_ENUM_##fault(name)
+#define PLATFORM_METHOD(interface, method, dll, fault, error) PLATFORM_CALL_ENUM_##fault(interface##_##method)
+#define PLATFORM_CALL_ENUM_COUNTED(id) id,
+#define PLATFORM_CALL_ENUM_UNCOUNTED(id)
+#include "platform/platform_calls.def"
+#undef PLATFORM_CALL
+#undef PLATFORM_METHOD
+#undef PLATFORM_CALL_ENUM_COUNTED
+#undef PLATFORM_CALL_ENUM_UNCOUNTED
+};
+// The call's name as VKUPDATE_FAULTS and VKUPDATE_CALLS spell it ("IPersistFile::Save").
+const char* CallName(Call call);
+
 // Fault injection: the `occurrence`-th call (1-based, counted from now) of the platform
 // function `name` fails with `error`; with `persistent` every call from then on fails.
 void FailCall(const std::string& name, int occurrence, DWORD error, bool persistent = false);
@@ -83,7 +99,7 @@ void ClearFaults();
 // How often `name` was called since the last ClearFaults or OpenMachine.
 int CallCount(const std::string& name);
 // Every host platform call starts with this: counts the call and says whether to fail it.
-bool Injected(const char* name, DWORD* error);
+bool Injected(Call call, DWORD* error);
 // A point inside a call where a kill may land, such as each piece of a copy
 // ("CopyFileA.piece"): recorded and counted for VKUPDATE_KILL_AT as a call is, never failed.
 void KillPoint(const char* name);

@@ -36,9 +36,9 @@ DWORD ErrorFromErrno(int error);
 
 // Sets the last error of the calling thread (system.cpp).
 void SetError(DWORD error);
-// Counts a call of `name` and, when a fault is injected for it, sets the last error to the
+// Counts a call and, when a fault is injected for it, sets the last error to the
 // injected error and returns true (faults.cpp).
-bool InjectedFailure(const char* name);
+bool InjectedFailure(Call call);
 
 }  // namespace platform::host
 

@@ -124,7 +124,7 @@ LONG OpenKeyEx(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result) {
 
 LONG RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
     DWORD error = 0;
-    if (host::Injected("RegOpenKeyA", &error)) return static_cast<LONG>(error);
+    if (host::Injected(host::Call::RegOpenKeyA, &error)) return static_cast<LONG>(error);
     return Guarded([&]() -> LONG {
         if (result == nullptr) return ERROR_INVALID_PARAMETER;
         if (subKey == nullptr || *subKey == '\0') {  // the same handle, as Windows gives it
@@ -137,7 +137,7 @@ LONG RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result) {
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     DWORD error = 0;
-    if (host::Injected("RegOpenKeyExA", &error)) return static_cast<LONG>(error);
+    if (host::Injected(host::Call::RegOpenKeyExA, &error)) return static_cast<LONG>(error);
     return Guarded([&]() -> LONG {
         if (result != nullptr && (subKey == nullptr || *subKey == '\0') && IsPredefined(key)) {
             *result = key;
@@ -150,7 +150,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) 
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR, DWORD, REGSAM access,
                      LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
     DWORD error = 0;
-    if (host::Injected("RegCreateKeyExA", &error)) return static_cast<LONG>(error);
+    if (host::Injected(host::Call::RegCreateKeyExA, &error)) return static_cast<LONG>(error);
     return Guarded([&]() -> LONG {
         if (result == nullptr) return ERROR_BADKEY;
         if (reserved != 0) return ERROR_INVALID_PARAMETER;
@@ -186,7 +186,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR, DWORD, REGS
 
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
     DWORD error = 0;
-    if (host::Injected("RegQueryValueExA", &error)) return static_cast<LONG>(error);
+    if (host::Injected(host::Call::RegQueryValueExA, &error)) return static_cast<LONG>(error);
     return Guarded([&]() -> LONG {
         if ((data != nullptr && size == nullptr) || reserved != nullptr) return ERROR_INVALID_PARAMETER;
         OpenKey opened;
@@ -221,7 +221,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
 
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
     DWORD error = 0;
-    if (host::Injected("RegSetValueExA", &error)) return static_cast<LONG>(error);
+    if (host::Injected(host::Call::RegSetValueExA, &error)) return static_cast<LONG>(error);
     return Guarded([&]() -> LONG {
         if (data == nullptr && size > 0) return ERROR_NOACCESS;
         OpenKey opened;
@@ -260,7 +260,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
     DWORD error = 0;
-    if (host::Injected("RegDeleteValueA", &error)) return static_cast<LONG>(error);
+    if (host::Injected(host::Call::RegDeleteValueA, &error)) return static_cast<LONG>(error);
     return Guarded([&]() -> LONG {
         OpenKey opened;
         LONG status = Resolve(key, &opened);
@@ -281,7 +281,7 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
 
 LONG RegCloseKey(HKEY key) {
     DWORD error = 0;
-    if (host::Injected("RegCloseKey", &error)) return static_cast<LONG>(error);
+    if (host::Injected(host::Call::RegCloseKey, &error)) return static_cast<LONG>(error);
     if (IsPredefined(key)) return ERROR_SUCCESS;
     auto it = Handles().find(reinterpret_cast<uintptr_t>(key));
     if (it == Handles().end()) return ERROR_INVALID_HANDLE;

@@ -93,7 +93,7 @@ HINSTANCE ModuleHandle() { return kModule; }
 
 HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
     DWORD error = 0;
-    if (host::InjectedFailure("FindResourceExA")) return nullptr;
+    if (host::InjectedFailure(host::Call::FindResourceExA)) return nullptr;
     if (!OwnModule(module)) {
         host::SetError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -112,7 +112,7 @@ HRSRC FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
 }
 
 HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
-    if (host::InjectedFailure("LoadResource")) return nullptr;
+    if (host::InjectedFailure(host::Call::LoadResource)) return nullptr;
     const host::ResEntry* entry = FromHandle(resource);
     if (!OwnModule(module) || entry == nullptr) {
         host::SetError(ERROR_INVALID_HANDLE);
@@ -123,12 +123,12 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
 
 LPVOID LockResource(HGLOBAL data) {
     DWORD error = 0;
-    if (host::Injected("LockResource", &error)) return nullptr;
+    if (host::Injected(host::Call::LockResource, &error)) return nullptr;
     return data;
 }
 
 DWORD SizeofResource(HMODULE module, HRSRC resource) {
-    if (host::InjectedFailure("SizeofResource")) return 0;
+    if (host::InjectedFailure(host::Call::SizeofResource)) return 0;
     const host::ResEntry* entry = FromHandle(resource);
     if (!OwnModule(module) || entry == nullptr) {
         host::SetError(ERROR_INVALID_HANDLE);
@@ -139,7 +139,7 @@ DWORD SizeofResource(HMODULE module, HRSRC resource) {
 
 int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int size) {
     DWORD error = 0;
-    bool injected = host::Injected("LoadStringA", &error);
+    bool injected = host::Injected(host::Call::LoadStringA, &error);
     if (buffer == nullptr || size <= 0) {
         host::SetError(injected ? error : ERROR_INVALID_PARAMETER);
         return 0;
@@ -173,7 +173,7 @@ int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int size) {
 
 HBITMAP LoadBitmapA(HINSTANCE module, LPCSTR name) {
     DWORD error = 0;
-    if (host::InjectedFailure("LoadBitmapA")) return nullptr;
+    if (host::InjectedFailure(host::Call::LoadBitmapA)) return nullptr;
     if (!OwnModule(module)) {
         host::SetError(ERROR_INVALID_HANDLE);
         return nullptr;

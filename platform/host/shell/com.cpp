@@ -25,14 +25,14 @@ int ComInitializeDepth() { return initializeDepth; }
 
 HRESULT CoInitialize(LPVOID reserved) {
     DWORD error = 0;
-    if (host::Injected("CoInitialize", &error)) return HRESULT_FROM_WIN32(error);
+    if (host::Injected(host::Call::CoInitialize, &error)) return HRESULT_FROM_WIN32(error);
     if (reserved != nullptr) return E_INVALIDARG;
     return initializeDepth++ == 0 ? S_OK : S_FALSE;
 }
 
 void CoUninitialize() {
     DWORD error = 0;
-    host::Injected("CoUninitialize", &error);  // counted; it has no way to fail
+    host::Injected(host::Call::CoUninitialize, &error);  // counted; it has no way to fail
     if (initializeDepth > 0) --initializeDepth;
 }
 
@@ -41,7 +41,7 @@ HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFII
     DWORD error = 0;
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
-    if (host::Injected("CoCreateInstance", &error)) return HRESULT_FROM_WIN32(error);
+    if (host::Injected(host::Call::CoCreateInstance, &error)) return HRESULT_FROM_WIN32(error);
     if (initializeDepth == 0) return CO_E_NOTINITIALIZED;
     if (!(classId == CLSID_ShellLink) || !(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;

@@ -12,7 +12,7 @@ namespace platform::host {
 // exist (and is not to be created) gives S_FALSE and an empty path.
 HRESULT WINAPI SHGetFolderPathA(HWND, int folder, HANDLE token, DWORD flags, LPSTR path) {
     DWORD error = 0;
-    if (Injected("SHGetFolderPathA", &error)) {
+    if (Injected(Call::SHGetFolderPathA, &error)) {
         if (path != nullptr) path[0] = '\0';
         return HRESULT_FROM_WIN32(error);
     }

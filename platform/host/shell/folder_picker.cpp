@@ -70,7 +70,7 @@ int OpenShellItems() { return static_cast<int>(LiveItems().size()); }
 }  // namespace host
 
 LPITEMIDLIST SHBrowseForFolderA(LPBROWSEINFOA info) {
-    if (host::InjectedFailure("SHBrowseForFolderA")) return nullptr;
+    if (host::InjectedFailure(host::Call::SHBrowseForFolderA)) return nullptr;
     if (info == nullptr) {
         host::SetError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -94,7 +94,7 @@ LPITEMIDLIST SHBrowseForFolderA(LPBROWSEINFOA info) {
 }
 
 BOOL SHGetPathFromIDListA(LPCITEMIDLIST item, LPSTR path) {
-    if (host::InjectedFailure("SHGetPathFromIDListA")) return FALSE;
+    if (host::InjectedFailure(host::Call::SHGetPathFromIDListA)) return FALSE;
     if (path == nullptr) return FALSE;
     auto live = LiveItems().find(const_cast<ITEMIDLIST*>(item));
     // The shell writes at most MAX_PATH bytes; a longer path is no file-system path.
@@ -107,7 +107,7 @@ BOOL SHGetPathFromIDListA(LPCITEMIDLIST item, LPSTR path) {
 }
 
 void CoTaskMemFree(LPVOID memory) {
-    host::InjectedFailure("CoTaskMemFree");  // counted; releasing memory cannot fail
+    host::InjectedFailure(host::Call::CoTaskMemFree);  // counted; releasing memory cannot fail
     auto live = LiveItems().find(static_cast<ITEMIDLIST*>(memory));
     if (live == LiveItems().end()) return;
     delete *live;

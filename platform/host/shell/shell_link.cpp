@@ -40,7 +40,7 @@ public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
-        if (Injected("QueryInterface", &injected_)) return HRESULT_FROM_WIN32(injected_);
+        if (Injected(Call::QueryInterface, &injected_)) return HRESULT_FROM_WIN32(injected_);
         return Find(iid, object);
     }
     // The interface `iid` with one more reference, without counting a call.
@@ -132,7 +132,7 @@ public:
     HRESULT IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
     HRESULT Load(LPCOLESTR, DWORD) override { return E_NOTIMPL; }
     HRESULT Save(LPCOLESTR file, BOOL remember) override {
-        if (Injected("IPersistFile::Save", &injected_)) return HRESULT_FROM_WIN32(injected_);
+        if (Injected(Call::IPersistFile_Save, &injected_)) return HRESULT_FROM_WIN32(injected_);
         if (file == nullptr) return E_INVALIDARG;
         size_t length = 0;
         while (file[length] != 0) ++length;

@@ -54,7 +54,7 @@ std::string LibraryFileName(const std::string& name) {
 }  // namespace
 
 HMODULE LoadLibraryA(LPCSTR name) {
-    if (host::InjectedFailure("LoadLibraryA")) return nullptr;
+    if (host::InjectedFailure(host::Call::LoadLibraryA)) return nullptr;
     if (name == nullptr || *name == '\0') {
         host::SetError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -71,7 +71,7 @@ HMODULE LoadLibraryA(LPCSTR name) {
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
-    if (host::InjectedFailure("GetProcAddress")) return nullptr;
+    if (host::InjectedFailure(host::Call::GetProcAddress)) return nullptr;
     Library* library = Loaded(module);
     if (library == nullptr) {
         host::SetError(ERROR_MOD_NOT_FOUND);
@@ -87,7 +87,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
-    if (host::InjectedFailure("FreeLibrary")) return FALSE;
+    if (host::InjectedFailure(host::Call::FreeLibrary)) return FALSE;
     Library* library = Loaded(module);
     if (library == nullptr) {
         host::SetError(ERROR_MOD_NOT_FOUND);
@@ -100,7 +100,7 @@ BOOL FreeLibrary(HMODULE module) {
 // As Windows 2000 and XP: a path that does not fit is cut to `size` characters without a
 // terminating NUL, and the result is `size`.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
-    if (host::InjectedFailure("GetModuleFileNameA")) return 0;
+    if (host::InjectedFailure(host::Call::GetModuleFileNameA)) return 0;
     std::string path;
     if (module == nullptr || module == host::ModuleHandle()) {
         path = host::Config().temp + "vkupdate.exe";

@@ -12,7 +12,7 @@ namespace platform {
 // CP_ACP or the machine's code page by number. A character that has no UTF-16 form fails the
 // call with MB_ERR_INVALID_CHARS and becomes "?" without it.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWSTR wide, int wideSize) {
-    if (host::InjectedFailure("MultiByteToWideChar")) return 0;
+    if (host::InjectedFailure(host::Call::MultiByteToWideChar)) return 0;
     if (text == nullptr || size == 0 || size < -1 || wideSize < 0 || (wide == nullptr && wideSize > 0) ||
         (codePage != CP_ACP && codePage != host::Config().codepage)) {
         host::SetError(ERROR_INVALID_PARAMETER);

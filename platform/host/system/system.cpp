@@ -34,7 +34,7 @@ UINT GetACP() { return host::MachineIsOpen() ? host::Config().codepage : 932; }
 BOOL IsDBCSLeadByte(BYTE c) { return host::IsLeadByte(c) ? TRUE : FALSE; }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
-    if (host::InjectedFailure("GetVersionExA")) return FALSE;
+    if (host::InjectedFailure(host::Call::GetVersionExA)) return FALSE;
     const host::MachineConfig& c = host::Config();
     // Windows 2000 and later also fill the extended record (OSVERSIONINFOEXA, 156 bytes).
     const DWORD kExtendedSize = sizeof(OSVERSIONINFOA) + 8;
@@ -62,7 +62,7 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
 HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
-    if (host::InjectedFailure("OpenProcessToken")) return FALSE;
+    if (host::InjectedFailure(host::Call::OpenProcessToken)) return FALSE;
     // The 95/98/Me family has no security: the call does not exist there.
     if (host::Config().platformId != VER_PLATFORM_WIN32_NT) {
         host::SetError(ERROR_CALL_NOT_IMPLEMENTED);
@@ -77,7 +77,7 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
 }
 
 BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
-    if (host::InjectedFailure("LookupPrivilegeValueA")) return FALSE;
+    if (host::InjectedFailure(host::Call::LookupPrivilegeValueA)) return FALSE;
     if (system != nullptr || name == nullptr || luid == nullptr ||
         std::strcmp(name, SE_SHUTDOWN_NAME) != 0) {
         host::SetError(ERROR_NO_SUCH_PRIVILEGE);
@@ -89,7 +89,7 @@ BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
 
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD,
                            PTOKEN_PRIVILEGES, PDWORD) {
-    if (host::InjectedFailure("AdjustTokenPrivileges")) return FALSE;
+    if (host::InjectedFailure(host::Call::AdjustTokenPrivileges)) return FALSE;
     if (token != &processToken || newState == nullptr) {
         host::SetError(ERROR_INVALID_HANDLE);
         return FALSE;

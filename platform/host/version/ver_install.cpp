@@ -95,7 +95,7 @@ DWORD VerInstallFileA(DWORD flags, LPCSTR sourceName, LPCSTR destinationName, LP
     using namespace host;
     DWORD error = 0;
     // An injected ERROR_SUCCESS makes the call report success without installing anything.
-    if (Injected("VerInstallFileA", &error)) return error == ERROR_SUCCESS ? 0 : Fail(InjectedBits(error), error);
+    if (Injected(Call::VerInstallFileA, &error)) return error == ERROR_SUCCESS ? 0 : Fail(InjectedBits(error), error);
     // Flags, the current folder and the temp-file buffer do not change what is done: the
     // file is always installed, and no temp file is ever left to report.
     (void)flags;

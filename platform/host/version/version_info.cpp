@@ -52,7 +52,7 @@ DWORD BlockSize(size_t treeLength) { return static_cast<DWORD>(treeLength * 2 + 
 }  // namespace
 
 DWORD GetFileVersionInfoSizeA(LPCSTR file, LPDWORD handle) {
-    if (host::InjectedFailure("GetFileVersionInfoSizeA")) return 0;
+    if (host::InjectedFailure(host::Call::GetFileVersionInfoSizeA)) return 0;
     if (handle != nullptr) *handle = 0;
     std::vector<unsigned char> tree;
     DWORD error = ReadVersionTree(file, &tree);
@@ -65,7 +65,7 @@ DWORD GetFileVersionInfoSizeA(LPCSTR file, LPDWORD handle) {
 }
 
 BOOL GetFileVersionInfoA(LPCSTR file, DWORD, DWORD size, LPVOID data) {
-    if (host::InjectedFailure("GetFileVersionInfoA")) return FALSE;
+    if (host::InjectedFailure(host::Call::GetFileVersionInfoA)) return FALSE;
     if (data == nullptr) {
         host::SetError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -86,7 +86,7 @@ BOOL GetFileVersionInfoA(LPCSTR file, DWORD, DWORD size, LPVOID data) {
 }
 
 BOOL VerQueryValueA(LPCVOID data, LPCSTR subBlock, LPVOID* value, PUINT length) {
-    if (host::InjectedFailure("VerQueryValueA")) return FALSE;
+    if (host::InjectedFailure(host::Call::VerQueryValueA)) return FALSE;
     if (value != nullptr) *value = nullptr;
     if (length != nullptr) *length = 0;
     if (data == nullptr || subBlock == nullptr || value == nullptr) {

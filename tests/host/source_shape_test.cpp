@@ -1,0 +1,63 @@
+// The logic's layers, read from its sources: it reaches the machine only through platform/*.h,
+// a step never reaches back into the run that calls it, and discovery stands before payload.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Every #include of the files of `folder`: where it stands (file:line) and the name included.
+std::vector<std::pair<std::string, std::string>> Includes(const std::string& folder) {
+    std::vector<std::pair<std::string, std::string>> found;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(VK_SOURCE_DIR) + "/" + folder)) {
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int number = 1; std::getline(in, line); ++number) {
+            size_t at = line.find_first_not_of(" \t");
+            if (at == std::string::npos || line.compare(at, 8, "#include") != 0) continue;
+            size_t open = line.find_first_of("\"<", at + 8);
+            size_t close = open == std::string::npos ? open : line.find_first_of("\">", open + 1);
+            if (close == std::string::npos) continue;
+            found.push_back({folder + "/" + entry.path().filename().string() + ":" + std::to_string(number),
+                             line.substr(open + 1, close - open - 1)});
+        }
+    }
+    return found;
+}
+
+TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
+    const std::vector<std::string> logic = {"app", "process", "text", "discovery", "payload", "postinstall"};
+    const std::vector<std::string> belowTheRun = {"process", "text", "discovery", "payload", "postinstall"};
+    struct Rule {
+        std::vector<std::string> folders;
+        std::string forbidden;  // start of an included name
+    } rules[] = {
+        // The logic reaches the machine only through the platform headers.
+        {logic, "platform/host/"},
+        {logic, "windows.h"},
+        // The steps take the state they share from below them, and the run orders them.
+        {belowTheRun, "app/"},
+        // Discovery calls no installation step: the run hands it what it needs.
+        {{"discovery"}, "payload/"},
+        {{"discovery"}, "postinstall/"},
+        // The process state and the texts lie below every step.
+        {{"process", "text"}, "discovery/"},
+        {{"process", "text"}, "payload/"},
+        {{"process", "text"}, "postinstall/"},
+    };
+    int includes = 0;
+    for (const Rule& rule : rules) {
+        for (const std::string& folder : rule.folders) {
+            for (const auto& [where, name] : Includes(folder)) {
+                ++includes;
+                EXPECT_NE(name.rfind(rule.forbidden, 0), 0u) << where << " includes " << name;
+            }
+        }
+    }
+    EXPECT_GT(includes, 100) << "the includes were read";
+}
+
+}  // namespace

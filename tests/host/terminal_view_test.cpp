@@ -1,0 +1,31 @@
+// The dialog on the terminal takes what it shows from the dialog, not from the product.
+#include <gtest/gtest.h>
+
+#include "platform/dialogs.h"
+#include "platform/host/dialogs/host_dialog.h"
+#include "platform/host/dialogs/terminal_view.h"
+#include "platform/host/machine/host.h"
+#include "resources/resource.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+TEST(TerminalView, KeyHelpNamesTheButtonsByTheirLabelsAndMnemonics) {
+    vktest::TempMachine machine;
+    HWND dialog = platform::host::CreateDialogWindows(platform::host::ModuleHandle(), MAKEINTRESOURCEA(IDD_MAIN));
+    ASSERT_NE(dialog, nullptr);
+    // The OK button's label, the Cancel button's, and the help they make.
+    const char* const cases[][3] = {
+        {"&Run", "&close", " R/Enter: Run   C/Esc: close"},
+        {"Ru&n", "Close", " N/Enter: Run   Esc: Close"},
+        {"Run&", "Cl&ose", " Enter: Run   O/Esc: Close"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(platform::SetWindowTextA(platform::GetDlgItem(dialog, IDOK), c[0]));
+        ASSERT_TRUE(platform::SetWindowTextA(platform::GetDlgItem(dialog, IDCANCEL), c[1]));
+        EXPECT_EQ(platform::host::KeyHelp(platform::host::FromHandle(dialog)), c[2]) << c[0];
+    }
+    platform::host::DestroyDialogWindows(dialog);
+}
+
+}  // namespace
