@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Reads an emulated machine (made by vkmachine) from outside, independently of the host build:
-its registry.reg and its drive folders.
+its registry.reg with the journal of the changes saved since (registry.journal), and its drive
+folders.
 
   machine_view.py query MACHINE KEY [NAME]   the values of KEY (or the data of one value);
                                              "@" names the default value
@@ -15,6 +16,7 @@ names are matched without regard to case.
 import hashlib
 import os
 import sys
+import zlib
 
 ROOTS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
 SESSION_MANAGER = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
@@ -56,19 +58,23 @@ def decode(data):
     return vtype, raw.hex()
 
 
-def load_registry(machine):
-    """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}."""
-    keys, current = {}, None
-    with open(os.path.join(machine, "registry.reg"), encoding="utf-8") as f:
-        lines = f.read().split("\n")
+def apply_lines(keys, lines):
+    """Applies .reg lines to `keys`: "[key]" makes a key and names the key of the values below
+    it, "[-key]" deletes a key with the keys below it, "name"=- deletes a value."""
+    current = None
     i = 0
     while i < len(lines):
-        line = lines[i]
+        line = lines[i].strip()
         while line.endswith("\\") and not line.startswith("[") and i + 1 < len(lines):
             i += 1
             line = line[:-1] + lines[i].strip()
         i += 1
-        if line.startswith("["):
+        if line.startswith("[-"):
+            gone = line[2:-1].upper()
+            for key in [k for k in keys if k == gone or k.startswith(gone + "\\")]:
+                del keys[key]
+            current = None
+        elif line.startswith("["):
             name = line[1:-1]
             current = keys.setdefault(name.upper(), (name, {}))[1]
         elif current is not None and (line.startswith('"') or line.startswith("@=")):
@@ -76,9 +82,53 @@ def load_registry(machine):
                 name, rest = "", line[2:]
             else:
                 name, after = unquote(line, 0)
-                rest = line[after + 1:]
+                rest = line[after + 1:].strip()
+            if rest == "-":
+                current.pop(name.lower(), None)
+                continue
             vtype, value = decode(rest)
             current[name.lower()] = (name, vtype, value)
+
+
+def journal_records(machine, stamp):
+    """The texts of the whole records of the journal that goes with registry.reg's `stamp`:
+    each ends with "; commit " and the CRC-32 of its lines; the first one that does not (cut off
+    by a kill, or damaged) ends the journal."""
+    try:
+        with open(os.path.join(machine, "registry.journal"), "rb") as f:
+            data = f.read()
+    except FileNotFoundError:
+        return []
+    header = ("Windows Registry Editor Version 5.00\n; journal %s\n\n" % stamp).encode("utf-8")
+    if not data.startswith(header):
+        return []  # the journal of an older registry.reg, whose records it holds
+    records, start, pos = [], len(header), len(header)
+    while True:
+        end = data.find(b"\n", pos)
+        if end < 0:
+            return records
+        line = data[pos:end]
+        if line.startswith(b"; commit "):
+            crc = line[len(b"; commit "):]
+            if len(crc) != 8 or any(c not in b"0123456789abcdefABCDEF" for c in crc) \
+                    or zlib.crc32(data[start:pos]) != int(crc, 16):
+                return records
+            records.append(data[start:pos].decode("utf-8"))
+            start = end + 1
+        pos = end + 1
+
+
+def load_registry(machine):
+    """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}: registry.reg
+    and the changes its journal (registry.journal) holds."""
+    keys = {}
+    with open(os.path.join(machine, "registry.reg"), encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    apply_lines(keys, lines)
+    second = lines[1].strip() if len(lines) > 1 else ""
+    if second.startswith("; journal "):
+        for record in journal_records(machine, second[len("; journal "):]):
+            apply_lines(keys, record.split("\n"))
     return keys
 
 

@@ -20,10 +20,16 @@
 //   hex(N):          any other type, or a REG_DWORD of another length, as its bytes are.
 //
 // Long hex data is continued on the next line after a backslash, as regedit does.
+//
+// A registry file written with a journal names it on its second line ("; journal NAME", a
+// comment to any other reader). The journal holds the changes saved since, in the same lines.
 #include "platform/host/registry/regfile.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/host/machine/host.h"
@@ -100,41 +106,44 @@ std::string Quote(const std::string& utf8) {
     return out + "\"";
 }
 
-std::string HexByte(unsigned char b) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02x", b);
-    return text;
-}
-
 // Appends `head` followed by the bytes as "xx,xx,...", continued over lines of kLineWidth.
 void AppendHex(std::string* out, const std::string& head, const std::string& bytes) {
-    std::string line = head;
-    bool bytesOnLine = false;
+    static const char kDigits[] = "0123456789abcdef";
+    size_t line = head.size();  // the length of the line so far
+    *out += head;
     for (size_t i = 0; i < bytes.size(); ++i) {
-        std::string item = HexByte(static_cast<unsigned char>(bytes[i]));
-        if (i + 1 < bytes.size()) item += ',';
-        if (bytesOnLine && line.size() + item.size() + 1 > kLineWidth) {
-            *out += line + "\\\n";
-            line = "  ";
+        size_t item = i + 1 < bytes.size() ? 3 : 2;
+        if (i > 0 && line + item + 1 > kLineWidth) {
+            *out += "\\\n  ";
+            line = 2;
         }
+        unsigned char b = static_cast<unsigned char>(bytes[i]);
+        *out += kDigits[b >> 4];
+        *out += kDigits[b & 15];
+        if (item == 3) *out += ',';
         line += item;
-        bytesOnLine = true;
     }
-    *out += line + "\n";
+    *out += '\n';
+}
+
+// "name"= or @= for the value's name.
+bool ValueHead(const RegValue& value, std::string* head, std::string* error) {
+    if (value.name.empty()) {
+        *head = "@=";
+        return true;
+    }
+    std::string name;
+    if (!RegNameStorable(value.name) || !ToUtf8Exactly(value.name, &name)) {
+        *error = "a value name cannot be written to the registry file";
+        return false;
+    }
+    *head = Quote(name) + "=";
+    return true;
 }
 
 bool FormatValue(const RegValue& value, std::string* out, std::string* error) {
     std::string head;
-    if (value.name.empty()) {
-        head = "@=";
-    } else {
-        std::string name;
-        if (!RegNameStorable(value.name) || !ToUtf8Exactly(value.name, &name)) {
-            *error = "a value name cannot be written to the registry file";
-            return false;
-        }
-        head = Quote(name) + "=";
-    }
+    if (!ValueHead(value, &head, error)) return false;
     const std::string& data = value.data;
     if (value.type == REG_SZ && !data.empty() && data.find('\0') == data.size() - 1) {
         std::string text;
@@ -193,17 +202,19 @@ bool FormatKey(const RegKey& key, const std::string& path, bool isRoot, std::str
 
 // ---- Reading ----
 
-std::string TrimRight(const std::string& s) {
+using View = std::string_view;
+
+View TrimRight(View s) {
     size_t end = s.find_last_not_of(" \t\r");
-    return end == std::string::npos ? "" : s.substr(0, end + 1);
+    return end == View::npos ? View() : s.substr(0, end + 1);
 }
 
-std::string TrimLeft(const std::string& s) {
+View TrimLeft(View s) {
     size_t begin = s.find_first_not_of(" \t");
-    return begin == std::string::npos ? "" : s.substr(begin);
+    return begin == View::npos ? View() : s.substr(begin);
 }
 
-bool EqualNoCase(const std::string& a, const char* b) {
+bool EqualNoCase(View a, const char* b) {
     size_t i = 0;
     for (; i < a.size() && b[i] != '\0'; ++i) {
         char x = a[i], y = b[i];
@@ -222,7 +233,7 @@ int HexDigit(char c) {
 }
 
 // Parses exactly `digits` hex digits making up all of `text` (the writer's fixed widths).
-bool ParseHexNumber(const std::string& text, size_t digits, unsigned long* value) {
+bool ParseHexNumber(View text, size_t digits, unsigned long* value) {
     if (text.size() != digits) return false;
     *value = 0;
     for (char c : text) {
@@ -234,134 +245,248 @@ bool ParseHexNumber(const std::string& text, size_t digits, unsigned long* value
 }
 
 // Parses "xx,xx,..." (a trailing comma allowed) into bytes.
-bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* why) {
+bool ParseHexBytes(View text, std::string* bytes, std::string* why) {
     bytes->clear();
-    std::string rest = TrimRight(TrimLeft(text));
+    View rest = TrimRight(TrimLeft(text));
     if (rest.empty()) return true;
-    if (rest.back() == ',') rest.pop_back();
+    if (rest.back() == ',') rest.remove_suffix(1);
+    bytes->reserve(rest.size() / 3 + 1);
     size_t start = 0;
     for (;;) {
         size_t comma = rest.find(',', start);
-        std::string item = TrimRight(TrimLeft(rest.substr(start, comma - start)));
+        View item = TrimRight(TrimLeft(rest.substr(start, comma == View::npos ? View::npos : comma - start)));
         unsigned long b = 0;
         if (!ParseHexNumber(item, 2, &b)) {
-            *why = "\"" + item + "\" is not a hex byte (two hex digits)";
+            *why = "\"" + std::string(item) + "\" is not a hex byte (two hex digits)";
             return false;
         }
         *bytes += static_cast<char>(b);
-        if (comma == std::string::npos) return true;
+        if (comma == View::npos) return true;
         start = comma + 1;
     }
 }
 
 // Parses a quoted string starting at line[*pos] == '"' with \\ and \" escapes.
-bool ParseQuoted(const std::string& line, size_t* pos, std::string* text, std::string* why) {
+bool ParseQuoted(View line, size_t* pos, std::string* text, std::string* why) {
     text->clear();
-    for (size_t i = *pos + 1; i < line.size(); ++i) {
-        char c = line[i];
-        if (c == '"') {
-            *pos = i + 1;
+    size_t i = *pos + 1;
+    for (;;) {
+        size_t stop = line.find_first_of("\"\\", i);
+        if (stop == View::npos) break;
+        text->append(line.data() + i, stop - i);
+        if (line[stop] == '"') {
+            *pos = stop + 1;
             return true;
         }
-        if (c == '\\') {
-            if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"')) {
-                *why = "unknown escape in a string (only \\\\ and \\\" are known)";
-                return false;
-            }
-            c = line[++i];
+        if (stop + 1 >= line.size() || (line[stop + 1] != '\\' && line[stop + 1] != '"')) {
+            *why = "unknown escape in a string (only \\\\ and \\\" are known)";
+            return false;
         }
-        *text += c;
+        *text += line[stop + 1];
+        i = stop + 2;
     }
     *why = "string without its closing quote";
     return false;
 }
 
+// The lines of a text, each without the spaces around it, one after the other; a line ending
+// in a backslash continues on the next.
+class Lines {
+public:
+    Lines(View text, int firstLine) : text_(text), next_(firstLine) {}
+
+    // The next line as it was, trimmed; false past the last one (the text after its last line
+    // break is a line too).
+    bool Raw(View* line) {
+        if (pos_ > text_.size()) return false;
+        size_t end = text_.find('\n', pos_);
+        if (end == View::npos) end = text_.size();
+        *line = TrimLeft(TrimRight(text_.substr(pos_, end - pos_)));
+        pos_ = end + 1;
+        number_ = next_++;
+        ++count_;
+        blankBeforeLast_ = blankLast_;
+        blankLast_ = line->empty();
+        return true;
+    }
+
+    // Joins the lines that continue `line`; false when the text ends while one is continued.
+    bool Continue(View* line) {
+        if (line->empty() || line->back() != '\\') return true;
+        joined_.assign(line->data(), line->size());
+        int first = number_;
+        while (!joined_.empty() && joined_.back() == '\\') {
+            View more;
+            if (!Raw(&more)) {
+                number_ = first;
+                return false;
+            }
+            joined_.pop_back();
+            joined_.append(more.data(), more.size());
+        }
+        number_ = first;
+        *line = joined_;
+        return true;
+    }
+
+    int number() const { return number_; }  // of the line last given
+    int count() const { return count_; }    // lines given so far
+    // True when the last two lines given so far are blank.
+    bool EndsBlank() const { return blankLast_ && blankBeforeLast_; }
+
+private:
+    View text_;
+    size_t pos_ = 0;
+    int next_;
+    int number_ = 0;
+    int count_ = 0;
+    bool blankLast_ = false;
+    bool blankBeforeLast_ = false;
+    std::string joined_;
+};
+
+// Values a key may hold before the duplicates among them are looked for by sorting, after the
+// whole file is read, rather than one by one as each is read.
+const size_t kValuesCheckedOneByOne = 16;
+
+// Reads the lines of a registry file into a tree, or the lines of a journal record into
+// changes.
 class Parser {
 public:
-    Parser(const std::string& file, RegTree* tree) : file_(file), tree_(tree) {}
+    // Into `tree`; `careful` looks for every duplicate value as its line is read.
+    Parser(const std::string& file, RegTree* tree, bool careful) : file_(file), tree_(tree), careful_(careful) {}
+    // Into `changes`.
+    Parser(const std::string& file, std::vector<RegChange>* changes) : file_(file), changes_(changes) {}
 
-    bool Parse(const std::string& text, std::string* error) {
-        std::vector<std::string> lines;
-        size_t start = 0;
-        while (start <= text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            lines.push_back(TrimRight(text.substr(start, end - start)));
-            start = end + 1;
-        }
-        for (size_t i = 0; i < lines.size(); ++i) {
-            line_ = static_cast<int>(i + 1);
-            std::string line = TrimLeft(lines[i]);
-            if (i == 0) {
+    bool ParseFile(View text, std::string* error, std::string* stamp) {
+        Lines lines(text, 1);
+        View line;
+        while (lines.Raw(&line)) {
+            line_ = lines.number();
+            if (line_ == 1) {
                 if (line != kHeader) return Fail("expected \"" + std::string(kHeader) + "\"", error);
                 continue;
             }
+            if (line_ == 2 && stamp != nullptr && line.substr(0, 10) == "; journal ") *stamp = line.substr(10);
             if (line.empty() || line[0] == ';') continue;
-            while (!line.empty() && line.back() == '\\') {
-                if (i + 1 >= lines.size()) return Fail("continued line at the end of the file", error);
-                line.pop_back();
-                line += TrimLeft(lines[++i]);
-            }
-            bool ok = line[0] == '[' ? KeyLine(line) : ValueLine(line);
-            if (!ok) return Fail(why_, error);
+            if (!lines.Continue(&line)) return Fail("continued line at the end of the file", error);
+            if (!Line(line)) return Fail(why_, error);
         }
         // Every whole file ends with a blank line (the writer's and regedit's): one without it
         // was cut off.
-        if (lines.size() < 3 || !lines.back().empty() || !lines[lines.size() - 2].empty()) {
-            line_ = static_cast<int>(lines.size());
+        if (lines.count() < 3 || !lines.EndsBlank()) {
+            line_ = lines.count();
             return Fail("the file does not end with a blank line: it was cut off", error);
         }
         return true;
     }
 
+    bool ParseRecord(View text, int firstLine, std::string* error) {
+        Lines lines(text, firstLine);
+        View line;
+        while (lines.Raw(&line)) {
+            line_ = lines.number();
+            if (line.empty() || line[0] == ';') continue;
+            if (!lines.Continue(&line)) return Fail("continued line at the end of the record", error);
+            if (!Line(line)) return Fail(why_, error);
+        }
+        return true;
+    }
+
+    // True when some key got more values than were checked one by one as they came.
+    bool unchecked() const { return unchecked_; }
+
 private:
+    bool Line(View line) { return line[0] == '[' ? KeyLine(line) : ValueLine(line); }
+
     bool Fail(const std::string& why, std::string* error) {
         *error = file_ + ":" + std::to_string(line_) + ": " + why;
         return false;
     }
 
-    bool NameFromFile(const std::string& utf8, const char* what, std::string* ansi) {
-        if (!Utf8ToAnsi(utf8, ansi) || !RegNameStorable(*ansi)) {
-            why_ = std::string(what) + " \"" + utf8 + "\" cannot be written in code page " +
+    bool NameFromFile(View utf8, const char* what, std::string* ansi) {
+        std::string text(utf8);
+        if (!Utf8ToAnsi(text, ansi) || !RegNameStorable(*ansi)) {
+            why_ = std::string(what) + " \"" + text + "\" cannot be written in code page " +
                    std::to_string(Config().codepage);
             return false;
         }
         return true;
     }
 
-    bool KeyLine(const std::string& line) {
+    bool KeyLine(View line) {
         if (line.back() != ']') return Why("key line without its closing ']'");
-        std::string path = line.substr(1, line.size() - 2);
-        if (!path.empty() && path[0] == '-') return Why("removing keys ([-...]) is not supported");
-        std::vector<std::string> names;
-        size_t start = 0;
-        for (;;) {
+        View path = line.substr(1, line.size() - 2);
+        bool removal = !path.empty() && path[0] == '-';
+        if (removal && changes_ == nullptr) return Why("removing keys ([-...]) is not supported");
+        if (removal) path.remove_prefix(1);
+        names_.clear();
+        for (size_t start = 0;;) {
             size_t slash = path.find('\\', start);
-            names.push_back(path.substr(start, slash - start));
-            if (slash == std::string::npos) break;
+            names_.push_back(path.substr(start, slash == View::npos ? View::npos : slash - start));
+            if (slash == View::npos) break;
             start = slash + 1;
         }
         int root = -1;
-        if (EqualNoCase(names[0], "HKEY_LOCAL_MACHINE") || EqualNoCase(names[0], "HKLM"))
-            root = kLocalMachine;
-        if (EqualNoCase(names[0], "HKEY_CURRENT_USER") || EqualNoCase(names[0], "HKCU")) root = kCurrentUser;
+        if (EqualNoCase(names_[0], "HKEY_LOCAL_MACHINE") || EqualNoCase(names_[0], "HKLM")) root = kLocalMachine;
+        if (EqualNoCase(names_[0], "HKEY_CURRENT_USER") || EqualNoCase(names_[0], "HKCU")) root = kCurrentUser;
         if (root < 0)
-            return Why("unknown root key \"" + names[0] +
+            return Why("unknown root key \"" + std::string(names_[0]) +
                        "\" (known: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER)");
-        key_ = &tree_->roots[root];
         keyText_ = path;
-        for (size_t i = 1; i < names.size(); ++i) {
-            if (names[i].empty()) return Why("empty key name in [" + path + "]");
-            std::string ansi;
-            if (!NameFromFile(names[i], "key name", &ansi)) return false;
-            bool created = false;
-            key_ = key_->AddSubkey(ansi, &created);
+        if (changes_ != nullptr) return KeyChange(root, removal);
+        // The keys the last key line named are still where they were, and those it shares
+        // with this one need no new reading.
+        size_t same = 0;
+        if (!chain_.empty() && root == chainRoot_) {
+            same = 1;
+            while (same < names_.size() && same < chainNames_.size() && names_[same] == chainNames_[same]) ++same;
         }
+        if (same == 0) {
+            chain_.assign(1, &tree_->roots[root]);
+            chainNames_.assign(1, std::string());
+            chainRoot_ = root;
+            same = 1;
+        }
+        chain_.resize(same);
+        chainNames_.resize(same);
+        for (size_t i = same; i < names_.size(); ++i) {
+            if (names_[i].empty()) {
+                chain_.clear();  // this line is refused: nothing of it is kept
+                return Why("empty key name in [" + std::string(path) + "]");
+            }
+            std::string ansi;
+            if (!NameFromFile(names_[i], "key name", &ansi)) {
+                chain_.clear();
+                return false;
+            }
+            bool created = false;
+            chain_.push_back(chain_.back()->AddSubkey(ansi, &created));
+            chainNames_.emplace_back(names_[i]);
+        }
+        key_ = chain_.back();
         return true;
     }
 
-    bool ValueLine(const std::string& line) {
-        if (key_ == nullptr) return Why("value before the first [key] line");
+    bool KeyChange(int root, bool removal) {
+        RegChange change;
+        change.kind = removal ? RegChange::kDeleteKey : RegChange::kCreateKey;
+        change.root = root;
+        for (size_t i = 1; i < names_.size(); ++i) {
+            if (names_[i].empty()) return Why("empty key name in [" + std::string(keyText_) + "]");
+            std::string ansi;
+            if (!NameFromFile(names_[i], "key name", &ansi)) return false;
+            change.path.push_back(ansi);
+        }
+        if (removal && change.path.empty()) return Why("a root key cannot be removed");
+        haveKey_ = !removal;
+        keyChange_ = change;
+        changes_->push_back(change);
+        return true;
+    }
+
+    bool ValueLine(View line) {
+        if (changes_ != nullptr ? !haveKey_ : key_ == nullptr) return Why("value before the first [key] line");
         size_t pos = 0;
         std::string nameUtf8, name;
         if (line[0] == '@') {
@@ -374,17 +499,29 @@ private:
         }
         while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
         if (pos >= line.size() || line[pos] != '=') return Why("expected '=' after the value name");
-        std::string data = TrimLeft(line.substr(pos + 1));
+        View data = TrimLeft(line.substr(pos + 1));
+        if (changes_ != nullptr) {
+            RegChange change = keyChange_;
+            change.kind = data == "-" ? RegChange::kDeleteValue : RegChange::kSetValue;
+            change.value.name = name;
+            if (change.kind == RegChange::kSetValue && !ValueData(data, &change.value)) return false;
+            changes_->push_back(std::move(change));
+            return true;
+        }
         RegValue value;
-        value.name = name;
+        value.name = std::move(name);
         if (!ValueData(data, &value)) return false;
-        if (key_->FindValue(name) != nullptr)
-            return Why("value \"" + nameUtf8 + "\" appears twice in [" + keyText_ + "]");
-        key_->values.push_back(value);
+        if (careful_ || key_->values.size() < kValuesCheckedOneByOne) {
+            if (key_->FindValue(value.name) != nullptr)
+                return Why("value \"" + nameUtf8 + "\" appears twice in [" + std::string(keyText_) + "]");
+        } else {
+            unchecked_ = true;
+        }
+        key_->values.push_back(std::move(value));
         return true;
     }
 
-    bool ValueData(const std::string& data, RegValue* value) {
+    bool ValueData(View data, RegValue* value) {
         if (!data.empty() && data[0] == '"') {
             size_t pos = 0;
             std::string text;
@@ -397,29 +534,30 @@ private:
             return true;
         }
         if (data == "-") return Why("removing values (=-) is not supported");
-        if (data.compare(0, 6, "dword:") == 0) {
+        if (data.substr(0, 6) == "dword:") {
             unsigned long v = 0;
             if (!ParseHexNumber(data.substr(6), 8, &v)) return Why("dword: needs exactly 8 hex digits");
             value->type = REG_DWORD;
+            value->data.clear();
             for (int i = 0; i < 4; ++i) value->data += static_cast<char>((v >> (8 * i)) & 0xFF);
             return true;
         }
         size_t colon = data.find(':');
-        std::string kind = data.substr(0, colon);
+        View kind = data.substr(0, colon);
         unsigned long type = REG_BINARY;
-        if (colon == std::string::npos || (kind != "hex" && kind.compare(0, 4, "hex(") != 0)) {
-            return Why("unknown value data \"" + data.substr(0, 20) +
+        if (colon == View::npos || (kind != "hex" && kind.substr(0, 4) != "hex(")) {
+            return Why("unknown value data \"" + std::string(data.substr(0, 20)) +
                        "\" (expected \"text\", dword:, hex: or hex(N):)");
         }
         if (kind != "hex" &&
             (kind.back() != ')' || kind.size() < 6 || kind.size() > 13 ||
              !ParseHexNumber(kind.substr(4, kind.size() - 5), kind.size() - 5, &type)))
-            return Why("\"" + kind + "\" is not a value type");
+            return Why("\"" + std::string(kind) + "\" is not a value type");
         std::string bytes;
         if (!ParseHexBytes(data.substr(colon + 1), &bytes, &why_)) return false;
         value->type = static_cast<DWORD>(type);
         if (!IsStringType(value->type)) {
-            value->data = bytes;
+            value->data = std::move(bytes);
             return true;
         }
         if (bytes.size() % 2 != 0) return Why("UTF-16 string data with an odd number of bytes");
@@ -438,12 +576,69 @@ private:
     }
 
     std::string file_;
-    RegTree* tree_;
+    RegTree* tree_ = nullptr;
+    std::vector<RegChange>* changes_ = nullptr;
+    bool careful_ = false;
+    bool unchecked_ = false;
     RegKey* key_ = nullptr;
-    std::string keyText_;
+    // The keys of the last key line, from its root down, and their names as the file spells them.
+    std::vector<RegKey*> chain_;
+    std::vector<std::string> chainNames_;
+    int chainRoot_ = -1;
+    std::vector<View> names_;
+    View keyText_;
+    bool haveKey_ = false;  // journal: a key line names the key of the values below it
+    RegChange keyChange_;   // journal: that key
     int line_ = 0;
     std::string why_;
 };
+
+// True when some key of `key`'s subtree holds two values whose names Windows does not tell apart.
+bool HasDuplicateValues(const RegKey& key) {
+    if (key.values.size() >= kValuesCheckedOneByOne) {
+        std::vector<std::string> folded;
+        folded.reserve(key.values.size());
+        for (const RegValue& v : key.values) folded.push_back(RegFoldName(v.name));
+        std::sort(folded.begin(), folded.end());
+        if (std::adjacent_find(folded.begin(), folded.end()) != folded.end()) return true;
+    }
+    for (const RegKey& sub : key.subkeys)
+        if (HasDuplicateValues(sub)) return true;
+    return false;
+}
+
+// CRC-32 (the one of zlib and PNG) of `size` bytes.
+uint32_t Crc32(const char* data, size_t size) {
+    static const auto* table = [] {
+        auto* t = new uint32_t[256];
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ static_cast<unsigned char>(data[i])) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+const char kJournalLine[] = "; journal ";
+const char kCommitLine[] = "; commit ";
+
+// "HKEY_...\name\name" in UTF-8.
+bool KeyPathText(int root, const std::vector<std::string>& path, std::string* text, std::string* error) {
+    *text = RegRootName(root);
+    for (const std::string& name : path) {
+        std::string utf8;
+        if (!RegNameStorable(name) || !ToUtf8Exactly(name, &utf8)) {
+            *error = "a key name below " + *text + " cannot be written to the registry file";
+            return false;
+        }
+        *text += "\\" + utf8;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -452,32 +647,125 @@ bool RegNameStorable(const std::string& name) {
     return !HasLineBreak(name) && ToUtf8Exactly(name, &utf8);
 }
 
-bool FormatRegFile(const RegTree& tree, std::string* text, std::string* error) {
-    std::string out = std::string(kHeader) + "\n\n";
+bool FormatRegFile(const RegTree& tree, std::string* text, std::string* error, const std::string& stamp) {
+    std::string out = std::string(kHeader) + "\n";
+    if (!stamp.empty()) out += kJournalLine + stamp + "\n";
+    out += "\n";
     for (int root = 0; root < kRootCount; ++root)
         if (!FormatKey(tree.roots[root], RegRootName(root), true, &out, error)) return false;
-    *text = out;
+    *text = std::move(out);
     return true;
 }
 
-bool ParseRegFile(const std::string& text, const std::string& file, RegTree* tree, std::string* error) {
-    std::string utf8;
+bool ParseRegFile(const std::string& text, const std::string& file, RegTree* tree, std::string* error,
+                  std::string* stamp) {
+    std::string converted;
+    View utf8 = text;
     if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
         std::u16string units((text.size() - 2) / 2, u'\0');
         for (size_t i = 0; i < units.size(); ++i)
             units[i] = static_cast<char16_t>(static_cast<unsigned char>(text[2 + 2 * i]) |
                                              static_cast<unsigned char>(text[3 + 2 * i]) << 8);
-        if (text.size() % 2 != 0 || !Utf16ToUtf8(units.data(), units.size(), &utf8)) {
+        if (text.size() % 2 != 0 || !Utf16ToUtf8(units.data(), units.size(), &converted)) {
             *error = file + ": not valid UTF-16 text";
             return false;
         }
+        utf8 = converted;
     } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        utf8 = text.substr(3);
-    } else {
-        utf8 = text;
+        utf8.remove_prefix(3);
     }
-    Parser parser(file, tree);
-    return parser.Parse(utf8, error);
+    if (stamp != nullptr) stamp->clear();
+    RegTree start = *tree;
+    Parser parser(file, tree, false);
+    bool ok = parser.ParseFile(utf8, error, stamp);
+    if (!parser.unchecked() || (ok && !HasDuplicateValues(tree->roots[0]) && !HasDuplicateValues(tree->roots[1])))
+        return ok;
+    // Read once more checking every value as it comes: the first fault, with its line.
+    *tree = start;
+    Parser careful(file, tree, true);
+    return careful.ParseFile(utf8, error, stamp);
+}
+
+std::string RegJournalHeader(const std::string& stamp) {
+    return std::string(kHeader) + "\n" + kJournalLine + stamp + "\n\n";
+}
+
+bool FormatRegJournalRecord(const std::vector<RegChange>& changes, std::string* text, std::string* error) {
+    std::string out, context;  // `context`: the key of the last key line
+    for (const RegChange& change : changes) {
+        std::string path;
+        if (!KeyPathText(change.root, change.path, &path, error)) return false;
+        if (change.kind == RegChange::kDeleteKey) {
+            if (change.path.empty()) {
+                *error = "a root key cannot be removed";
+                return false;
+            }
+            out += "[-" + path + "]\n";
+            context.clear();
+            continue;
+        }
+        if (change.kind == RegChange::kCreateKey || path != context) out += "[" + path + "]\n";
+        context = path;
+        if (change.kind == RegChange::kSetValue && !FormatValue(change.value, &out, error)) return false;
+        if (change.kind == RegChange::kDeleteValue) {
+            std::string head;
+            if (!ValueHead(change.value, &head, error)) return false;
+            out += head + "-\n";
+        }
+    }
+    char commit[24];
+    std::snprintf(commit, sizeof commit, "%s%08lx\n", kCommitLine,
+                  static_cast<unsigned long>(Crc32(out.data(), out.size())));
+    *text = out + commit;
+    return true;
+}
+
+bool ParseRegJournal(const std::string& text, bool header, int firstLine, const std::string& file,
+                     RegJournalRead* read, std::string* error) {
+    *read = RegJournalRead();
+    View all = text;
+    size_t pos = 0;
+    int line = firstLine;
+    if (header) {
+        // A header not yet whole (the journal was being made) holds no record.
+        std::string first = std::string(kHeader) + "\n" + kJournalLine;
+        size_t stampEnd = all.find('\n', first.size());
+        if (all.compare(0, first.size(), first) != 0 || stampEnd == View::npos || stampEnd + 1 >= all.size() ||
+            all[stampEnd + 1] != '\n')
+            return true;
+        read->stamp = std::string(all.substr(first.size(), stampEnd - first.size()));
+        pos = stampEnd + 2;
+        line = firstLine + 3;
+    }
+    read->end = pos;
+    read->lines = line - 1;
+    size_t start = pos;
+    int startLine = line;
+    while (pos < all.size()) {
+        size_t end = all.find('\n', pos);
+        if (end == View::npos) break;  // cut off
+        View text = all.substr(pos, end - pos);
+        if (text.substr(0, sizeof kCommitLine - 1) != kCommitLine) {
+            pos = end + 1;
+            ++line;
+            continue;
+        }
+        unsigned long crc = 0;
+        if (!ParseHexNumber(text.substr(sizeof kCommitLine - 1), 8, &crc) ||
+            crc != Crc32(all.data() + start, pos - start))
+            break;  // damaged: the journal ends before it
+        std::vector<RegChange> changes;
+        Parser parser(file, &changes);
+        if (!parser.ParseRecord(all.substr(start, pos - start), startLine, error)) return false;
+        read->records.push_back(std::move(changes));
+        pos = end + 1;
+        ++line;
+        start = pos;
+        startLine = line;
+        read->end = pos;
+        read->lines = line - 1;
+    }
+    return true;
 }
 
 }  // namespace platform::host

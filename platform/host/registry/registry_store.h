@@ -1,5 +1,7 @@
 // The emulated registry (host modules only): one tree of keys and values per root, kept in
-// memory and saved whole to <machine>/registry.reg after every change.
+// memory, read from <machine>/registry.reg and the journal beside it (registry.journal), and
+// saved at every change: the change is appended to the journal, which is folded into
+// registry.reg once it has grown to the size of the file.
 #pragma once
 
 #include <functional>
@@ -18,6 +20,7 @@ struct RegValue {
 
 struct RegKey {
     std::string name;              // machine code page, spelled as first created
+    std::string folded;            // RegFoldName(name), set by AddSubkey
     std::vector<RegValue> values;  // in the order first set
     std::vector<RegKey> subkeys;   // ordered by folded name
 
@@ -61,9 +64,23 @@ const RegTree& Registry();
 // Changes whenever a registry is loaded or unloaded, so that old key handles go stale.
 unsigned RegistryGeneration();
 
-// Applies `change` to a copy of the registry. When it returns ERROR_SUCCESS and set `changed`,
-// the copy is saved to registry.reg and replaces the registry only once saved; a failed save
-// gives ERROR_CANTWRITE and leaves both the registry and the file as they were.
-DWORD ChangeRegistry(const std::function<DWORD(RegTree* tree, bool* changed)>& change);
+// One change of the registry, as a save records it in the journal.
+struct RegChange {
+    enum Kind { kCreateKey, kSetValue, kDeleteValue, kDeleteKey };
+    Kind kind = kCreateKey;
+    int root = kLocalMachine;
+    std::vector<std::string> path;  // key names below the root (kDeleteKey: at least one)
+    RegValue value;                 // kSetValue: the value; kDeleteValue: its name
+};
+// Applies `change` to `tree` as a .reg file import does: a key is made with the keys above it,
+// a value set replaces the one of the same name (keeping that name's spelling), and deleting
+// what is not there does nothing.
+void ApplyRegChange(RegTree* tree, const RegChange& change);
+
+// Changes the registry: `plan` looks at the registry as it is now, other processes' changes
+// included, and lists the changes to make, or returns an error (which is returned, nothing
+// changed). The changes are saved before the registry in memory takes them; a failed save
+// gives ERROR_CANTWRITE and leaves both the registry and its files as they were.
+DWORD ChangeRegistry(const std::function<DWORD(const RegTree& tree, std::vector<RegChange>* changes)>& plan);
 
 }  // namespace platform::host
