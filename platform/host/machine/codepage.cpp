@@ -100,8 +100,15 @@ bool IsAscii(const char16_t* text, size_t length) {
 // do; then ASCII text (nearly every name and value) needs no conversion. Asked of iconv once.
 bool AsciiIsItself(UINT cp) {
     static auto* known = new std::map<UINT, bool>;
+    static UINT lastAsked = 0;
+    static bool lastAnswer = false;
+    if (cp == lastAsked) return lastAnswer;
     auto found = known->find(cp);
-    if (found != known->end()) return found->second;
+    if (found != known->end()) {
+        lastAsked = cp;
+        lastAnswer = found->second;
+        return lastAnswer;
+    }
     std::string ascii, there, back;
     for (int c = 0; c < 0x80; ++c) ascii += static_cast<char>(c);
     std::string charset = Charset(cp);
@@ -111,6 +118,8 @@ bool AsciiIsItself(UINT cp) {
 }
 
 }  // namespace
+
+bool AsciiIsAnsi() { return AsciiIsItself(MachineCodepage()); }
 
 bool AnsiToUtf8(UINT codepage, const std::string& ansi, std::string* utf8) {
     return Convert(Charset(codepage).c_str(), "UTF-8", ansi.data(), ansi.size(), utf8);

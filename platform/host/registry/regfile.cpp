@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,11 @@ const size_t kLineWidth = 80;
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+bool HasLineBreak(const std::string& s) {
+    for (char c : s)
+        if (c == '\r' || c == '\n') return true;
+    return false;
+}
 
 // Converts to UTF-8, true only when converting back gives the same bytes.
 bool ToUtf8Exactly(const std::string& ansi, std::string* utf8) {
@@ -205,13 +210,15 @@ bool FormatKey(const RegKey& key, const std::string& path, bool isRoot, std::str
 using View = std::string_view;
 
 View TrimRight(View s) {
-    size_t end = s.find_last_not_of(" \t\r");
-    return end == View::npos ? View() : s.substr(0, end + 1);
+    size_t end = s.size();
+    while (end > 0 && (s[end - 1] == ' ' || s[end - 1] == '\t' || s[end - 1] == '\r')) --end;
+    return s.substr(0, end);
 }
 
 View TrimLeft(View s) {
-    size_t begin = s.find_first_not_of(" \t");
-    return begin == View::npos ? View() : s.substr(begin);
+    size_t begin = 0;
+    while (begin < s.size() && (s[begin] == ' ' || s[begin] == '\t')) ++begin;
+    return s.substr(begin);
 }
 
 bool EqualNoCase(View a, const char* b) {
@@ -271,8 +278,9 @@ bool ParseQuoted(View line, size_t* pos, std::string* text, std::string* why) {
     text->clear();
     size_t i = *pos + 1;
     for (;;) {
-        size_t stop = line.find_first_of("\"\\", i);
-        if (stop == View::npos) break;
+        size_t stop = i;
+        while (stop < line.size() && line[stop] != '"' && line[stop] != '\\') ++stop;
+        if (stop == line.size()) break;
         text->append(line.data() + i, stop - i);
         if (line[stop] == '"') {
             *pos = stop + 1;
@@ -287,6 +295,21 @@ bool ParseQuoted(View line, size_t* pos, std::string* text, std::string* why) {
     }
     *why = "string without its closing quote";
     return false;
+}
+
+// True when `text` is ASCII without a carriage return; eight bytes at a time.
+bool Plain(View text) {
+    const uint64_t kHigh = 0x8080808080808080ull, kOnes = 0x0101010101010101ull, kReturns = 0x0D0D0D0D0D0D0D0Dull;
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        uint64_t returns = word ^ kReturns;  // a zero byte where a carriage return was
+        if ((word & kHigh) != 0 || ((returns - kOnes) & ~returns & kHigh) != 0) return false;
+    }
+    for (; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80 || text[i] == '\r') return false;
+    return true;
 }
 
 // The lines of a text, each without the spaces around it, one after the other; a line ending
@@ -374,6 +397,7 @@ public:
         }
         // Every whole file ends with a blank line (the writer's and regedit's): one without it
         // was cut off.
+        Flush();
         if (lines.count() < 3 || !lines.EndsBlank()) {
             line_ = lines.count();
             return Fail("the file does not end with a blank line: it was cut off", error);
@@ -398,6 +422,14 @@ public:
 
 private:
     bool Line(View line) { return line[0] == '[' ? KeyLine(line) : ValueLine(line); }
+
+    // The values read since the last key line join their key, its vector grown once.
+    void Flush() {
+        if (pending_.empty()) return;
+        key_->values.reserve(key_->values.size() + pending_.size());
+        for (RegValue& value : pending_) key_->values.push_back(std::move(value));
+        pending_.clear();
+    }
 
     bool Fail(const std::string& why, std::string* error) {
         *error = file_ + ":" + std::to_string(line_) + ": " + why;
@@ -435,6 +467,7 @@ private:
                        "\" (known: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER)");
         keyText_ = path;
         if (changes_ != nullptr) return KeyChange(root, removal);
+        Flush();
         // The keys the last key line named are still where they were, and those it shares
         // with this one need no new reading.
         size_t same = 0;
@@ -487,13 +520,21 @@ private:
 
     bool ValueLine(View line) {
         if (changes_ != nullptr ? !haveKey_ : key_ == nullptr) return Why("value before the first [key] line");
+        // A line of ASCII without a carriage return (most lines) holds its names and text as
+        // the machine holds them.
+        plain_ = asciiIsAnsi_ && Plain(line);
+        RegChange change;
+        RegValue* value = changes_ != nullptr ? &change.value : &pending_.emplace_back();
         size_t pos = 0;
-        std::string nameUtf8, name;
+        nameUtf8_.clear();
         if (line[0] == '@') {
             pos = 1;
         } else if (line[0] == '"') {
-            if (!ParseQuoted(line, &pos, &nameUtf8, &why_)) return false;
-            if (!NameFromFile(nameUtf8, "value name", &name)) return false;
+            if (!ParseQuoted(line, &pos, &nameUtf8_, &why_)) return false;
+            if (plain_)
+                value->name = nameUtf8_;
+            else if (!NameFromFile(nameUtf8_, "value name", &value->name))
+                return false;
         } else {
             return Why("expected a [key] line or \"name\"=value");
         }
@@ -501,33 +542,32 @@ private:
         if (pos >= line.size() || line[pos] != '=') return Why("expected '=' after the value name");
         View data = TrimLeft(line.substr(pos + 1));
         if (changes_ != nullptr) {
-            RegChange change = keyChange_;
             change.kind = data == "-" ? RegChange::kDeleteValue : RegChange::kSetValue;
-            change.value.name = name;
-            if (change.kind == RegChange::kSetValue && !ValueData(data, &change.value)) return false;
+            change.root = keyChange_.root;
+            change.path = keyChange_.path;
+            if (change.kind == RegChange::kSetValue && !ValueData(data, value)) return false;
             changes_->push_back(std::move(change));
             return true;
         }
-        RegValue value;
-        value.name = std::move(name);
-        if (!ValueData(data, &value)) return false;
-        if (careful_ || key_->values.size() < kValuesCheckedOneByOne) {
-            if (key_->FindValue(value.name) != nullptr)
-                return Why("value \"" + nameUtf8 + "\" appears twice in [" + std::string(keyText_) + "]");
+        if (!ValueData(data, value)) return false;
+        if (careful_ || key_->values.size() + pending_.size() <= kValuesCheckedOneByOne) {
+            bool twice = key_->FindValue(value->name) != nullptr;
+            for (size_t i = 0; i + 1 < pending_.size(); ++i) twice = twice || RegSameName(pending_[i].name, value->name);
+            if (twice) return Why("value \"" + nameUtf8_ + "\" appears twice in [" + std::string(keyText_) + "]");
         } else {
             unchecked_ = true;
         }
-        key_->values.push_back(std::move(value));
         return true;
     }
 
     bool ValueData(View data, RegValue* value) {
         if (!data.empty() && data[0] == '"') {
             size_t pos = 0;
-            std::string text;
+            value->data.reserve(data.size());  // room for the NUL too: no second allocation
+            std::string& text = plain_ ? value->data : quoted_;
             if (!ParseQuoted(data, &pos, &text, &why_)) return false;
             if (pos != data.size()) return Why("unexpected text after the string");
-            if (!Utf8ToAnsi(text, &value->data))
+            if (!plain_ && !Utf8ToAnsi(text, &value->data))
                 return Why("string cannot be written in code page " + std::to_string(Config().codepage));
             value->type = REG_SZ;
             value->data += '\0';
@@ -581,6 +621,10 @@ private:
     bool careful_ = false;
     bool unchecked_ = false;
     RegKey* key_ = nullptr;
+    std::vector<RegValue> pending_;  // values of key_ not yet in it
+    std::string nameUtf8_, quoted_;  // kept, with their room, from line to line
+    bool asciiIsAnsi_ = AsciiIsAnsi();
+    bool plain_ = false;  // the value line is ASCII without a carriage return
     // The keys of the last key line, from its root down, and their names as the file spells them.
     std::vector<RegKey*> chain_;
     std::vector<std::string> chainNames_;
@@ -713,11 +757,15 @@ bool FormatRegJournalRecord(const std::vector<RegChange>& changes, std::string* 
             out += head + "-\n";
         }
     }
+    *text = out + RegJournalCommitLine(out);
+    return true;
+}
+
+std::string RegJournalCommitLine(const std::string& lines) {
     char commit[24];
     std::snprintf(commit, sizeof commit, "%s%08lx\n", kCommitLine,
-                  static_cast<unsigned long>(Crc32(out.data(), out.size())));
-    *text = out + commit;
-    return true;
+                  static_cast<unsigned long>(Crc32(lines.data(), lines.size())));
+    return commit;
 }
 
 bool ParseRegJournal(const std::string& text, bool header, int firstLine, const std::string& file,

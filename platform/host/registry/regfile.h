@@ -34,6 +34,8 @@ bool RegNameStorable(const std::string& name);
 
 // The start of a journal of the registry file stamped `stamp`.
 std::string RegJournalHeader(const std::string& stamp);
+// The line that commits a record of the lines `lines`.
+std::string RegJournalCommitLine(const std::string& lines);
 // One record of `changes`, commit line included. Fails only for a name RegNameStorable refuses.
 bool FormatRegJournalRecord(const std::vector<RegChange>& changes, std::string* text, std::string* error);
 

@@ -102,16 +102,18 @@ bool ReadFile(const std::string& path, off_t from, std::string* text, FileId* id
     }
     struct stat st;
     int err = fstat(fd, &st) == 0 ? 0 : errno;
-    if (err == 0 && st.st_size > from) text->reserve(static_cast<size_t>(st.st_size - from));
-    char buffer[65536];
-    for (off_t at = from; err == 0;) {
-        ssize_t n = pread(fd, buffer, sizeof buffer, at);
+    // Read straight into the text, which grows should the file have grown.
+    size_t have = 0;
+    if (err == 0) text->resize(static_cast<size_t>(std::max<off_t>(st.st_size - from, 0)) + 1);
+    while (err == 0) {
+        if (have == text->size()) text->resize(text->size() * 2);
+        ssize_t n = pread(fd, &(*text)[have], text->size() - have, from + static_cast<off_t>(have));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) err = errno;
         if (n <= 0) break;
-        text->append(buffer, static_cast<size_t>(n));
-        at += n;
+        have += static_cast<size_t>(n);
     }
+    text->resize(have);
     // Stated after the reading: a file that grew meanwhile is read again at the next look.
     if (err == 0 && fstat(fd, &st) != 0) err = errno;
     close(fd);
@@ -257,23 +259,20 @@ DWORD AppendRecord(Store* store, const std::string& record) {
 
 bool FoldedLess(const RegKey& key, const std::string& folded) { return key.folded < folded; }
 
-// True when Windows does not tell the two names apart; plain ASCII names without a conversion.
-bool SameFoldedName(const std::string& a, const std::string& b) {
-    bool ascii = true;
-    for (unsigned char c : a) ascii = ascii && c < 0x80;
-    for (unsigned char c : b) ascii = ascii && c < 0x80;
-    if (!ascii) return RegFoldName(a) == RegFoldName(b);
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace
+
+bool RegSameName(const std::string& a, const std::string& b) {
+    size_t i = 0;
+    for (; i < a.size() && i < b.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 0x80 || y >= 0x80) return RegFoldName(a) == RegFoldName(b);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+        if (x != y) return false;  // two ASCII characters apart, after the same ones
+    }
+    // One is a beginning of the other, all ASCII: the rest of the longer one folds to more.
+    return a.size() == b.size();
+}
 
 const char* RegRootName(int root) {
     return root == kLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
@@ -292,7 +291,7 @@ std::string RegFoldName(const std::string& name) {
 
 RegValue* RegKey::FindValue(const std::string& valueName) {
     for (RegValue& v : values)
-        if (SameFoldedName(v.name, valueName)) return &v;
+        if (RegSameName(v.name, valueName)) return &v;
     return nullptr;
 }
 

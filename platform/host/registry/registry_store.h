@@ -38,6 +38,10 @@ struct RegTree {
     RegKey roots[kRootCount];
 };
 
+// True when Windows does not tell two key or value names apart (RegFoldName, without the
+// conversion for plain ASCII).
+bool RegSameName(const std::string& a, const std::string& b);
+
 // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER".
 const char* RegRootName(int root);
 
