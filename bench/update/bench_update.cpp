@@ -117,14 +117,14 @@ std::string RegistryLines(int count) {
                       vendor, product);
         text += line;
         std::snprintf(line, sizeof line,
-                      "\"DisplayName\"=\"Vendor %03d Product %04d\"\n"
-                      "\"InstallLocation\"=\"C:\\\\Program Files\\\\Vendor %03d\\\\Product %04d\"\n"
-                      "\"Publisher\"=\"Vendor %03d\"\n"
+                      "\"DisplayName\"=\"Vendor %03d Product %04d Professional Edition for Windows\"\n"
+                      "\"InstallLocation\"=\"C:\\\\Program Files\\\\Vendor %03d\\\\Product %04d\\\\\"\n"
+                      "\"Publisher\"=\"Vendor %03d Software Corporation of Japan, Ltd.\"\n"
                       "\"Version\"=dword:%08x\n"
                       "\"Language\"=dword:00000411\n"
-                      "\"Flags\"=hex:01,00,00,00,%02x,00,00,00\n"
-                      "\"UninstallString\"=\"C:\\\\Program Files\\\\Vendor %03d\\\\Product %04d\\\\uninst.exe /S\"\n"
-                      "\"ModifyPath\"=hex(2):25,00,50,00,46,00,25,00,5c,00,56,00,%02x,00,00,00\n"
+                      "\"Flags\"=hex:01,00,00,00,%02x,00,00,00,00,00,00,00,ff,ff,00,00\n"
+                      "\"UninstallString\"=\"C:\\\\Program Files\\\\Vendor %03d\\\\Product %04d\\\\uninst.exe /S /LOG\"\n"
+                      "\"ModifyPath\"=hex(2):25,00,50,00,46,00,25,00,5c,00,56,00,%02x,00,5c,00,73,00,2e,00,65,00,00,00\n"
                       "\"EstimatedSize\"=dword:%08x\n"
                       "\"NoRepair\"=dword:00000001\n\n",
                       vendor, product, vendor, product, vendor, 0x10000 + key, key & 0xFF, vendor, product,

@@ -27,7 +27,7 @@ std::string Hex(const std::string& bytes) {
 // Every key and value of a tree, one per line, bytes in hex: equal dumps, equal trees.
 void Dump(const host::RegKey& key, const std::string& path, std::string* out) {
     *out += "[" + Hex(path) + "]\n";
-    for (const host::RegValue& v : key.values)
+    for (const host::RegValue& v : key.values())
         *out += Hex(v.name) + "= " + std::to_string(v.type) + ": " + Hex(v.data) + "\n";
     for (const host::RegKey& sub : key.subkeys) Dump(sub, path + "\\" + sub.name, out);
 }
@@ -45,7 +45,7 @@ host::RegTree EmptyTree() {
 }
 
 void Add(host::RegKey* key, const std::string& name, DWORD type, const std::string& data) {
-    key->values.push_back(host::RegValue{name, type, data});
+    key->values().push_back(host::RegValue{name, type, data});
 }
 
 bool Parse(const std::string& text, host::RegTree* tree, std::string* error) {
@@ -173,7 +173,7 @@ TEST_F(RegFile, ReadsRegeditOutput) {
     maker = maker->FindSubkey("MAKER");
     ASSERT_NE(maker, nullptr);
     EXPECT_EQ(maker->name, "Maker");
-    ASSERT_EQ(maker->values.size(), 5u);
+    ASSERT_EQ(maker->values().size(), 5u);
     EXPECT_EQ(maker->FindValue("Path")->data, std::string("%SysR\0", 6));
     EXPECT_EQ(maker->FindValue("Path")->type, static_cast<DWORD>(REG_EXPAND_SZ));
     EXPECT_EQ(maker->FindValue("Name")->data, std::string("\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\0", 11));

@@ -188,9 +188,9 @@ bool FormatValue(const RegValue& value, std::string* out, std::string* error) {
 
 bool FormatKey(const RegKey& key, const std::string& path, bool isRoot, std::string* out,
                std::string* error) {
-    if (!isRoot || !key.values.empty()) {
+    if (!isRoot || !key.values().empty()) {
         *out += "[" + path + "]\n";
-        for (const RegValue& value : key.values)
+        for (const RegValue& value : key.values())
             if (!FormatValue(value, out, error)) return false;
         *out += "\n";
     }
@@ -254,6 +254,19 @@ bool ParseHexNumber(View text, size_t digits, unsigned long* value) {
 // Parses "xx,xx,..." (a trailing comma allowed) into bytes.
 bool ParseHexBytes(View text, std::string* bytes, std::string* why) {
     bytes->clear();
+    // The writer's form, "xx,xx" without spaces, at once; anything else item by item below.
+    size_t n = text.size();
+    if (n % 3 == 2 || (n > 0 && n % 3 == 0 && text[n - 1] == ',')) {
+        bytes->reserve(n / 3 + 1);
+        size_t i = 0;
+        for (; i + 1 < n; i += 3) {
+            int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
+            if (high < 0 || low < 0 || (i + 2 < n && text[i + 2] != ',')) break;
+            *bytes += static_cast<char>(high << 4 | low);
+        }
+        if (i + 1 >= n) return true;
+        bytes->clear();
+    }
     View rest = TrimRight(TrimLeft(text));
     if (rest.empty()) return true;
     if (rest.back() == ',') rest.remove_suffix(1);
@@ -278,8 +291,11 @@ bool ParseQuoted(View line, size_t* pos, std::string* text, std::string* why) {
     text->clear();
     size_t i = *pos + 1;
     for (;;) {
-        size_t stop = i;
-        while (stop < line.size() && line[stop] != '"' && line[stop] != '\\') ++stop;
+        // The closing quote, unless an escape comes first.
+        const char* quote = static_cast<const char*>(std::memchr(line.data() + i, '"', line.size() - i));
+        size_t stop = quote != nullptr ? static_cast<size_t>(quote - line.data()) : line.size();
+        const char* escape = static_cast<const char*>(std::memchr(line.data() + i, '\\', stop - i));
+        if (escape != nullptr) stop = static_cast<size_t>(escape - line.data());
         if (stop == line.size()) break;
         text->append(line.data() + i, stop - i);
         if (line[stop] == '"') {
@@ -325,6 +341,7 @@ public:
         size_t end = text_.find('\n', pos_);
         if (end == View::npos) end = text_.size();
         *line = TrimLeft(TrimRight(text_.substr(pos_, end - pos_)));
+        begin_ = pos_;
         pos_ = end + 1;
         number_ = next_++;
         ++count_;
@@ -338,28 +355,30 @@ public:
         if (line->empty() || line->back() != '\\') return true;
         joined_.assign(line->data(), line->size());
         int first = number_;
+        size_t begin = begin_;
         while (!joined_.empty() && joined_.back() == '\\') {
             View more;
-            if (!Raw(&more)) {
-                number_ = first;
-                return false;
-            }
+            if (!Raw(&more)) break;
             joined_.pop_back();
             joined_.append(more.data(), more.size());
         }
         number_ = first;
+        begin_ = begin;
         *line = joined_;
-        return true;
+        return joined_.empty() || joined_.back() != '\\';
     }
 
     int number() const { return number_; }  // of the line last given
     int count() const { return count_; }    // lines given so far
+    size_t begin() const { return begin_; }  // where the line last given begins in the text
+    size_t next() const { return std::min(pos_, text_.size()); }  // where the next begins
     // True when the last two lines given so far are blank.
     bool EndsBlank() const { return blankLast_ && blankBeforeLast_; }
 
 private:
     View text_;
     size_t pos_ = 0;
+    size_t begin_ = 0;
     int next_;
     int number_ = 0;
     int count_ = 0;
@@ -368,20 +387,27 @@ private:
     std::string joined_;
 };
 
-// Values a key may hold before the duplicates among them are looked for by sorting, after the
-// whole file is read, rather than one by one as each is read.
+// Values a key may hold before the duplicates among them are looked for by sorting, at the end
+// of its lines, rather than one by one as each is read.
 const size_t kValuesCheckedOneByOne = 16;
 
-// Reads the lines of a registry file into a tree, or the lines of a journal record into
-// changes.
+// Reads the lines of a registry file into a tree, the lines of a journal record into changes,
+// or the value lines a key kept into its values.
+//
+// A file's values are read whole, so that a file that does not read is refused at once, but a
+// key's values are made only when first asked for: the lines of a key seen for the first time
+// are kept (RegKey::unread) and its values, once checked, forgotten.
 class Parser {
 public:
-    // Into `tree`; `careful` looks for every duplicate value as its line is read.
+    // A registry file into `tree`; `careful` looks for every duplicate value as its line is read.
     Parser(const std::string& file, RegTree* tree, bool careful) : file_(file), tree_(tree), careful_(careful) {}
-    // Into `changes`.
+    // The lines of a journal record into `changes`.
     Parser(const std::string& file, std::vector<RegChange>* changes) : file_(file), changes_(changes) {}
+    // Value lines, already checked, into `values`.
+    explicit Parser(std::vector<RegValue>* values) : values_(values), key_(&holder_) {}
 
     bool ParseFile(View text, std::string* error, std::string* stamp) {
+        text_ = text;
         Lines lines(text, 1);
         View line;
         while (lines.Raw(&line)) {
@@ -393,11 +419,17 @@ public:
             if (line_ == 2 && stamp != nullptr && line.substr(0, 10) == "; journal ") *stamp = line.substr(10);
             if (line.empty() || line[0] == ';') continue;
             if (!lines.Continue(&line)) return Fail("continued line at the end of the file", error);
-            if (!Line(line)) return Fail(why_, error);
+            if (line[0] == '[') {
+                EndKey(lines.begin());
+                keyLinesEnd_ = lines.next();
+                if (!KeyLine(line)) return Fail(why_, error);
+            } else if (!ValueLine(line)) {
+                return Fail(why_, error);
+            }
         }
+        EndKey(text.size());
         // Every whole file ends with a blank line (the writer's and regedit's): one without it
         // was cut off.
-        Flush();
         if (lines.count() < 3 || !lines.EndsBlank()) {
             line_ = lines.count();
             return Fail("the file does not end with a blank line: it was cut off", error);
@@ -412,25 +444,21 @@ public:
             line_ = lines.number();
             if (line.empty() || line[0] == ';') continue;
             if (!lines.Continue(&line)) return Fail("continued line at the end of the record", error);
-            if (!Line(line)) return Fail(why_, error);
+            if (!(line[0] == '[' ? KeyLine(line) : ValueLine(line))) return Fail(why_, error);
+        }
+        if (values_ != nullptr) {
+            EndKey(text.size());
+            *values_ = std::move(holder_.values());
         }
         return true;
     }
 
-    // True when some key got more values than were checked one by one as they came.
+    // True when some key had more values than were checked one by one, and when duplicates
+    // were found among such values.
     bool unchecked() const { return unchecked_; }
+    bool duplicates() const { return duplicates_; }
 
 private:
-    bool Line(View line) { return line[0] == '[' ? KeyLine(line) : ValueLine(line); }
-
-    // The values read since the last key line join their key, its vector grown once.
-    void Flush() {
-        if (pending_.empty()) return;
-        key_->values.reserve(key_->values.size() + pending_.size());
-        for (RegValue& value : pending_) key_->values.push_back(std::move(value));
-        pending_.clear();
-    }
-
     bool Fail(const std::string& why, std::string* error) {
         *error = file_ + ":" + std::to_string(line_) + ": " + why;
         return false;
@@ -444,6 +472,29 @@ private:
             return false;
         }
         return true;
+    }
+
+    // The values read since the key line are done with, up to `end` in the text: kept as
+    // lines by a key that had none, else made.
+    void EndKey(size_t end) {
+        if (pendingCount_ == 0) return;
+        if (uncheckedKey_) {
+            std::vector<std::string> folded;
+            if (!fresh_)
+                for (const RegValue& v : key_->values()) folded.push_back(RegFoldName(v.name));
+            for (size_t i = 0; i < pendingCount_; ++i) folded.push_back(RegFoldName(pending_[i].name));
+            std::sort(folded.begin(), folded.end());
+            duplicates_ = duplicates_ || std::adjacent_find(folded.begin(), folded.end()) != folded.end();
+        }
+        if (fresh_ && tree_ != nullptr) {
+            key_->unread = RegKey::Unread{text_.substr(keyLinesEnd_, end - keyLinesEnd_), keyLine_ + 1};
+        } else {
+            std::vector<RegValue>& values = key_->values();
+            values.reserve(values.size() + pendingCount_);
+            for (size_t i = 0; i < pendingCount_; ++i) values.push_back(std::move(pending_[i]));
+        }
+        pendingCount_ = 0;
+        uncheckedKey_ = false;
     }
 
     bool KeyLine(View line) {
@@ -465,9 +516,8 @@ private:
         if (root < 0)
             return Why("unknown root key \"" + std::string(names_[0]) +
                        "\" (known: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER)");
-        keyText_ = path;
+        keyText_ = std::string(path);
         if (changes_ != nullptr) return KeyChange(root, removal);
-        Flush();
         // The keys the last key line named are still where they were, and those it shares
         // with this one need no new reading.
         size_t same = 0;
@@ -486,7 +536,7 @@ private:
         for (size_t i = same; i < names_.size(); ++i) {
             if (names_[i].empty()) {
                 chain_.clear();  // this line is refused: nothing of it is kept
-                return Why("empty key name in [" + std::string(path) + "]");
+                return Why("empty key name in [" + keyText_ + "]");
             }
             std::string ansi;
             if (!NameFromFile(names_[i], "key name", &ansi)) {
@@ -498,6 +548,8 @@ private:
             chainNames_.emplace_back(names_[i]);
         }
         key_ = chain_.back();
+        keyLine_ = line_;
+        fresh_ = key_->values().empty();
         return true;
     }
 
@@ -506,7 +558,7 @@ private:
         change.kind = removal ? RegChange::kDeleteKey : RegChange::kCreateKey;
         change.root = root;
         for (size_t i = 1; i < names_.size(); ++i) {
-            if (names_[i].empty()) return Why("empty key name in [" + std::string(keyText_) + "]");
+            if (names_[i].empty()) return Why("empty key name in [" + keyText_ + "]");
             std::string ansi;
             if (!NameFromFile(names_[i], "key name", &ansi)) return false;
             change.path.push_back(ansi);
@@ -518,15 +570,22 @@ private:
         return true;
     }
 
+    // The next value read for the key: a value of `pending_`, kept with its room from key to key.
+    RegValue* NextPending() {
+        if (pendingCount_ == pending_.size()) pending_.emplace_back();
+        return &pending_[pendingCount_++];
+    }
+
     bool ValueLine(View line) {
         if (changes_ != nullptr ? !haveKey_ : key_ == nullptr) return Why("value before the first [key] line");
         // A line of ASCII without a carriage return (most lines) holds its names and text as
         // the machine holds them.
         plain_ = asciiIsAnsi_ && Plain(line);
         RegChange change;
-        RegValue* value = changes_ != nullptr ? &change.value : &pending_.emplace_back();
+        RegValue* value = changes_ != nullptr ? &change.value : NextPending();
         size_t pos = 0;
         nameUtf8_.clear();
+        value->name.clear();
         if (line[0] == '@') {
             pos = 1;
         } else if (line[0] == '"') {
@@ -550,12 +609,14 @@ private:
             return true;
         }
         if (!ValueData(data, value)) return false;
-        if (careful_ || key_->values.size() + pending_.size() <= kValuesCheckedOneByOne) {
-            bool twice = key_->FindValue(value->name) != nullptr;
-            for (size_t i = 0; i + 1 < pending_.size(); ++i) twice = twice || RegSameName(pending_[i].name, value->name);
-            if (twice) return Why("value \"" + nameUtf8_ + "\" appears twice in [" + std::string(keyText_) + "]");
+        if (values_ != nullptr) return true;  // checked when the file was read
+        size_t before = fresh_ ? 0 : key_->values().size();
+        if (careful_ || before + pendingCount_ <= kValuesCheckedOneByOne) {
+            bool twice = !fresh_ && key_->FindValue(value->name) != nullptr;
+            for (size_t i = 0; i + 1 < pendingCount_; ++i) twice = twice || RegSameName(pending_[i].name, value->name);
+            if (twice) return Why("value \"" + nameUtf8_ + "\" appears twice in [" + keyText_ + "]");
         } else {
-            unchecked_ = true;
+            unchecked_ = uncheckedKey_ = true;
         }
         return true;
     }
@@ -593,11 +654,11 @@ private:
             (kind.back() != ')' || kind.size() < 6 || kind.size() > 13 ||
              !ParseHexNumber(kind.substr(4, kind.size() - 5), kind.size() - 5, &type)))
             return Why("\"" + std::string(kind) + "\" is not a value type");
-        std::string bytes;
+        std::string& bytes = bytes_;
         if (!ParseHexBytes(data.substr(colon + 1), &bytes, &why_)) return false;
         value->type = static_cast<DWORD>(type);
         if (!IsStringType(value->type)) {
-            value->data = std::move(bytes);
+            value->data.assign(bytes);
             return true;
         }
         if (bytes.size() % 2 != 0) return Why("UTF-16 string data with an odd number of bytes");
@@ -618,11 +679,20 @@ private:
     std::string file_;
     RegTree* tree_ = nullptr;
     std::vector<RegChange>* changes_ = nullptr;
+    std::vector<RegValue>* values_ = nullptr;
     bool careful_ = false;
     bool unchecked_ = false;
-    RegKey* key_ = nullptr;
-    std::vector<RegValue> pending_;  // values of key_ not yet in it
-    std::string nameUtf8_, quoted_;  // kept, with their room, from line to line
+    bool duplicates_ = false;
+    View text_;               // the file's text
+    RegKey holder_;           // the key of value lines read on their own
+    RegKey* key_ = nullptr;   // the key of the last key line
+    int keyLine_ = 0;         // its line
+    size_t keyLinesEnd_ = 0;  // where it ends in the text
+    bool fresh_ = true;       // the key had no values before it
+    bool uncheckedKey_ = false;
+    std::vector<RegValue> pending_;  // the values read since; those before pendingCount_
+    size_t pendingCount_ = 0;
+    std::string nameUtf8_, quoted_, bytes_;  // kept, with their room, from line to line
     bool asciiIsAnsi_ = AsciiIsAnsi();
     bool plain_ = false;  // the value line is ASCII without a carriage return
     // The keys of the last key line, from its root down, and their names as the file spells them.
@@ -630,26 +700,12 @@ private:
     std::vector<std::string> chainNames_;
     int chainRoot_ = -1;
     std::vector<View> names_;
-    View keyText_;
+    std::string keyText_;
     bool haveKey_ = false;  // journal: a key line names the key of the values below it
     RegChange keyChange_;   // journal: that key
     int line_ = 0;
     std::string why_;
 };
-
-// True when some key of `key`'s subtree holds two values whose names Windows does not tell apart.
-bool HasDuplicateValues(const RegKey& key) {
-    if (key.values.size() >= kValuesCheckedOneByOne) {
-        std::vector<std::string> folded;
-        folded.reserve(key.values.size());
-        for (const RegValue& v : key.values) folded.push_back(RegFoldName(v.name));
-        std::sort(folded.begin(), folded.end());
-        if (std::adjacent_find(folded.begin(), folded.end()) != folded.end()) return true;
-    }
-    for (const RegKey& sub : key.subkeys)
-        if (HasDuplicateValues(sub)) return true;
-    return false;
-}
 
 // CRC-32 (the one of zlib and PNG) of `size` bytes.
 uint32_t Crc32(const char* data, size_t size) {
@@ -701,33 +757,40 @@ bool FormatRegFile(const RegTree& tree, std::string* text, std::string* error, c
     return true;
 }
 
-bool ParseRegFile(const std::string& text, const std::string& file, RegTree* tree, std::string* error,
+bool ParseRegFile(std::string text, const std::string& file, RegTree* tree, std::string* error,
                   std::string* stamp) {
-    std::string converted;
-    View utf8 = text;
     if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
         std::u16string units((text.size() - 2) / 2, u'\0');
         for (size_t i = 0; i < units.size(); ++i)
             units[i] = static_cast<char16_t>(static_cast<unsigned char>(text[2 + 2 * i]) |
                                              static_cast<unsigned char>(text[3 + 2 * i]) << 8);
-        if (text.size() % 2 != 0 || !Utf16ToUtf8(units.data(), units.size(), &converted)) {
+        std::string utf8;
+        if (text.size() % 2 != 0 || !Utf16ToUtf8(units.data(), units.size(), &utf8)) {
             *error = file + ": not valid UTF-16 text";
             return false;
         }
-        utf8 = converted;
-    } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        utf8.remove_prefix(3);
+        text = std::move(utf8);
     }
+    auto kept = std::make_shared<const std::string>(std::move(text));
+    View utf8 = *kept;
+    if (utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) utf8.remove_prefix(3);
     if (stamp != nullptr) stamp->clear();
     RegTree start = *tree;
+    tree->text = kept;
     Parser parser(file, tree, false);
     bool ok = parser.ParseFile(utf8, error, stamp);
-    if (!parser.unchecked() || (ok && !HasDuplicateValues(tree->roots[0]) && !HasDuplicateValues(tree->roots[1])))
-        return ok;
+    if (!parser.unchecked() || (ok && !parser.duplicates())) return ok;
     // Read once more checking every value as it comes: the first fault, with its line.
     *tree = start;
+    tree->text = kept;
     Parser careful(file, tree, true);
     return careful.ParseFile(utf8, error, stamp);
+}
+
+void ReadRegValueLines(std::string_view lines, int firstLine, std::vector<RegValue>* values) {
+    Parser parser(values);
+    std::string ignored;
+    parser.ParseRecord(lines, firstLine, &ignored);
 }
 
 std::string RegJournalHeader(const std::string& stamp) {

@@ -11,11 +11,15 @@
 namespace platform::host {
 
 // Parses the whole text of a registry file (UTF-8, or UTF-16LE with a byte-order mark as
-// regedit writes it) into `tree`, which must hold the empty roots. On failure `error` is
-// "FILE:LINE: what is wrong" and `tree` must be discarded. `stamp`, when given, gets the name
+// regedit writes it) into `tree`, which must hold the empty roots, and which keeps the text for
+// the values it makes only when they are asked for. On failure `error` is "FILE:LINE: what is
+// wrong" and `tree` must be discarded. `stamp`, when given, gets the name
 // of the journal the file goes with ("; journal NAME" below the first line), "" for none.
-bool ParseRegFile(const std::string& text, const std::string& file, RegTree* tree, std::string* error,
+bool ParseRegFile(std::string text, const std::string& file, RegTree* tree, std::string* error,
                   std::string* stamp = nullptr);
+// Reads the value lines a key kept from its file (RegKey::unread), checked when it was read,
+// into `values`.
+void ReadRegValueLines(std::string_view lines, int firstLine, std::vector<RegValue>* values);
 
 // Writes `tree` as registry file text, naming the journal `stamp` when it is not empty. Fails
 // only for a name RegNameStorable refuses.

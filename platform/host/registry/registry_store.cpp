@@ -151,7 +151,7 @@ bool ReadAll(Store* store, std::string* error) {
     next.journal = store->journal;
     std::string text;
     if (!ReadFile(next.file, 0, &text, &next.id, error)) return false;
-    if (next.id.exists && !ParseRegFile(text, next.file, &next.tree, error, &next.stamp)) return false;
+    if (next.id.exists && !ParseRegFile(std::move(text), next.file, &next.tree, error, &next.stamp)) return false;
     if (!next.stamp.empty()) {
         FileId id;
         if (!ReadFile(next.journal, 0, &text, &id, error)) return false;
@@ -289,8 +289,19 @@ std::string RegFoldName(const std::string& name) {
     return folded;
 }
 
+std::vector<RegValue>& RegKey::values() {
+    if (!unread.lines.empty()) {
+        Unread lines = unread;
+        unread = Unread();
+        ReadRegValueLines(lines.lines, lines.firstLine, &values_);
+    }
+    return values_;
+}
+
+const std::vector<RegValue>& RegKey::values() const { return const_cast<RegKey*>(this)->values(); }
+
 RegValue* RegKey::FindValue(const std::string& valueName) {
-    for (RegValue& v : values)
+    for (RegValue& v : values())
         if (RegSameName(v.name, valueName)) return &v;
     return nullptr;
 }
@@ -362,7 +373,7 @@ void ApplyRegChange(RegTree* tree, const RegChange& change) {
         if (change.kind == RegChange::kCreateKey) return;
         RegValue* value = key->FindValue(change.value.name);
         if (value == nullptr) {
-            key->values.push_back(change.value);
+            key->values().push_back(change.value);
         } else {
             value->type = change.value.type;
             value->data = change.value.data;
@@ -379,7 +390,7 @@ void ApplyRegChange(RegTree* tree, const RegChange& change) {
         return;
     }
     RegValue* value = key->FindValue(change.value.name);
-    if (value != nullptr) key->values.erase(key->values.begin() + (value - key->values.data()));
+    if (value != nullptr) key->values().erase(key->values().begin() + (value - key->values().data()));
 }
 
 DWORD RegReadSystemValue(int root, const std::string& keyPath, const std::string& name, DWORD* type,

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform_types.h"
@@ -19,10 +21,20 @@ struct RegValue {
 };
 
 struct RegKey {
-    std::string name;              // machine code page, spelled as first created
-    std::string folded;            // RegFoldName(name), set by AddSubkey
-    std::vector<RegValue> values;  // in the order first set
-    std::vector<RegKey> subkeys;   // ordered by folded name
+    std::string name;             // machine code page, spelled as first created
+    std::string folded;           // RegFoldName(name), set by AddSubkey
+    std::vector<RegKey> subkeys;  // ordered by folded name
+
+    // The values, in the order first set. A key read from a registry file keeps the lines of
+    // its values (checked when the file was read) until they are first asked for, so that a
+    // registry of a million values makes only the values of the keys used.
+    std::vector<RegValue>& values();
+    const std::vector<RegValue>& values() const;
+    struct Unread {
+        std::string_view lines;  // in the text the tree keeps (RegTree::text)
+        int firstLine = 0;
+    };
+    Unread unread;  // set by the file reader
 
     RegValue* FindValue(const std::string& valueName);
     const RegValue* FindValue(const std::string& valueName) const;
@@ -30,12 +42,16 @@ struct RegKey {
     const RegKey* FindSubkey(const std::string& keyName) const;
     // Finds the subkey or adds it in its place; `created` says which.
     RegKey* AddSubkey(const std::string& keyName, bool* created);
+
+private:
+    std::vector<RegValue> values_;
 };
 
 enum RegRoot { kLocalMachine = 0, kCurrentUser = 1, kRootCount = 2 };
 
 struct RegTree {
     RegKey roots[kRootCount];
+    std::shared_ptr<const std::string> text;  // the registry file the keys' unread lines are in
 };
 
 // True when Windows does not tell two key or value names apart (RegFoldName, without the
