@@ -299,3 +299,38 @@ TEST_F(RegFile, JournalRecordsReadBackAndTheFirstRecordNotWholeEndsTheJournal) {
     EXPECT_EQ(error, "registry.journal:" + std::to_string(std::count(journal.begin(), journal.end(), '\n') + 2) +
                          ": \"zz\" is not a hex byte (two hex digits)");
 }
+
+TEST_F(RegFile, KeysInAnyOrderReadAsInOrder) {
+    // 300 keys below one, some with subkeys, and one named twice; written in order, reversed
+    // (past the keys moved aside for a few out of order, which reads them another way), and
+    // with one out of place.
+    std::vector<std::string> sections;
+    for (int i = 0; i < 300; ++i) {
+        char line[128];
+        std::snprintf(line, sizeof line, "[HKEY_CURRENT_USER\\Software\\Key%03d%s]\n\"v\"=dword:%08x\n\n", i,
+                      i % 7 == 0 ? "\\Sub" : "", i);
+        sections.push_back(line);
+    }
+    sections.push_back("[HKEY_CURRENT_USER\\Software\\Key005]\n\"w\"=\"second\"\n\n");
+    // The tree's lines, sorted: the same keys and values, whatever the order of a key's values.
+    auto read = [&](const std::vector<std::string>& order) {
+        std::string all = kHead, error;
+        for (const std::string& section : order) all += section;
+        host::RegTree tree;
+        EXPECT_TRUE(Parse(all, &tree, &error)) << error;
+        const host::RegKey* software = tree.roots[host::kCurrentUser].FindSubkey("SOFTWARE");
+        for (int i = 0; software != nullptr && i < 300; i += 13)  // found as in order
+            EXPECT_NE(software->FindSubkey("key" + std::to_string(1000 + i).substr(1)), nullptr) << i;
+        std::istringstream dump(Dump(tree));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(dump, line);) lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    std::vector<std::string> reversed(sections.rbegin(), sections.rend()), onceOut = sections;
+    std::swap(onceOut[10], onceOut[200]);
+    const std::vector<std::string> inOrder = read(sections);
+    EXPECT_EQ(inOrder.size(), 3u + 300u + 43u + 301u);  // the roots and Software, its keys, subkeys, values
+    EXPECT_EQ(read(reversed), inOrder);
+    EXPECT_EQ(read(onceOut), inOrder);
+}

@@ -31,6 +31,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/host/machine/host.h"
@@ -428,6 +429,8 @@ public:
             }
         }
         EndKey(text.size());
+        if (!ordered_)
+            for (RegKey& root : tree_->roots) OrderSubkeys(&root);
         // Every whole file ends with a blank line (the writer's and regedit's): one without it
         // was cut off.
         if (lines.count() < 3 || !lines.EndsBlank()) {
@@ -528,11 +531,13 @@ private:
         if (same == 0) {
             chain_.assign(1, &tree_->roots[root]);
             chainNames_.assign(1, std::string());
+            chainKeys_.assign(1, RootPath(root));
             chainRoot_ = root;
             same = 1;
         }
         chain_.resize(same);
         chainNames_.resize(same);
+        chainKeys_.resize(same);
         for (size_t i = same; i < names_.size(); ++i) {
             if (names_[i].empty()) {
                 chain_.clear();  // this line is refused: nothing of it is kept
@@ -543,14 +548,86 @@ private:
                 chain_.clear();
                 return false;
             }
-            bool created = false;
-            chain_.push_back(chain_.back()->AddSubkey(ansi, &created));
+            chain_.push_back(ordered_ ? SubkeyInOrder(ansi) : Subkey(ansi));
             chainNames_.emplace_back(names_[i]);
         }
         key_ = chain_.back();
         keyLine_ = line_;
         fresh_ = key_->values().empty();
         return true;
+    }
+
+    // The subkey `name` of the key last in the chain, made in its place when new, while the
+    // keys come in order (as the writer and regedit write them): most often at the end.
+    RegKey* SubkeyInOrder(const std::string& name) {
+        std::vector<RegKey>& subkeys = chain_.back()->subkeys;
+        std::string folded = RegFoldName(name);
+        if (subkeys.empty() || subkeys.back().folded < folded) return Made(&subkeys, name, std::move(folded));
+        auto at = std::lower_bound(subkeys.begin(), subkeys.end(), folded,
+                                   [](const RegKey& key, const std::string& f) { return key.folded < f; });
+        if (at != subkeys.end() && at->folded == folded) return &*at;
+        // Out of order: made in its place while the keys moved for it stay few beside those
+        // read. Past that, every key is found by its path and made at the end of its siblings,
+        // which are put in order once the file is read: a file in any order costs no more than
+        // one in order.
+        size_t after = static_cast<size_t>(subkeys.end() - at);
+        if (moved_ + after <= 4 * keysMade_ + 1024) {
+            moved_ += after;
+            ++keysMade_;
+            RegKey made;
+            made.name = name;
+            made.folded = std::move(folded);
+            return &*subkeys.insert(at, std::move(made));
+        }
+        ordered_ = false;
+        for (int root = 0; root < kRootCount; ++root) IndexSubkeys(tree_->roots[root], RootPath(root));
+        chainKeys_.assign(1, RootPath(chainRoot_));
+        for (size_t i = 1; i < chain_.size(); ++i) chainKeys_.push_back(ChildPath(chainKeys_.back(), chain_[i]->folded));
+        return Subkey(name);
+    }
+
+    // The subkey `name` of the key last in the chain, found by its path, or made at the end of
+    // its siblings; its path goes on the chain.
+    RegKey* Subkey(const std::string& name) {
+        std::string folded = RegFoldName(name);
+        std::string path = ChildPath(chainKeys_.back(), folded);
+        std::vector<RegKey>& subkeys = chain_.back()->subkeys;
+        auto found = subkeyAt_.find(path);
+        chainKeys_.push_back(path);
+        if (found != subkeyAt_.end()) return &subkeys[found->second];
+        subkeyAt_.emplace(std::move(path), subkeys.size());
+        return Made(&subkeys, name, std::move(folded));
+    }
+
+    RegKey* Made(std::vector<RegKey>* subkeys, const std::string& name, std::string folded) {
+        ++keysMade_;
+        RegKey& made = subkeys->emplace_back();
+        made.name = name;
+        made.folded = std::move(folded);
+        return &made;
+    }
+
+    // Paths of keys as subkeyAt_ knows them. Folded names are whole UTF-16 units and hold no
+    // NUL: two NUL bytes part them.
+    static std::string RootPath(int root) { return std::string(1, static_cast<char>('0' + root)); }
+    static std::string ChildPath(const std::string& parent, const std::string& folded) {
+        return parent + std::string(2, '\0') + folded;
+    }
+
+    void IndexSubkeys(const RegKey& key, const std::string& path) {
+        for (size_t i = 0; i < key.subkeys.size(); ++i) {
+            std::string child = ChildPath(path, key.subkeys[i].folded);
+            IndexSubkeys(key.subkeys[i], child);
+            subkeyAt_.emplace(std::move(child), i);
+        }
+    }
+
+    // Puts the subkeys of `key` and of all below it in order.
+    static void OrderSubkeys(RegKey* key) {
+        auto before = [](const RegKey& a, const RegKey& b) { return a.folded < b.folded; };
+        if (!std::is_sorted(key->subkeys.begin(), key->subkeys.end(), before))
+            std::sort(key->subkeys.begin(), key->subkeys.end(), before);
+        for (RegKey& sub : key->subkeys) OrderSubkeys(&sub);
     }
 
     bool KeyChange(int root, bool removal) {
@@ -699,6 +776,12 @@ private:
     std::vector<RegKey*> chain_;
     std::vector<std::string> chainNames_;
     int chainRoot_ = -1;
+    bool ordered_ = true;  // the keys came in order so far, or nearly
+    size_t keysMade_ = 0;
+    size_t moved_ = 0;     // keys moved aside for one out of order
+    // Once they did not: the chain's paths, and each key's place among its siblings by path.
+    std::vector<std::string> chainKeys_;
+    std::unordered_map<std::string, size_t> subkeyAt_;
     std::vector<View> names_;
     std::string keyText_;
     bool haveKey_ = false;  // journal: a key line names the key of the values below it
