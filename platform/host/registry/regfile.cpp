@@ -258,12 +258,12 @@ bool ParseHexBytes(View text, std::string* bytes, std::string* why) {
     // The writer's form, "xx,xx" without spaces, at once; anything else item by item below.
     size_t n = text.size();
     if (n % 3 == 2 || (n > 0 && n % 3 == 0 && text[n - 1] == ',')) {
-        bytes->reserve(n / 3 + 1);
+        bytes->resize((n + 1) / 3);
         size_t i = 0;
         for (; i + 1 < n; i += 3) {
             int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
             if (high < 0 || low < 0 || (i + 2 < n && text[i + 2] != ',')) break;
-            *bytes += static_cast<char>(high << 4 | low);
+            (*bytes)[i / 3] = static_cast<char>(high << 4 | low);
         }
         if (i + 1 >= n) return true;
         bytes->clear();
@@ -666,11 +666,8 @@ private:
         if (line[0] == '@') {
             pos = 1;
         } else if (line[0] == '"') {
-            if (!ParseQuoted(line, &pos, &nameUtf8_, &why_)) return false;
-            if (plain_)
-                value->name = nameUtf8_;
-            else if (!NameFromFile(nameUtf8_, "value name", &value->name))
-                return false;
+            if (!ParseQuoted(line, &pos, plain_ ? &value->name : &nameUtf8_, &why_)) return false;
+            if (!plain_ && !NameFromFile(nameUtf8_, "value name", &value->name)) return false;
         } else {
             return Why("expected a [key] line or \"name\"=value");
         }
@@ -691,7 +688,8 @@ private:
         if (careful_ || before + pendingCount_ <= kValuesCheckedOneByOne) {
             bool twice = !fresh_ && key_->FindValue(value->name) != nullptr;
             for (size_t i = 0; i + 1 < pendingCount_; ++i) twice = twice || RegSameName(pending_[i].name, value->name);
-            if (twice) return Why("value \"" + nameUtf8_ + "\" appears twice in [" + keyText_ + "]");
+            if (twice)
+                return Why("value \"" + (plain_ ? value->name : nameUtf8_) + "\" appears twice in [" + keyText_ + "]");
         } else {
             unchecked_ = uncheckedKey_ = true;
         }
@@ -716,8 +714,9 @@ private:
             unsigned long v = 0;
             if (!ParseHexNumber(data.substr(6), 8, &v)) return Why("dword: needs exactly 8 hex digits");
             value->type = REG_DWORD;
-            value->data.clear();
-            for (int i = 0; i < 4; ++i) value->data += static_cast<char>((v >> (8 * i)) & 0xFF);
+            const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                                   static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
+            value->data.assign(bytes, 4);
             return true;
         }
         size_t colon = data.find(':');
