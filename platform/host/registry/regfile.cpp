@@ -519,7 +519,7 @@ private:
         if (root < 0)
             return Why("unknown root key \"" + std::string(names_[0]) +
                        "\" (known: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER)");
-        keyText_ = std::string(path);
+        keyText_.assign(path.data(), path.size());
         if (changes_ != nullptr) return KeyChange(root, removal);
         // The keys the last key line named are still where they were, and those it shares
         // with this one need no new reading.
