@@ -54,8 +54,9 @@ echo
 echo "What changed on machines/demo:"
 /usr/bin/python3 scripts/machine_view.py changes "$before" "$machine"
 echo
-echo "The files and the registry are in machines/demo (drive_c/, registry.reg). To restart the"
-echo "machine, which performs the operations pending until the restart:"
+echo "The files and the registry are in machines/demo (drive_c/, registry.reg and the journal of"
+echo "its changes, registry.journal). To restart the machine, which performs the operations pending"
+echo "until the restart:"
 echo "  build/host/vkmachine reboot machines/demo"
 echo "To run the updater again on the same machine: bash scripts/demo.sh --keep"
 exit "$status"

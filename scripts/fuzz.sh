@@ -17,7 +17,7 @@ if ! command -v clang++ >/dev/null || ! dpkg -s libclang-rt-dev >/dev/null 2>&1;
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq clang libclang-rt-dev >/dev/null
 fi
 
-targets=(regfile machine_ini version_reader resfile ver_install)
+targets=(regfile regjournal machine_ini version_reader resfile ver_install)
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DVK_FUZZ=ON -DVK_TESTS=OFF >/dev/null
 cmake --build build/fuzz -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 

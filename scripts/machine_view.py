@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Reads an emulated machine (made by vkmachine) from outside, independently of the host build:
-its registry.reg and its drive folders.
+its registry.reg with the journal of the changes saved since (registry.journal), and its drive
+folders.
 
   machine_view.py query MACHINE KEY [NAME]   the values of KEY (or the data of one value);
                                              "@" names the default value
@@ -24,6 +25,7 @@ import hashlib
 import json
 import os
 import sys
+import zlib
 
 ROOTS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
 SESSION_MANAGER = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
@@ -120,22 +122,15 @@ def check_machine(machine):
         raise Damaged("%s is not a machine (no machine.ini)" % machine)
 
 
-def load_registry(machine, reader=decode):
-    """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}, each value
-    as `reader` gives it (decode: shown; value_bytes: the stored bytes); raises Damaged, naming
-    the line, for a file that is not a whole registry file."""
-    check_machine(machine)
-    path = os.path.join(machine, "registry.reg")
-    lines = [line.rstrip(" \t\r") for line in read_text(path).split("\n")]
-    if lines[0] != "Windows Registry Editor Version 5.00":
-        raise Damaged("%s:1: not a registry file" % path)
-    # Every whole file ends with a blank line: one without it was cut off.
-    if len(lines) < 3 or lines[-1] or lines[-2]:
-        raise Damaged("%s: the file does not end with a blank line: it was cut off" % path)
-    keys, current = {}, None
-    i = 1
+def apply_lines(keys, lines, where, reader, first=1):
+    """Applies .reg lines to `keys`: "[key]" makes a key and names the key of the values below
+    it, "[-key]" deletes a key with the keys below it, "name"=- deletes a value. Raises
+    Damaged, naming `where` and the line (counted from `first`), for a line that
+    is neither."""
+    current = None
+    i = 0
     while i < len(lines):
-        number, line = i + 1, lines[i].lstrip(" \t")
+        number, line = i + first, lines[i].lstrip(" \t")
         while line.endswith("\\") and not line.startswith("[") and i + 1 < len(lines):
             i += 1
             line = line[:-1] + lines[i].strip()
@@ -146,6 +141,12 @@ def load_registry(machine, reader=decode):
             if line.startswith("["):
                 if not line.endswith("]"):
                     raise ValueError("key line without its closing ']'")
+                if line.startswith("[-"):
+                    gone = line[2:-1].upper()
+                    for key in [k for k in keys if k == gone or k.startswith(gone + "\\")]:
+                        del keys[key]
+                    current = None
+                    continue
                 name = line[1:-1]
                 current = keys.setdefault(name.upper(), (name, {}))[1]
                 continue
@@ -160,10 +161,63 @@ def load_registry(machine, reader=decode):
                 rest = line[after + 1:]
             else:
                 raise ValueError("neither a [key] nor a value")
+            if rest.strip() == "-":
+                current.pop(name.lower(), None)
+                continue
             vtype, value = reader(rest)
         except ValueError as e:
-            raise Damaged("%s:%d: %s" % (path, number, e))
+            raise Damaged("%s:%d: %s" % (where, number, e))
         current[name.lower()] = (name, vtype, value)
+
+
+def journal_records(machine, stamp):
+    """The texts of the whole records of the journal that goes with registry.reg's `stamp`:
+    each ends with "; commit " and the CRC-32 of its lines; the first one that does not (cut off
+    by a kill, or damaged) ends the journal."""
+    try:
+        with open(os.path.join(machine, "registry.journal"), "rb") as f:
+            data = f.read()
+    except FileNotFoundError:
+        return []
+    header = ("Windows Registry Editor Version 5.00\n; journal %s\n\n" % stamp).encode("utf-8")
+    if not data.startswith(header):
+        return []  # the journal of an older registry.reg, whose records it holds
+    records, start, pos = [], len(header), len(header)
+    while True:
+        end = data.find(b"\n", pos)
+        if end < 0:
+            return records
+        line = data[pos:end]
+        if line.startswith(b"; commit "):
+            crc = line[len(b"; commit "):]
+            if len(crc) != 8 or any(c not in b"0123456789abcdefABCDEF" for c in crc) \
+                    or zlib.crc32(data[start:pos]) != int(crc, 16):
+                return records
+            records.append(data[start:pos].decode("utf-8"))
+            start = end + 1
+        pos = end + 1
+
+
+def load_registry(machine, reader=decode):
+    """{KEY (upper case): (key as written, {name (lower case): (name, type, value)})}: registry.reg
+    and the changes its journal (registry.journal) holds, each value as `reader` gives it
+    (decode: shown; value_bytes: the stored bytes); raises Damaged, naming the line, for a file
+    that is not a whole registry file."""
+    check_machine(machine)
+    path = os.path.join(machine, "registry.reg")
+    lines = [line.rstrip(" \t\r") for line in read_text(path).split("\n")]
+    if lines[0] != "Windows Registry Editor Version 5.00":
+        raise Damaged("%s:1: not a registry file" % path)
+    # Every whole file ends with a blank line: one without it was cut off.
+    if len(lines) < 3 or lines[-1] or lines[-2]:
+        raise Damaged("%s: the file does not end with a blank line: it was cut off" % path)
+    keys = {}
+    apply_lines(keys, lines[1:], path, reader, first=2)
+    second = lines[1].strip()
+    if second.startswith("; journal "):
+        journal = os.path.join(machine, "registry.journal")
+        for n, record in enumerate(journal_records(machine, second[len("; journal "):]), 1):
+            apply_lines(keys, record.split("\n"), "%s, record %d" % (journal, n), reader)
     return keys
 
 

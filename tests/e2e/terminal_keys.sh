@@ -39,11 +39,11 @@ def press(keys):
     time.sleep(0.2)  # an Esc must arrive alone, not as the start of a cursor key
 
 
-expect("S/Enter: Start", "the dialog")
+expect("S/Enter: ", "the dialog")
 press("\r")
 expect("[Enter] OK", "the outcome after Enter")
 press("\r")
-expect("S/Enter: Start", "the dialog after OK")
+expect("S/Enter: ", "the dialog after OK")
 press("\x1b")
 expect("[Y/Enter]", "the restart question after Esc")
 press("\r")

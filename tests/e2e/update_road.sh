@@ -3,8 +3,8 @@
 # with vkmachine: nothing located (picker cancelled, a folder without a known build), an
 # installation already current and declined, a file failing, a success with the restart
 # offered, a second run over the current build, a run failing after a success, and the restart
-# of the machine. After each: the messages, the files, the registry (read from registry.reg by
-# an independent reader), the data folder and the shortcut.
+# of the machine. After each: the messages, the files, the registry (read from registry.reg and
+# its journal by an independent reader), the data folder and the shortcut.
 set -u
 src=$VK_SOURCE_DIR
 work=$(mktemp -d)
@@ -55,7 +55,8 @@ for row in "${families[@]}"; do
   documents=$(sed -n 's/^documents *= *//p' "$m/machine.ini" | tr -d '\r')
 
   # 1. Nothing located: the picker cancelled, then a folder holding an unknown build.
-  cp "$m/registry.reg" "$work/registry.before"
+  registry_files() { cat "$m/registry.reg" "$m/registry.journal" 2>/dev/null; }
+  registry_files >"$work/registry.before"
   mkdir -p "$(hpath 'C:\Other')"
   "$mkpe" "$(hpath 'C:\Other')/VKTARN.EXE" --version "9, 9, 9, 9" >/dev/null
   converse "nothing located" <<'EOF' || continue
@@ -74,7 +75,7 @@ for row in "${families[@]}"; do
 > exit
 < end
 EOF
-  cmp -s "$m/registry.reg" "$work/registry.before" || fail "nothing located: the registry changed"
+  registry_files | cmp -s - "$work/registry.before" || fail "nothing located: the registry changed"
 
   # 2. An installation already current, found with the picker and declined, twice (the second
   # time through the App Paths values the first run wrote).

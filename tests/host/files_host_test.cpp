@@ -481,6 +481,98 @@ TEST(HostNames, ShortAliasesAndCaseFoldingFollowWindows) {
     EXPECT_EQ(platform::FindFirstFileA("C:\\*.LST", &data), INVALID_HANDLE_VALUE);
 }
 
+TEST(HostNames, ManyLongNamesWithOneBeginningCountUpTheirAliases) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\many", nullptr));
+    // Past ~9 the alias keeps five characters; an 8.3 name already there is passed over.
+    for (int i = 1; i <= 12; ++i)
+        vktest::TempMachine::WriteHostFile(m.host("C:\\many\\Long name " + std::to_string(100 + i) + ".txt"), "x");
+    for (const char* name : {"LONGNA~2.TXT", "longn~10.txt", "long name x.htm"})
+        vktest::TempMachine::WriteHostFile(m.host(std::string("C:\\many\\") + name), "x");
+    std::string listed;
+    WIN32_FIND_DATAA data;
+    HANDLE h = platform::FindFirstFileA("C:\\many\\long*", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do {
+        listed += std::string(data.cFileName) + "=" + data.cAlternateFileName + " ";
+        // Each alias names its file.
+        std::string byAlias = std::string("C:\\many\\") + (data.cAlternateFileName[0] ? data.cAlternateFileName : data.cFileName);
+        EXPECT_NE(platform::GetFileAttributesA(byAlias.c_str()), INVALID_FILE_ATTRIBUTES) << byAlias;
+    } while (platform::FindNextFileA(h, &data));
+    platform::FindClose(h);
+    EXPECT_EQ(listed,
+              "Long name 101.txt=LONGNA~1.TXT Long name 102.txt=LONGNA~3.TXT Long name 103.txt=LONGNA~4.TXT "
+              "Long name 104.txt=LONGNA~5.TXT Long name 105.txt=LONGNA~6.TXT Long name 106.txt=LONGNA~7.TXT "
+              "Long name 107.txt=LONGNA~8.TXT Long name 108.txt=LONGNA~9.TXT Long name 109.txt=LONGN~11.TXT "
+              "Long name 110.txt=LONGN~12.TXT Long name 111.txt=LONGN~13.TXT Long name 112.txt=LONGN~14.TXT "
+              "long name x.htm=LONGNA~1.HTM LONGNA~2.TXT= longn~10.txt= ");
+}
+
+TEST(HostFolders, ChangesMadeBehindTheMachineAreSeenAtOnce) {
+    // Each after the folder was looked into (and kept): made, deleted and renamed on the host.
+    struct Case {
+        const char* what;
+        void (*change)(const std::string& folder);
+        const char* present;  // by another spelling, or by its alias
+        const char* absent;
+    } cases[] = {
+        {"a file made", [](const std::string& f) { vktest::TempMachine::WriteHostFile(f + "/long name made.txt", "x"); },
+         "C:\\f\\LONGNA~1.TXT", nullptr},
+        {"a file deleted", [](const std::string& f) { fs::remove(f + "/Old.txt"); }, nullptr, "C:\\f\\OLD.TXT"},
+        {"a file renamed", [](const std::string& f) { fs::rename(f + "/Old.txt", f + "/New.txt"); }, "C:\\f\\NEW.TXT",
+         "C:\\f\\OLD.TXT"},
+        {"the folder replaced", [](const std::string& f) {
+             fs::rename(f, f + ".gone");
+             fs::create_directory(f);
+             vktest::TempMachine::WriteHostFile(f + "/Other.txt", "x");
+         }, "C:\\f\\OTHER.TXT", "C:\\f\\OLD.TXT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vktest::TempMachine m;
+        ASSERT_TRUE(platform::CreateDirectoryA("C:\\f", nullptr));
+        ASSERT_TRUE(Write("C:\\f\\Old.txt", "old"));
+        EXPECT_NE(platform::GetFileAttributesA("C:\\f\\old.TXT"), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(platform::GetFileAttributesA("C:\\f\\NEW.TXT"), INVALID_FILE_ATTRIBUTES);
+        c.change(m.host("C:\\f"));
+        if (c.present != nullptr) {
+            EXPECT_NE(platform::GetFileAttributesA(c.present), INVALID_FILE_ATTRIBUTES);
+        }
+        if (c.absent != nullptr) {
+            EXPECT_EQ(platform::GetFileAttributesA(c.absent), INVALID_FILE_ATTRIBUTES);
+        }
+        WIN32_FIND_DATAA data;
+        HANDLE h = platform::FindFirstFileA("C:\\f\\*.TXT", &data);
+        std::string listed;
+        for (bool more = h != INVALID_HANDLE_VALUE; more; more = platform::FindNextFileA(h, &data))
+            listed += std::string(data.cFileName) + " ";
+        if (h != INVALID_HANDLE_VALUE) platform::FindClose(h);
+        if (c.present != nullptr) {
+            EXPECT_NE(listed, "");
+        }
+        if (c.absent != nullptr) {
+            EXPECT_EQ(listed.find("Old.txt"), std::string::npos) << listed;
+        }
+    }
+}
+
+TEST(HostFolders, AForkedChildLeavesItsParentTheNewsOfItsFolders) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\f", nullptr));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\f\\MADE.TXT"), INVALID_FILE_ATTRIBUTES);
+    pid_t pid = fork();
+    if (pid == 0) {
+        // The child makes a file, then looks into the folder, as the parent does after it.
+        bool made = Write("C:\\f\\Made.txt", "x");
+        bool seen = platform::GetFileAttributesA("C:\\f\\made.TXT") != INVALID_FILE_ATTRIBUTES;
+        _exit(made && seen ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(platform::GetFileAttributesA("C:\\f\\MADE.TXT"), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST(HostNames, NamesLongerThanTheHostAllowsAreKeptWholeAndFoldedAsWindowsFolds) {
     vktest::TempMachine m;
     ASSERT_TRUE(platform::CreateDirectoryA("C:\\d", nullptr));

@@ -1,8 +1,10 @@
 // The registry file codec: what it writes, what it reads, and that nothing is lost between.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/host/machine/host.h"
 #include "platform/host/registry/regfile.h"
@@ -25,7 +27,7 @@ std::string Hex(const std::string& bytes) {
 // Every key and value of a tree, one per line, bytes in hex: equal dumps, equal trees.
 void Dump(const host::RegKey& key, const std::string& path, std::string* out) {
     *out += "[" + Hex(path) + "]\n";
-    for (const host::RegValue& v : key.values)
+    for (const host::RegValue& v : key.values())
         *out += Hex(v.name) + "= " + std::to_string(v.type) + ": " + Hex(v.data) + "\n";
     for (const host::RegKey& sub : key.subkeys) Dump(sub, path + "\\" + sub.name, out);
 }
@@ -43,7 +45,7 @@ host::RegTree EmptyTree() {
 }
 
 void Add(host::RegKey* key, const std::string& name, DWORD type, const std::string& data) {
-    key->values.push_back(host::RegValue{name, type, data});
+    key->values().push_back(host::RegValue{name, type, data});
 }
 
 bool Parse(const std::string& text, host::RegTree* tree, std::string* error) {
@@ -52,6 +54,17 @@ bool Parse(const std::string& text, host::RegTree* tree, std::string* error) {
 }
 
 const char kHead[] = "Windows Registry Editor Version 5.00\n\n";
+
+// "Value 0"=dword:00000000 ... one line each.
+std::string ManyValues(int count) {
+    std::string text;
+    char line[64];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(line, sizeof line, "\"Value %d\"=dword:%08x\n", i, i);
+        text += line;
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -160,7 +173,7 @@ TEST_F(RegFile, ReadsRegeditOutput) {
     maker = maker->FindSubkey("MAKER");
     ASSERT_NE(maker, nullptr);
     EXPECT_EQ(maker->name, "Maker");
-    ASSERT_EQ(maker->values.size(), 5u);
+    ASSERT_EQ(maker->values().size(), 5u);
     EXPECT_EQ(maker->FindValue("Path")->data, std::string("%SysR\0", 6));
     EXPECT_EQ(maker->FindValue("Path")->type, static_cast<DWORD>(REG_EXPAND_SZ));
     EXPECT_EQ(maker->FindValue("Name")->data, std::string("\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\0", 11));
@@ -198,6 +211,13 @@ TEST_F(RegFile, MalformedFilesNameTheLine) {
         {std::string(kHead) + key + "\"a\"=dword:0000001\n\n", "registry.reg:4: dword: needs exactly 8"},
         {std::string(kHead) + key + "\"a\"=\"b\"\n", "registry.reg:5: the file does not end with a blank line"},
         {std::string(kHead) + key + "\"a\"=hex:01,02,03", "registry.reg:4: the file does not end with a blank"},
+        // A key of many values, whose duplicates are looked for once the file is read: the
+        // first fault is still the one named, with its line.
+        {std::string(kHead) + key + ManyValues(40) + "\"VALUE 7\"=\"again\"\n\n",
+         "registry.reg:44: value \"VALUE 7\" appears twice"},
+        {std::string(kHead) + key + ManyValues(40) + "\"value 7\"=dword:1\n\n", "registry.reg:44: dword: needs"},
+        {std::string(kHead) + key + ManyValues(20) + "\"Value 3\"=\"again\"\n" + ManyValues(20) + "\"x\"=hex:zz\n\n",
+         "registry.reg:24: value \"Value 3\" appears twice"},
     };
     for (const Case& c : cases) {
         host::RegTree tree;
@@ -205,4 +225,112 @@ TEST_F(RegFile, MalformedFilesNameTheLine) {
         EXPECT_FALSE(Parse(c.text, &tree, &error)) << c.text;
         EXPECT_NE(error.find(c.error), std::string::npos) << "got: " << error << "\nwanted: " << c.error;
     }
+}
+
+TEST_F(RegFile, JournalRecordsReadBackAndTheFirstRecordNotWholeEndsTheJournal) {
+    using Change = host::RegChange;
+    auto change = [](Change::Kind kind, int root, std::vector<std::string> path, std::string name = "",
+                     DWORD type = REG_NONE, std::string data = "") {
+        Change c;
+        c.kind = kind;
+        c.root = root;
+        c.path = std::move(path);
+        c.value = host::RegValue{std::move(name), type, std::move(data)};
+        return c;
+    };
+    const std::vector<std::string> maker = {"SOFTWARE", "Maker", "\x95\x5c\x8e\xa6"};  // 表示
+    // As a record reads: a key line makes its key, then the values below it change.
+    const std::vector<std::vector<Change>> records = {
+        {change(Change::kCreateKey, host::kLocalMachine, maker),
+         change(Change::kSetValue, host::kLocalMachine, maker, "\x83\x6f\x81\x5b", REG_SZ, std::string("\x82\xa0\0", 3)),
+         change(Change::kSetValue, host::kLocalMachine, maker, "", REG_BINARY, std::string(100, '\x11'))},
+        {change(Change::kCreateKey, host::kCurrentUser, {}),
+         change(Change::kSetValue, host::kCurrentUser, {}, "Lone", REG_SZ, "\x82"),
+         change(Change::kCreateKey, host::kLocalMachine, maker),
+         change(Change::kDeleteValue, host::kLocalMachine, maker, "\x83\x6f\x81\x5b"),
+         change(Change::kDeleteValue, host::kLocalMachine, maker, "")},
+        {change(Change::kDeleteKey, host::kLocalMachine, {"software", "MAKER"}),
+         change(Change::kCreateKey, host::kLocalMachine, {"SOFTWARE", "Maker"}),
+         change(Change::kSetValue, host::kLocalMachine, {"SOFTWARE", "Maker"}, "Again", 0x100, "odd")},
+    };
+    std::string journal = host::RegJournalHeader("0123456789abcdef"), error;
+    std::vector<size_t> ends;
+    for (const std::vector<Change>& record : records) {
+        std::string text;
+        ASSERT_TRUE(host::FormatRegJournalRecord(record, &text, &error)) << error;
+        journal += text;
+        ends.push_back(journal.size());
+    }
+    auto same = [](const std::vector<std::vector<Change>>& a, const std::vector<std::vector<Change>>& b) {
+        auto text = [](const std::vector<std::vector<Change>>& records) {
+            std::string out;
+            for (const auto& record : records) {
+                for (const Change& c : record) {
+                    out += std::to_string(c.kind) + " " + std::to_string(c.root) + " ";
+                    for (const std::string& name : c.path) out += Hex(name) + "\\ ";
+                    out += Hex(c.value.name) + "= " + std::to_string(c.value.type) + ": " + Hex(c.value.data) + "\n";
+                }
+                out += "--\n";
+            }
+            return out;
+        };
+        return text(a) == text(b);
+    };
+    host::RegJournalRead read;
+    ASSERT_TRUE(host::ParseRegJournal(journal, true, 1, "registry.journal", &read, &error)) << error << journal;
+    EXPECT_EQ(read.stamp, "0123456789abcdef");
+    EXPECT_TRUE(same(read.records, records)) << journal;
+    EXPECT_EQ(read.end, journal.size());
+    // Cut anywhere in the last record, or with any byte of it changed: the two before it.
+    const std::vector<std::vector<Change>> two(records.begin(), records.begin() + 2);
+    for (size_t cut = ends[1]; cut < journal.size(); ++cut) {
+        ASSERT_TRUE(host::ParseRegJournal(journal.substr(0, cut), true, 1, "j", &read, &error)) << error;
+        EXPECT_TRUE(same(read.records, two)) << cut;
+        EXPECT_EQ(read.end, ends[1]) << cut;
+        std::string damaged = journal;
+        damaged[cut] ^= 0x01;
+        ASSERT_TRUE(host::ParseRegJournal(damaged, true, 1, "j", &read, &error)) << error;
+        EXPECT_TRUE(same(read.records, two)) << cut;
+    }
+    // A whole record that does not read is refused, with its line.
+    std::string bad = "[HKEY_CURRENT_USER\\Software]\n\"a\"=hex:zz\n";
+    EXPECT_FALSE(host::ParseRegJournal(journal + bad + host::RegJournalCommitLine(bad), true, 1, "registry.journal",
+                                       &read, &error));
+    EXPECT_EQ(error, "registry.journal:" + std::to_string(std::count(journal.begin(), journal.end(), '\n') + 2) +
+                         ": \"zz\" is not a hex byte (two hex digits)");
+}
+
+TEST_F(RegFile, KeysInAnyOrderReadAsInOrder) {
+    // 300 keys below one, some with subkeys, and one named twice; written in order, reversed
+    // (past the keys moved aside for a few out of order, which reads them another way), and
+    // with one out of place.
+    std::vector<std::string> sections;
+    for (int i = 0; i < 300; ++i) {
+        char line[128];
+        std::snprintf(line, sizeof line, "[HKEY_CURRENT_USER\\Software\\Key%03d%s]\n\"v\"=dword:%08x\n\n", i,
+                      i % 7 == 0 ? "\\Sub" : "", i);
+        sections.push_back(line);
+    }
+    sections.push_back("[HKEY_CURRENT_USER\\Software\\Key005]\n\"w\"=\"second\"\n\n");
+    // The tree's lines, sorted: the same keys and values, whatever the order of a key's values.
+    auto read = [&](const std::vector<std::string>& order) {
+        std::string all = kHead, error;
+        for (const std::string& section : order) all += section;
+        host::RegTree tree;
+        EXPECT_TRUE(Parse(all, &tree, &error)) << error;
+        const host::RegKey* software = tree.roots[host::kCurrentUser].FindSubkey("SOFTWARE");
+        for (int i = 0; software != nullptr && i < 300; i += 13)  // found as in order
+            EXPECT_NE(software->FindSubkey("key" + std::to_string(1000 + i).substr(1)), nullptr) << i;
+        std::istringstream dump(Dump(tree));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(dump, line);) lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    std::vector<std::string> reversed(sections.rbegin(), sections.rend()), onceOut = sections;
+    std::swap(onceOut[10], onceOut[200]);
+    const std::vector<std::string> inOrder = read(sections);
+    EXPECT_EQ(inOrder.size(), 3u + 300u + 43u + 301u);  // the roots and Software, its keys, subkeys, values
+    EXPECT_EQ(read(reversed), inOrder);
+    EXPECT_EQ(read(onceOut), inOrder);
 }

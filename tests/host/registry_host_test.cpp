@@ -2,6 +2,8 @@
 // faults, and files it must refuse.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -38,6 +40,39 @@ HKEY Create(HKEY parent, const char* path, REGSAM access = KEY_ALL_ACCESS, LONG*
     LONG s = platform::RegCreateKeyExA(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr);
     if (status != nullptr) *status = s;
     return s == ERROR_SUCCESS ? key : nullptr;
+}
+
+// What another process opening the machine now reads: "type:bytes" of the value, "<none>"
+// when the key holds no such value, "<no key>".
+std::string SeenByAnotherProcess(const std::string& dir, int root, const std::string& key, const std::string& name) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return "<no pipe>";
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        std::string error, seen = "<cannot open>";
+        if (host::OpenMachine(dir, &error)) {
+            std::vector<std::string> names;
+            DWORD type = 0;
+            std::string data;
+            host::RegSplitPath(key.c_str(), &names);
+            if (host::RegFindKey(host::Registry(), root, names) == nullptr)
+                seen = "<no key>";
+            else if (host::RegReadSystemValue(root, key, name, &type, &data) != ERROR_SUCCESS)
+                seen = "<none>";
+            else
+                seen = std::to_string(type) + ":" + data;
+        }
+        ssize_t written = write(pipeFds[1], seen.data(), seen.size());
+        _exit(written == static_cast<ssize_t>(seen.size()) ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    std::string seen;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) seen.append(buffer, static_cast<size_t>(n));
+    close(pipeFds[0]);
+    waitpid(pid, nullptr, 0);
+    return seen;
 }
 
 const char kSeed[] =
@@ -82,15 +117,18 @@ TEST(RegistryStore, EveryTypeIsSavedAndReadBackExactly) {
 
 TEST(RegistryStore, EachChangeIsSavedAtOnce) {
     vktest::TempMachine machine;
-    const std::string file = machine.dir() + "/registry.reg";
+    const std::string& dir = machine.dir();
+    EXPECT_EQ(SeenByAnotherProcess(dir, host::kCurrentUser, "Software\\Maker", "Level"), "<no key>");
     HKEY key = Create(HKEY_CURRENT_USER, "Software\\Maker");
     ASSERT_NE(key, nullptr);
-    EXPECT_NE(vktest::TempMachine::ReadHostFile(file).find("[HKEY_CURRENT_USER\\Software\\Maker]"),
-              std::string::npos);
+    EXPECT_EQ(SeenByAnotherProcess(dir, host::kCurrentUser, "Software\\Maker", "Level"), "<none>");
     ASSERT_EQ(Set(key, "Level", REG_DWORD, std::string("\x05\0\0\0", 4)), ERROR_SUCCESS);
-    EXPECT_NE(vktest::TempMachine::ReadHostFile(file).find("\"Level\"=dword:00000005"), std::string::npos);
+    EXPECT_EQ(SeenByAnotherProcess(dir, host::kCurrentUser, "Software\\Maker", "Level"),
+              std::string("4:\x05\0\0\0", 6));
+    ASSERT_EQ(Set(key, "LEVEL", REG_SZ, std::string("6\0", 2)), ERROR_SUCCESS);
+    EXPECT_EQ(SeenByAnotherProcess(dir, host::kCurrentUser, "Software\\Maker", "level"), std::string("1:6\0", 4));
     ASSERT_EQ(platform::RegDeleteValueA(key, "level"), ERROR_SUCCESS);
-    EXPECT_EQ(vktest::TempMachine::ReadHostFile(file).find("Level"), std::string::npos);
+    EXPECT_EQ(SeenByAnotherProcess(dir, host::kCurrentUser, "Software\\Maker", "Level"), "<none>");
     platform::RegCloseKey(key);
 
     // Handles do not outlive the registry they were opened on.
@@ -101,24 +139,45 @@ TEST(RegistryStore, EachChangeIsSavedAtOnce) {
 }
 
 TEST(RegistryStore, AFailedSaveChangesNothing) {
-    vktest::TempMachine machine("", kSeed);
-    const std::string file = machine.dir() + "/registry.reg";
-    const std::string before = vktest::TempMachine::ReadHostFile(file);
-    vktest::FileSizeLimit full(16);  // no file of more than 16 bytes can be written
-
-    HKEY key = Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Maker\\Product");
-    ASSERT_NE(key, nullptr);  // exists: nothing to save
-    EXPECT_EQ(Set(key, "Version", REG_SZ, std::string("4.0\0", 4)), ERROR_CANTWRITE);
-    EXPECT_EQ(Get(key, "Version"), std::string("1:3.1\0", 6));
-    EXPECT_EQ(platform::RegDeleteValueA(key, "Version"), ERROR_CANTWRITE);
-    EXPECT_EQ(Get(key, "Version"), std::string("1:3.1\0", 6));
-    LONG status = 0;
-    EXPECT_EQ(Create(key, "New\\Deeper", KEY_ALL_ACCESS, &status), nullptr);
-    EXPECT_EQ(status, ERROR_CANTWRITE);
-    HKEY none = nullptr;
-    EXPECT_EQ(platform::RegOpenKeyExA(key, "New", 0, KEY_READ, &none), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(vktest::TempMachine::ReadHostFile(file), before);
-    platform::RegCloseKey(key);
+    // The first save of a file written by hand writes it whole; later ones append to the
+    // journal, and one cut short by the full disk leaves nothing of itself.
+    for (bool journal : {false, true}) {
+        SCOPED_TRACE(journal ? "journal" : "whole file");
+        vktest::TempMachine machine("", kSeed);
+        auto files = [&] {
+            return vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.reg") + "|" +
+                   vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.journal");
+        };
+        HKEY key = Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Maker\\Product");
+        ASSERT_NE(key, nullptr);  // exists: nothing to save
+        unsigned long limit = 16;  // no file of more than 16 bytes can be written
+        if (journal) {
+            ASSERT_EQ(Set(key, "Whole", REG_SZ, std::string("1\0", 2)), ERROR_SUCCESS);
+            ASSERT_EQ(Set(key, "Journal", REG_SZ, std::string("1\0", 2)), ERROR_SUCCESS);
+            // Room for the start of a record only.
+            limit = static_cast<unsigned long>(
+                        vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.journal").size()) + 20;
+        }
+        const std::string before = files();
+        {
+            vktest::FileSizeLimit full(limit);
+            EXPECT_EQ(Set(key, "Version", REG_SZ, std::string("4.0\0", 4)), ERROR_CANTWRITE);
+            EXPECT_EQ(Get(key, "Version"), std::string("1:3.1\0", 6));
+            EXPECT_EQ(platform::RegDeleteValueA(key, "Version"), ERROR_CANTWRITE);
+            EXPECT_EQ(Get(key, "Version"), std::string("1:3.1\0", 6));
+            LONG status = 0;
+            EXPECT_EQ(Create(key, "New\\Deeper", KEY_ALL_ACCESS, &status), nullptr);
+            EXPECT_EQ(status, ERROR_CANTWRITE);
+            HKEY none = nullptr;
+            EXPECT_EQ(platform::RegOpenKeyExA(key, "New", 0, KEY_READ, &none), ERROR_FILE_NOT_FOUND);
+            EXPECT_EQ(files(), before);
+        }
+        platform::RegCloseKey(key);
+        EXPECT_EQ(SeenByAnotherProcess(machine.dir(), host::kLocalMachine, "SOFTWARE\\Maker\\Product", "Version"),
+                  std::string("1:3.1\0", 6));
+        EXPECT_EQ(SeenByAnotherProcess(machine.dir(), host::kLocalMachine, "SOFTWARE\\Maker\\Product\\New", ""),
+                  "<no key>");
+    }
 }
 
 TEST(RegistryStore, MalformedFileIsRefusedAndKept) {
@@ -147,6 +206,7 @@ TEST(RegistryStore, NamesTheFileCannotHoldAreRefused) {
               ERROR_INVALID_PARAMETER);  // reads back as 81 E0
     EXPECT_EQ(Set(HKEY_CURRENT_USER, "lone\x82", REG_SZ, "x"), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.reg"), before);
+    EXPECT_EQ(vktest::TempMachine::ReadHostFile(machine.dir() + "/registry.journal"), "");
 }
 
 TEST(RegistryLimitedUser, MachineKeysAreReadOnly) {
@@ -192,7 +252,8 @@ TEST(RegistryLimitedUser, MachineKeysAreReadOnly) {
     EXPECT_EQ(data, std::string("3.1\0", 4));
     ASSERT_EQ(host::RegDeleteSystemValue(host::kLocalMachine, "SOFTWARE\\Maker\\Product", "Version"),
               ERROR_SUCCESS);
-    EXPECT_EQ(vktest::TempMachine::ReadHostFile(file).find("\"Version\""), std::string::npos);
+    EXPECT_EQ(SeenByAnotherProcess(machine.dir(), host::kLocalMachine, "SOFTWARE\\Maker\\Product", "Version"),
+              "<none>");
     EXPECT_EQ(host::RegDeleteSystemValue(host::kLocalMachine, "SOFTWARE\\Maker\\Product", "Version"),
               ERROR_FILE_NOT_FOUND);
 }

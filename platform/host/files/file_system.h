@@ -41,8 +41,12 @@ struct FolderEntry {
     std::string alias;
 };
 // The entries of host folder `dir` in the order Windows lists them ("." and ".." with `dots`),
-// with aliases when the machine makes them.
+// with aliases when the machine makes them. Kept between calls (folder_listing.cpp): a folder
+// costs one reading, however many lookups follow.
 std::vector<FolderEntry> ListFolder(const std::string& dir, bool dots);
+// The entries of host folder `dir` that `name` (no wildcards) names without regard to case, by
+// their Windows name or their alias, in the order Windows lists them, with their aliases.
+std::vector<FolderEntry> FolderEntriesNamed(const std::string& dir, const std::string& name);
 
 // What a file call needs to know about its path.
 struct Target {

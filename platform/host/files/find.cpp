@@ -62,8 +62,11 @@ DWORD Collect(LPCSTR pattern, std::vector<WIN32_FIND_DATAA>* found) {
     if (!IsDirectory(dir)) return ERROR_PATH_NOT_FOUND;
     const std::string& wanted = path.parts.back();
     WIN32_FIND_DATAA data;
-    // A drive's root has no "." and "..".
-    for (const FolderEntry& entry : ListFolder(dir, path.parts.size() > 1)) {
+    // A name without wildcards is looked up, not matched against the whole folder. A drive's
+    // root has no "." and "..".
+    bool wild = wanted.find_first_of("*?") != std::string::npos;
+    std::vector<FolderEntry> entries = wild ? ListFolder(dir, path.parts.size() > 1) : FolderEntriesNamed(dir, wanted);
+    for (const FolderEntry& entry : entries) {
         // A pattern matches the long name or its alias, as on Windows.
         if (!WildcardMatch(wanted, entry.name) &&
             (entry.alias.empty() || !WildcardMatch(wanted, entry.alias)))

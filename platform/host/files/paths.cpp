@@ -38,20 +38,16 @@ bool FindEntry(const std::string& dir, const std::string& part, std::string* ent
         *entry = host;
         return true;
     }
-    std::vector<FolderEntry> entries = ListFolder(dir, false);
+    std::vector<FolderEntry> entries = FolderEntriesNamed(dir, part);
     for (const FolderEntry& e : entries) {
         if (SameName(e.name, part)) {
             *entry = e.host;
             return true;
         }
     }
-    for (const FolderEntry& e : entries) {
-        if (!e.alias.empty() && SameName(e.alias, part)) {
-            *entry = e.host;
-            return true;
-        }
-    }
-    return false;
+    if (entries.empty()) return false;
+    *entry = entries[0].host;  // named by its alias
+    return true;
 }
 
 }  // namespace

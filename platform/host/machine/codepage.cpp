@@ -83,7 +83,43 @@ bool Convert(const char* from, const char* to, const char* in, size_t size, std:
     return ok;
 }
 
+// True when every byte of `text` is ASCII (below 0x80).
+bool IsAscii(const char* text, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
+}
+
+bool IsAscii(const char16_t* text, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] >= 0x80) return false;
+    return true;
+}
+
+// True when `cp` gives every ASCII byte its own code point, both ways, as the ANSI code pages
+// do; then ASCII text (nearly every name and value) needs no conversion. Asked of iconv once.
+bool AsciiIsItself(UINT cp) {
+    static auto* known = new std::map<UINT, bool>;
+    static UINT lastAsked = 0;
+    static bool lastAnswer = false;
+    if (cp == lastAsked) return lastAnswer;
+    auto found = known->find(cp);
+    if (found != known->end()) {
+        lastAsked = cp;
+        lastAnswer = found->second;
+        return lastAnswer;
+    }
+    std::string ascii, there, back;
+    for (int c = 0; c < 0x80; ++c) ascii += static_cast<char>(c);
+    std::string charset = Charset(cp);
+    bool same = Convert(charset.c_str(), "UTF-8", ascii.data(), ascii.size(), &there) && there == ascii &&
+                Convert("UTF-8", charset.c_str(), ascii.data(), ascii.size(), &back) && back == ascii;
+    return known->emplace(cp, same).first->second;
+}
+
 }  // namespace
+
+bool AsciiIsAnsi() { return AsciiIsItself(MachineCodepage()); }
 
 bool AnsiToUtf8(UINT codepage, const std::string& ansi, std::string* utf8) {
     return Convert(Charset(codepage).c_str(), "UTF-8", ansi.data(), ansi.size(), utf8);
@@ -100,23 +136,43 @@ std::string Utf8(const std::string& ansi) {
 }
 
 bool AnsiToUtf8(const std::string& ansi, std::string* utf8) {
+    if (IsAscii(ansi.data(), ansi.size()) && AsciiIsItself(MachineCodepage())) {
+        *utf8 = ansi;
+        return true;
+    }
     return Convert(AnsiCharset().c_str(), "UTF-8", ansi.data(), ansi.size(), utf8);
 }
 
 bool Utf8ToAnsi(const std::string& utf8, std::string* ansi) {
+    if (IsAscii(utf8.data(), utf8.size()) && AsciiIsItself(MachineCodepage())) {
+        *ansi = utf8;
+        return true;
+    }
     return Convert("UTF-8", AnsiCharset().c_str(), utf8.data(), utf8.size(), ansi);
 }
 
 bool Utf16ToAnsi(const char16_t* text, size_t length, std::string* ansi) {
+    if (IsAscii(text, length) && AsciiIsItself(MachineCodepage())) {
+        ansi->assign(text, text + length);
+        return true;
+    }
     return Convert("UTF-16LE", AnsiCharset().c_str(), reinterpret_cast<const char*>(text),
                    length * 2, ansi);
 }
 
 bool Utf16ToUtf8(const char16_t* text, size_t length, std::string* utf8) {
+    if (IsAscii(text, length)) {
+        utf8->assign(text, text + length);
+        return true;
+    }
     return Convert("UTF-16LE", "UTF-8", reinterpret_cast<const char*>(text), length * 2, utf8);
 }
 
 bool AnsiToUtf16(const std::string& ansi, std::u16string* text) {
+    if (IsAscii(ansi.data(), ansi.size()) && AsciiIsItself(MachineCodepage())) {
+        text->assign(ansi.begin(), ansi.end());
+        return true;
+    }
     std::string bytes;
     if (!Convert(AnsiCharset().c_str(), "UTF-16LE", ansi.data(), ansi.size(), &bytes)) return false;
     text->assign(bytes.size() / 2, u'\0');

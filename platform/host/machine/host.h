@@ -50,6 +50,9 @@ bool Utf16ToUtf8(const char16_t* text, size_t length, std::string* utf8);
 // The same conversions in a given code page, for text of a machine not (yet) open.
 bool AnsiToUtf8(UINT codepage, const std::string& ansi, std::string* utf8);
 bool Utf8ToAnsi(UINT codepage, const std::string& utf8, std::string* ansi);
+// True when the machine's code page gives ASCII text the bytes UTF-8 gives it, as the ANSI
+// code pages do: such text needs no conversion either way.
+bool AsciiIsAnsi();
 // The UTF-8 form of an ANSI text for messages; a text that does not convert shows as far as
 // it does.
 std::string Utf8(const std::string& ansi);

@@ -16,6 +16,7 @@
 namespace platform {
 namespace {
 
+using host::RegChange;
 using host::RegKey;
 using host::RegTree;
 using host::RegValue;
@@ -91,6 +92,16 @@ LONG Resolve(HKEY key, OpenKey* out) {
     }
     *out = it->second;
     return ERROR_SUCCESS;
+}
+
+// A change of the key `key` stands for.
+RegChange Change(RegChange::Kind kind, const OpenKey& key, const RegValue& value = RegValue()) {
+    RegChange change;
+    change.kind = kind;
+    change.root = key.root;
+    change.path = key.path;
+    change.value = value;
+    return change;
 }
 
 template <typename Call>
@@ -170,10 +181,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR, DWORD, REGS
         bool exists = host::RegFindKey(host::Registry(), opened.root, opened.path) != nullptr;
         if (!exists) {
             if (ReadOnly(opened.root)) return ERROR_ACCESS_DENIED;
-            status = host::ChangeRegistry([&](RegTree* tree, bool* changed) -> LONG {
-                RegKey* at = &tree->roots[opened.root];
-                for (const std::string& name : opened.path) at = at->AddSubkey(name, changed);
-                *changed = true;
+            status = host::ChangeRegistry([&](const RegTree& tree, std::vector<RegChange>* changes) -> LONG {
+                if (host::RegFindKey(tree, opened.root, opened.path) != nullptr) return ERROR_SUCCESS;
+                changes->push_back(Change(RegChange::kCreateKey, opened));
                 return ERROR_SUCCESS;
             });
             if (status != ERROR_SUCCESS) return status;
@@ -241,18 +251,13 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
             }
         }
         std::string bytes(reinterpret_cast<const char*>(data), data != nullptr ? size : 0);
-        return host::ChangeRegistry([&](RegTree* tree, bool* changed) -> LONG {
-            RegKey* at = host::RegFindKey(tree, opened.root, opened.path);
+        return host::ChangeRegistry([&](const RegTree& tree, std::vector<RegChange>* changes) -> LONG {
+            const RegKey* at = host::RegFindKey(tree, opened.root, opened.path);
             if (at == nullptr) return ERROR_KEY_DELETED;
-            RegValue* value = at->FindValue(name);
-            if (value == nullptr) {
-                at->values.push_back(RegValue{name, type, bytes});
-                *changed = true;
-            } else if (value->type != type || value->data != bytes) {
-                value->type = type;  // the name keeps the spelling it was first set with
-                value->data = bytes;
-                *changed = true;
-            }
+            const RegValue* value = at->FindValue(name);
+            if (value != nullptr && value->type == type && value->data == bytes) return ERROR_SUCCESS;
+            // A value set again keeps the spelling its name was first set with.
+            changes->push_back(Change(RegChange::kSetValue, opened, RegValue{name, type, bytes}));
             return ERROR_SUCCESS;
         });
     });
@@ -267,13 +272,11 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
         if (status != ERROR_SUCCESS) return status;
         if (!(opened.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
         std::string name = valueName != nullptr ? valueName : "";
-        return host::ChangeRegistry([&](RegTree* tree, bool* changed) -> LONG {
-            RegKey* at = host::RegFindKey(tree, opened.root, opened.path);
+        return host::ChangeRegistry([&](const RegTree& tree, std::vector<RegChange>* changes) -> LONG {
+            const RegKey* at = host::RegFindKey(tree, opened.root, opened.path);
             if (at == nullptr) return ERROR_KEY_DELETED;
-            RegValue* value = at->FindValue(name);
-            if (value == nullptr) return ERROR_FILE_NOT_FOUND;
-            at->values.erase(at->values.begin() + (value - at->values.data()));
-            *changed = true;
+            if (at->FindValue(name) == nullptr) return ERROR_FILE_NOT_FOUND;
+            changes->push_back(Change(RegChange::kDeleteValue, opened, RegValue{name, REG_NONE, ""}));
             return ERROR_SUCCESS;
         });
     });

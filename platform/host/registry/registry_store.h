@@ -1,9 +1,13 @@
 // The emulated registry (host modules only): one tree of keys and values per root, kept in
-// memory and saved whole to <machine>/registry.reg after every change.
+// memory, read from <machine>/registry.reg and the journal beside it (registry.journal), and
+// saved at every change: the change is appended to the journal, which is folded into
+// registry.reg once it has grown to the size of the file.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform_types.h"
@@ -17,9 +21,20 @@ struct RegValue {
 };
 
 struct RegKey {
-    std::string name;              // machine code page, spelled as first created
-    std::vector<RegValue> values;  // in the order first set
-    std::vector<RegKey> subkeys;   // ordered by folded name
+    std::string name;             // machine code page, spelled as first created
+    std::string folded;           // RegFoldName(name), set by AddSubkey
+    std::vector<RegKey> subkeys;  // ordered by folded name
+
+    // The values, in the order first set. A key read from a registry file keeps the lines of
+    // its values (checked when the file was read) until they are first asked for, so that a
+    // registry of a million values makes only the values of the keys used.
+    std::vector<RegValue>& values();
+    const std::vector<RegValue>& values() const;
+    struct Unread {
+        std::string_view lines;  // in the text the tree keeps (RegTree::text)
+        int firstLine = 0;
+    };
+    Unread unread;  // set by the file reader
 
     RegValue* FindValue(const std::string& valueName);
     const RegValue* FindValue(const std::string& valueName) const;
@@ -27,13 +42,21 @@ struct RegKey {
     const RegKey* FindSubkey(const std::string& keyName) const;
     // Finds the subkey or adds it in its place; `created` says which.
     RegKey* AddSubkey(const std::string& keyName, bool* created);
+
+private:
+    std::vector<RegValue> values_;
 };
 
 enum RegRoot { kLocalMachine = 0, kCurrentUser = 1, kRootCount = 2 };
 
 struct RegTree {
     RegKey roots[kRootCount];
+    std::shared_ptr<const std::string> text;  // the registry file the keys' unread lines are in
 };
+
+// True when Windows does not tell two key or value names apart (RegFoldName, without the
+// conversion for plain ASCII).
+bool RegSameName(const std::string& a, const std::string& b);
 
 // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER".
 const char* RegRootName(int root);
@@ -61,9 +84,23 @@ const RegTree& Registry();
 // Changes whenever a registry is loaded or unloaded, so that old key handles go stale.
 unsigned RegistryGeneration();
 
-// Applies `change` to a copy of the registry. When it returns ERROR_SUCCESS and set `changed`,
-// the copy is saved to registry.reg and replaces the registry only once saved; a failed save
-// gives ERROR_CANTWRITE and leaves both the registry and the file as they were.
-DWORD ChangeRegistry(const std::function<DWORD(RegTree* tree, bool* changed)>& change);
+// One change of the registry, as a save records it in the journal.
+struct RegChange {
+    enum Kind { kCreateKey, kSetValue, kDeleteValue, kDeleteKey };
+    Kind kind = kCreateKey;
+    int root = kLocalMachine;
+    std::vector<std::string> path;  // key names below the root (kDeleteKey: at least one)
+    RegValue value;                 // kSetValue: the value; kDeleteValue: its name
+};
+// Applies `change` to `tree` as a .reg file import does: a key is made with the keys above it,
+// a value set replaces the one of the same name (keeping that name's spelling), and deleting
+// what is not there does nothing.
+void ApplyRegChange(RegTree* tree, const RegChange& change);
+
+// Changes the registry: `plan` looks at the registry as it is now, other processes' changes
+// included, and lists the changes to make, or returns an error (which is returned, nothing
+// changed). The changes are saved before the registry in memory takes them; a failed save
+// gives ERROR_CANTWRITE and leaves both the registry and its files as they were.
+DWORD ChangeRegistry(const std::function<DWORD(const RegTree& tree, std::vector<RegChange>* changes)>& plan);
 
 }  // namespace platform::host

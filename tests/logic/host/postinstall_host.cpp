@@ -61,14 +61,13 @@ void RemoveKey(HKEY root, const std::string& path) {
     std::vector<std::string> names;
     if (RegSplitPath(path.c_str(), &names) != ERROR_SUCCESS || names.empty()) return;
     int at = root == HKEY_LOCAL_MACHINE ? kLocalMachine : kCurrentUser;
-    std::string leaf = names.back();
-    names.pop_back();
-    ChangeRegistry([&](RegTree* tree, bool* changed) -> DWORD {
-        RegKey* parent = RegFindKey(tree, at, names);
-        RegKey* key = parent != nullptr ? parent->FindSubkey(leaf) : nullptr;
-        if (key == nullptr) return ERROR_SUCCESS;
-        parent->subkeys.erase(parent->subkeys.begin() + (key - parent->subkeys.data()));
-        *changed = true;
+    ChangeRegistry([&](const RegTree& tree, std::vector<RegChange>* changes) -> DWORD {
+        if (RegFindKey(tree, at, names) == nullptr) return ERROR_SUCCESS;
+        RegChange change;
+        change.kind = RegChange::kDeleteKey;
+        change.root = at;
+        change.path = names;
+        changes->push_back(change);
         return ERROR_SUCCESS;
     });
 }
