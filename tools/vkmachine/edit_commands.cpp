@@ -224,21 +224,15 @@ Failure RemoveValue(const std::vector<std::string>& args, const Key& key) {
 }
 
 Failure RemoveKey(const std::vector<std::string>& args, const Key& key) {
-    std::vector<std::string> names;
-    if (host::RegSplitPath(key.below.c_str(), &names) != ERROR_SUCCESS || names.empty())
+    host::RegChange change;
+    change.kind = host::RegChange::kDeleteKey;
+    change.root = key.rootIndex;
+    if (host::RegSplitPath(key.below.c_str(), &change.path) != ERROR_SUCCESS || change.path.empty())
         return {2, "not a key path: " + args[1]};
-    std::string leaf = host::RegFoldName(names.back());
-    names.pop_back();
-    DWORD r = host::ChangeRegistry([&](host::RegTree* tree, bool* changed) -> DWORD {
-        host::RegKey* parent = host::RegFindKey(tree, key.rootIndex, names);
-        if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
-        for (auto it = parent->subkeys.begin(); it != parent->subkeys.end(); ++it) {
-            if (host::RegFoldName(it->name) != leaf) continue;
-            parent->subkeys.erase(it);
-            *changed = true;
-            return ERROR_SUCCESS;
-        }
-        return ERROR_FILE_NOT_FOUND;
+    DWORD r = host::ChangeRegistry([&](const host::RegTree& tree, std::vector<host::RegChange>* changes) -> DWORD {
+        if (host::RegFindKey(tree, key.rootIndex, change.path) == nullptr) return ERROR_FILE_NOT_FOUND;
+        changes->push_back(change);
+        return ERROR_SUCCESS;
     });
     if (r != ERROR_SUCCESS) return {1, "cannot remove key " + args[1] + " (error " + std::to_string(r) + ")"};
     return {0, ""};
