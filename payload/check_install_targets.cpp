@@ -47,9 +47,13 @@ int RestartReplacementPossible() {
 // 1 unless the existing file at `path` is held open by another program (a virus scanner, the
 // product itself), is a running program, or may not be changed by this user: opened alone for
 // writing and deletion, it would be refused. A read-only file is not opened for writing (its
-// attribute goes before it is replaced). The handle is closed at once; nothing is written.
-int NobodyElseHolds(const char* path, DWORD attributes) {
-    DWORD access = attributes & FILE_ATTRIBUTE_READONLY ? DELETE : GENERIC_WRITE | DELETE;
+// attribute goes before it is replaced). 95/98/Me know no DELETE access: there a file is opened
+// alone for writing, and a read-only one is not opened. The handle is closed at once; nothing
+// is written.
+int NobodyElseHolds(const char* path, DWORD attributes, int ntSecurity) {
+    bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (!ntSecurity && readOnly) return 1;
+    DWORD access = readOnly ? DELETE : ntSecurity ? GENERIC_WRITE | DELETE : GENERIC_WRITE;
     HANDLE file = platform::CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = platform::GetLastError();
@@ -70,7 +74,7 @@ int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFo
         !UsableFilePath(extracted, sizeof extracted, stagingFolder, entry.tempName))
         return 0;
     DWORD attributes = platform::GetFileAttributesA(target);
-    if (ntSecurity && attributes != INVALID_FILE_ATTRIBUTES && !NobodyElseHolds(target, attributes)) return 0;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !NobodyElseHolds(target, attributes, ntSecurity)) return 0;
     // A target in a sub-folder ("Drivers\CDRVKVSD.SYS") needs that folder: none is created.
     const char* last = std::strrchr(entry.targetPath, '\\');
     if (last != nullptr) {

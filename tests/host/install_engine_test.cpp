@@ -460,6 +460,11 @@ TEST_F(InstallEngine, AFileInUseOrKeptFromTheUserRefusesTheRunUntilFreed) {
          Target(20)},
         {"the product left running", "", [] { return platform::host::HoldFile(Target(1), true, false, false, 0, true); },
          Target(1)},
+        {"the product left running on 98", "[windows]\nplatform = 1\nmajor = 4\nminor = 10\n",
+         [] { return platform::host::HoldFile(Target(1), true, false, false, 0, true); }, Target(1)},
+        {"a library held on 98", "[windows]\nplatform = 1\nmajor = 4\nminor = 10\n",
+         [] { return platform::host::HoldFile(Target(3), true, true, false, FILE_SHARE_READ | FILE_SHARE_WRITE, false); },
+         Target(3)},
         {"a limited user on 2000, Program Files", std::string(k2000) + "admin = 0\n", nullptr, Target(0)},
         {"a limited user on NT 4.0, the system folder", std::string(kNt4) + "admin = 0\n", nullptr, Target(38)},
     };
