@@ -63,12 +63,12 @@ int NobodyElseHolds(const char* path, DWORD attributes, int ntSecurity) {
     return 1;
 }
 
-// 1 when the row's file can be installed into `folder` through `stagingFolder`.
+// 1 when the row's file can be installed into `folder` (an existing one) through the existing
+// `stagingFolder`.
 int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFolder, int ntSecurity) {
     char target[PATH_BUFFER_SIZE];
     char temp[PATH_BUFFER_SIZE];
     char extracted[PATH_BUFFER_SIZE];
-    if (folder[0] == '\0' || !IsFolder(folder) || !IsFolder(stagingFolder)) return 0;
     if (!UsableFilePath(target, sizeof target, folder, entry.targetPath) ||
         !UsableFilePath(temp, sizeof temp, folder, entry.tempName) ||
         !UsableFilePath(extracted, sizeof extracted, stagingFolder, entry.tempName))
@@ -95,9 +95,11 @@ int CheckInstallTargets(const InstallRoute* const* routes, int routeCount, const
         for (int part = 0; part < route.partCount; ++part) {
             const RoutePart& rows = route.parts[part];
             const char* folder = rows.folder == SYSTEM_FOLDER ? systemFolder : installFolder;
+            // Both folders are looked at once a part; a missing one fails the part's first row.
+            bool foldersExist = folder[0] != '\0' && IsFolder(folder) && IsFolder(stagingFolder);
             for (int row = rows.rows.first; row < rows.rows.first + rows.rows.count; ++row) {
                 const PayloadEntry& entry = PayloadTable[row];
-                if (RowFits(entry, folder, stagingFolder, ntSecurity) &&
+                if (foldersExist && RowFits(entry, folder, stagingFolder, ntSecurity) &&
                     (route.replacement != REPLACE_AT_RESTART || RestartReplacementPossible()))
                     continue;
                 // The file that was to be installed, named in full whatever its length.
