@@ -30,7 +30,7 @@ void RefreshProgramShortcut(const char* installFolder) {
     // shortcut's name, gives no place for the shortcut: nothing is written.
     if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return;
     // Only the bytes the read gave count: the rest of the buffer holds nothing of the value.
-    if (size == 0 || size > sizeof shortcut || memchr(shortcut, '\0', size) == nullptr) return;
+    if (size == 0 || size > sizeof shortcut || strnlen(shortcut, size) == size) return;
     char target[MAX_PATH];
     if (!JoinPath(target, sizeof target, installFolder, "VKTARN.EXE")) return;
     if (!AppendText(shortcut, sizeof shortcut, kShortcutName)) return;
