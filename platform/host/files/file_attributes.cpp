@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -32,14 +31,8 @@ bool Below(const std::string& key, const std::string& folder) {
 
 Store Load() {
     Store store;
-    std::ifstream in(StoreFile(), std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        size_t tab = line.find('\t');
-        if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
-        DWORD bits = static_cast<DWORD>(std::strtoul(line.substr(0, tab).c_str(), nullptr, 16));
-        store[line.substr(tab + 1)] = bits & kKeptBits;
-    }
+    for (const auto& [hex, key] : ReadTabbedLines(StoreFile()))
+        store[key] = static_cast<DWORD>(std::strtoul(hex.c_str(), nullptr, 16)) & kKeptBits;
     return store;
 }
 

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "platform/host/files/file_system.h"
@@ -29,16 +28,12 @@ bool Has(const std::string& letters, char c) { return letters.find(c) != std::st
 std::vector<Hold> LoadHolds() {
     std::vector<Hold> holds;
     MachineLock lock;
-    std::ifstream in(HoldsFile(), std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        size_t tab = line.find('\t');
-        if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
-        std::istringstream words(line.substr(0, tab));
+    for (const auto& [fields, key] : ReadTabbedLines(HoldsFile())) {
+        std::istringstream words(fields);
         std::string access, share, kind, state;
         words >> access >> share >> kind >> state;
         Hold h;
-        h.key = line.substr(tab + 1);
+        h.key = key;
         h.read = Has(access, 'r');
         h.write = Has(access, 'w');
         h.del = Has(access, 'd');

@@ -5,7 +5,6 @@
 // gives the name of each stand-in back.
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -35,13 +34,8 @@ std::string HashText(const std::string& utf8) {
 // The stand-ins recorded so far: hash -> UTF-8 name.
 std::map<std::string, std::string> LoadTable() {
     std::map<std::string, std::string> table;
-    std::ifstream in(TableFile(), std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        size_t tab = line.find('\t');
-        if (line.empty() || line[0] == '#' || tab != 16) continue;
-        table[line.substr(0, tab)] = line.substr(tab + 1);
-    }
+    for (const auto& [hash, name] : ReadTabbedLines(TableFile()))
+        if (hash.size() == 16) table[hash] = name;
     return table;
 }
 

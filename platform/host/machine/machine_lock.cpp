@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <string>
 
 #include "platform/host/machine/machine_state.h"
@@ -89,6 +90,18 @@ DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes) {
     if (fsync(dirFd) != 0) error = ErrorFromErrno(errno);
     close(dirFd);
     return error;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadTabbedLines(const std::string& path) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t tab = line.find('\t');
+        if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
+        lines.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return lines;
 }
 
 }  // namespace platform::host

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/host/machine/host.h"
 
@@ -31,6 +33,10 @@ int WriteAll(int fd, const void* data, size_t size, size_t* written = nullptr);
 // Replaces the host file `path` by `bytes`: a temporary file of its own beside it, synced,
 // renamed over it, and the folder synced. ERROR_SUCCESS or the Windows error of the failure.
 DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes);
+// The lines of one of the machine's side files (attributes.txt, names.txt, holds.txt), each
+// "FIELDS<TAB>TEXT" as (FIELDS, TEXT); comment lines (#) and lines without a tab are skipped.
+// None when the file does not exist.
+std::vector<std::pair<std::string, std::string>> ReadTabbedLines(const std::string& path);
 // ERROR_* for an errno from a host call (paths.cpp).
 DWORD ErrorFromErrno(int error);
 
