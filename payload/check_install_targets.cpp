@@ -24,13 +24,14 @@ int UsableFilePath(char* out, size_t size, const char* folder, const char* name)
     return JoinPath(out, size, folder, name) && CharacterCount(out) < MAX_PATH && !IsFolder(out);
 }
 
-// The restart replacement can be registered: this user may write the list of operations
-// pending until restart and the driver's service key, and the list, when other software left
-// one, is of the type Windows adds to (REG_MULTI_SZ). Opening a key for writing writes nothing.
-int RestartReplacementPossible() {
+// A replacement at the restart can be registered: this user may write the list of operations
+// pending until restart (and, with `driverService`, the driver's service key), and the list,
+// when other software left one, is of the type Windows adds to (REG_MULTI_SZ). Opening a key
+// for writing writes nothing.
+int RestartReplacementPossible(int driverService) {
     HKEY key = nullptr;
-    if (platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &key) ==
-        ERROR_ACCESS_DENIED)
+    if (driverService && platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_CREATE_SUB_KEY | KEY_SET_VALUE,
+                                                 &key) == ERROR_ACCESS_DENIED)
         return 0;
     if (key != nullptr) platform::RegCloseKey(key);
     key = nullptr;
@@ -63,18 +64,37 @@ int NobodyElseHolds(const char* path, DWORD attributes, int ntSecurity) {
     return 1;
 }
 
+// 1 when this user may write the updater's own temp name at `path`, as the run will: one an
+// earlier run left is opened as an old target is (nobody else may hold it); otherwise it is
+// made and removed at once, which shows that the folder takes a new file from this user.
+int TempNameWritable(const char* path, int ntSecurity) {
+    DWORD attributes = platform::GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES) return NobodyElseHolds(path, attributes, ntSecurity);
+    HANDLE file = platform::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    platform::CloseHandle(file);
+    platform::DeleteFileA(path);
+    return 1;
+}
+
 // 1 when the row's file can be installed into `folder` (an existing one) through the existing
-// `stagingFolder`.
-int RowFits(const PayloadEntry& entry, const char* folder, const char* stagingFolder, int ntSecurity) {
+// `stagingFolder` by `route`. An old file in use waits for the restart where the route may
+// replace it then (a driver Windows loaded at start is in use until it stops); elsewhere it
+// refuses the run until the program that holds it lets go.
+int RowFits(const PayloadEntry& entry, const InstallRoute& route, const char* folder, const char* stagingFolder,
+            int ntSecurity) {
     char target[PATH_BUFFER_SIZE];
     char temp[PATH_BUFFER_SIZE];
     char extracted[PATH_BUFFER_SIZE];
     if (!UsableFilePath(target, sizeof target, folder, entry.targetPath) ||
         !UsableFilePath(temp, sizeof temp, folder, entry.tempName) ||
-        !UsableFilePath(extracted, sizeof extracted, stagingFolder, entry.tempName))
+        !UsableFilePath(extracted, sizeof extracted, stagingFolder, entry.tempName) ||
+        !TempNameWritable(temp, ntSecurity) || !TempNameWritable(extracted, ntSecurity))
         return 0;
     DWORD attributes = platform::GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && !NobodyElseHolds(target, attributes, ntSecurity)) return 0;
+    bool inUse = route.replacement == REPLACE_AT_RESTART ||
+                 (attributes != INVALID_FILE_ATTRIBUTES && !NobodyElseHolds(target, attributes, ntSecurity));
+    if (inUse && (route.replacement == REPLACE_NOW || !RestartReplacementPossible(route.registersDriver))) return 0;
     // A target in a sub-folder ("Drivers\CDRVKVSD.SYS") needs that folder: none is created.
     const char* last = std::strrchr(entry.targetPath, '\\');
     if (last != nullptr) {
@@ -99,9 +119,7 @@ int CheckInstallTargets(const InstallRoute* const* routes, int routeCount, const
             bool foldersExist = folder[0] != '\0' && IsFolder(folder) && IsFolder(stagingFolder);
             for (int row = rows.rows.first; row < rows.rows.first + rows.rows.count; ++row) {
                 const PayloadEntry& entry = PayloadTable[row];
-                if (foldersExist && RowFits(entry, folder, stagingFolder, ntSecurity) &&
-                    (route.replacement != REPLACE_AT_RESTART || RestartReplacementPossible()))
-                    continue;
+                if (foldersExist && RowFits(entry, route, folder, stagingFolder, ntSecurity)) continue;
                 // The file that was to be installed, named in full whatever its length.
                 if (!JoinPath(failedPath, failedPathSize, folder, entry.targetPath))
                     CopyText(failedPath, failedPathSize, entry.targetPath);

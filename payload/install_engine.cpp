@@ -78,7 +78,7 @@ int RunRoute(const InstallDialog& dialog, InstallRun* run, const InstallRoute& r
                 dialog.showProgress(dialog.owner, PercentOf(RowCount(route), done));
             // A copy kept for a replacement at restart stays in the staging folder.
             char extracted[PATH_BUFFER_SIZE];
-            if (route.replacement == REPLACE_NOW &&
+            if (route.replacement != REPLACE_AT_RESTART &&
                 JoinPath(extracted, sizeof extracted, run->stagingFolder, PayloadTable[row].tempName))
                 platform::DeleteFileA(extracted);
         }

@@ -5,34 +5,11 @@
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "platform/version.h"
 #include "text/path_text.h"
 
 namespace {
-
-// Replaces the old file by the new one at once. Files copied from a CD are read-only: the old
-// file is replaced all the same, and keeps its attributes when it cannot be.
-int ReplaceNow(const InstallRun* run, const char* tempPath, const char* targetPath) {
-    DWORD attributes = platform::GetFileAttributesA(targetPath);
-    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly) platform::SetFileAttributesA(targetPath, attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (run->replaceInOneStep) {
-        // One rename over the old file: one that another program holds (a virus scanner, the
-        // product itself) stays as it was, where a delete would only mark it and the new file
-        // could not take its name before the old one went.
-        if (platform::MoveFileExA(tempPath, targetPath, MOVEFILE_REPLACE_EXISTING)) return 1;
-        if (readOnly) platform::SetFileAttributesA(targetPath, attributes);
-        platform::DeleteFileA(tempPath);
-        return 0;
-    }
-    BOOL deleted = platform::DeleteFileA(targetPath);
-    if (!deleted && readOnly) platform::SetFileAttributesA(targetPath, attributes);
-    if (platform::MoveFileA(tempPath, targetPath)) return 1;
-    // With the old file gone the new one is all there is: it stays under its temp name.
-    // Otherwise the old file (if any) is untouched and the new copy is not needed.
-    if (!deleted) platform::DeleteFileA(tempPath);
-    return 0;
-}
 
 // The new file replaces the old one at the next restart in one registered operation. Deleting
 // the old file and renaming the new one as two operations would, when a second run registers
@@ -43,6 +20,35 @@ int ReplaceAtRestart(const char* tempPath, const char* targetPath) {
         return 1;
     // Nothing is scheduled: the new file would only lie about.
     platform::DeleteFileA(tempPath);
+    return 0;
+}
+
+// Replaces the old file by the new one at once. Files copied from a CD are read-only: the old
+// file is replaced all the same, and keeps its attributes when it cannot be.
+int ReplaceNow(const InstallRun* run, const char* tempPath, const char* targetPath, int orAtRestart) {
+    DWORD attributes = platform::GetFileAttributesA(targetPath);
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly) platform::SetFileAttributesA(targetPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (run->replaceInOneStep) {
+        // One rename over the old file: one that another program holds (a virus scanner, the
+        // product itself) stays as it was, where a delete would only mark it and the new file
+        // could not take its name before the old one went.
+        if (platform::MoveFileExA(tempPath, targetPath, MOVEFILE_REPLACE_EXISTING)) return 1;
+        // A driver Windows loaded at start is held until it stops: it is replaced at the next
+        // restart, as Windows replaces a driver in use.
+        DWORD error = platform::GetLastError();
+        if (orAtRestart && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION))
+            return ReplaceAtRestart(tempPath, targetPath);
+        if (readOnly) platform::SetFileAttributesA(targetPath, attributes);
+        platform::DeleteFileA(tempPath);
+        return 0;
+    }
+    BOOL deleted = platform::DeleteFileA(targetPath);
+    if (!deleted && readOnly) platform::SetFileAttributesA(targetPath, attributes);
+    if (platform::MoveFileA(tempPath, targetPath)) return 1;
+    // With the old file gone the new one is all there is: it stays under its temp name.
+    // Otherwise the old file (if any) is untouched and the new copy is not needed.
+    if (!deleted) platform::DeleteFileA(tempPath);
     return 0;
 }
 
@@ -85,5 +91,6 @@ int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Repl
         platform::DeleteFileA(tempPath);
         return 0;
     }
-    return replacement == REPLACE_NOW ? ReplaceNow(run, tempPath, targetPath) : ReplaceAtRestart(tempPath, targetPath);
+    if (replacement == REPLACE_AT_RESTART) return ReplaceAtRestart(tempPath, targetPath);
+    return ReplaceNow(run, tempPath, targetPath, replacement == REPLACE_NOW_OR_AT_RESTART);
 }

@@ -12,13 +12,16 @@ struct InstallRun {
 };
 
 enum Replacement {
-    REPLACE_NOW,        // rename the new file over the old target (on 95/98/Me: delete, rename)
-    REPLACE_AT_RESTART  // register the delete and the rename for the next restart
+    REPLACE_NOW,               // rename the new file over the old target (on 95/98/Me: delete, rename)
+    REPLACE_NOW_OR_AT_RESTART, // as REPLACE_NOW; a target in use (a driver Windows loaded) is
+                               // replaced at the next restart instead
+    REPLACE_AT_RESTART         // register one replacing rename for the next restart
 };
 
 // Extracts the row's payload into the staging folder, has VerInstallFileA expand it into
 // destinationFolder under the row's temp name, checks that it lies there complete, then
-// replaces the row's target. Returns 1 when the target was replaced (or scheduled), 0 when a
+// replaces the row's target: at once with one replacing rename (on 95/98/Me a delete and a
+// rename), or at the next restart. Returns 1 when the target was replaced (or scheduled), 0 when a
 // step failed: the old target is then as it was, unless it was deleted and the rename failed,
 // in which case the new file stays under its temp name.
 int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Replacement replacement);

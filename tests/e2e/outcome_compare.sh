@@ -13,10 +13,11 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # An XP machine with build 3.15, updated with the faults given in $2 (none when empty), and its
-# state before the run, after it and after the restart, in $work/$1-*.json.
+# state before the run, after it and after the restart, in $work/$1-*.json. Installed without
+# its driver, so that the driver service the update writes is new and a failed write shows.
 update() {
   local m="$work/$1"
-  "$VKMACHINE" create "$m" >/dev/null && "$VKMACHINE" install-product "$m" --version "3, 1, 5, 0" >/dev/null &&
+  "$VKMACHINE" create "$m" >/dev/null && "$VKMACHINE" install-product "$m" --version "3, 1, 5, 0" --driver none >/dev/null &&
     outcome capture machine "$m" "$work/$1-before.json" || return 1
   # Start, OK (to the success message or the one error), Exit, No to the restart if offered;
   # the calls made are counted.

@@ -35,17 +35,20 @@ sys.exit(0 if version == "3, 1, 6, 0" and os.path.getsize(sys.argv[1]) == 437196
 EOF
 }
 
-# family | vkmachine options | the family's files in the system folder (sub-folder:count) |
-# its files in the install folder | driver replaced at restart | shortcut rewritten
+# The machines have started since the product was installed: Windows holds the drivers it
+# loaded, and replaces them at the next restart.
+# family | vkmachine options | the family's new files in the system folder (sub-folder:count) |
+# its files in the install folder | drivers replaced at restart (temp name:target below
+# Drivers, ...) | the driver service key: written, kept (as installed) or none | shortcut rewritten
 families=(
-  "95/98|--platform 1 --major 4 --minor 10 --system C:\\WINDOWS\\SYSTEM|\\IOSUBSYS:1|3|0|0"
-  "NT 4.0|--platform 2 --major 4 --minor 0 --system C:\\WINNT\\system32|\\Drivers:2|0|0|0"
-  "2000|--platform 2 --major 5 --minor 0 --system C:\\WINNT\\system32|:1|0|1|0"
-  "XP|--platform 2 --major 5 --minor 1|:1|0|1|1"
+  "95/98|--platform 1 --major 4 --minor 10 --system C:\\WINDOWS\\SYSTEM|\\IOSUBSYS:1|3||none|0"
+  "NT 4.0|--platform 2 --major 4 --minor 0 --system C:\\WINNT\\system32|:2|0|vk036.tmp:MOD39.SYS vk037.tmp:CDRVKVSD.SYS|kept|0"
+  "2000|--platform 2 --major 5 --minor 0 --system C:\\WINNT\\system32|:1|0|vk038.tmp:CDRVKVSD.SYS|written|0"
+  "XP|--platform 2 --major 5 --minor 1|:1|0|vk038.tmp:CDRVKVSD.SYS|written|1"
 )
 
 for row in "${families[@]}"; do
-  IFS='|' read -r family options system_files install_extra at_restart shortcut <<<"$row"
+  IFS='|' read -r family options system_files install_extra at_restart service_kind shortcut <<<"$row"
   m="$work/m"
   rm -rf "$m"
   # shellcheck disable=SC2086
@@ -106,6 +109,7 @@ EOF
   # 3. An old build whose 21st file fails to install: the engine's two messages only, the files
   # before it installed, the failing one untouched, no restart offered.
   "$VKMACHINE" install-product "$m" --version "3, 1, 5, 0" >/dev/null || { fail "install-product"; continue; }
+  reg 'HKLM\SYSTEM\CurrentControlSet\Services\cdrvkvsd' >"$work/service.installed"
   folder=$(hpath "$product")
   rm -rf "$work/product.before"
   cp -a "$folder" "$work/product.before"
@@ -195,24 +199,24 @@ EOF
       cmp -s "$work/before/$lnk_rel" "$lnk" || fail "$what: the shortcut changed on this family"
     fi
     local service='HKLM\SYSTEM\CurrentControlSet\Services\cdrvkvsd'
-    if [ "$at_restart" -eq 1 ]; then
-      [ -f "$(hpath "$system\\vk038.tmp")" ] || fail "$what: the new driver does not wait in the system folder"
-      [ -f "$(hpath "$temp\\vk038.tmp")" ] || fail "$what: the driver's extracted copy is not in the temp folder"
-      [ "$(reg "$service" | wc -l)" -ge 5 ] || fail "$what: driver service key has fewer than five values"
-      # The new driver is renamed over the old one at the restart; nothing else is pending.
-      local ops
-      ops=$(view pending "$m" | tr '[:upper:]' '[:lower:]')
-      local new_driver old_driver
-      new_driver=$(tr '[:upper:]' '[:lower:]' <<<"$system\\vk038.tmp")
-      old_driver=$(tr '[:upper:]' '[:lower:]' <<<"$system\\Drivers\\CDRVKVSD.SYS")
-      grep -qxF "$new_driver -> $old_driver (replace existing)" <<<"$ops" ||
-        fail "$what: the new driver is not pending: $ops"
-      grep -vxF -e "$new_driver -> $old_driver (replace existing)" -e "delete $new_driver" -e "delete $old_driver" <<<"$ops" |
-        grep -q . && fail "$what: other operations pending: $ops"
-    else
-      [ -z "$(view pending "$m")" ] || fail "$what: operations pending: $(view pending "$m")"
-      [ -z "$(reg "$service")" ] || fail "$what: a driver service key on this family"
-    fi
+    case $service_kind in
+      written) [ "$(reg "$service" | wc -l)" -ge 5 ] || fail "$what: driver service key has fewer than five values" ;;
+      kept) [ "$(reg "$service")" = "$(cat "$work/service.installed")" ] || fail "$what: the driver service key changed" ;;
+      none) [ -z "$(reg "$service")" ] || fail "$what: a driver service key on this family" ;;
+    esac
+    # Each held driver is renamed over by its new file at the restart; nothing else is pending.
+    local ops expected="" pair
+    ops=$(view pending "$m" | tr '[:upper:]' '[:lower:]')
+    for pair in $at_restart; do
+      [ -f "$(hpath "$system\\${pair%%:*}")" ] || fail "$what: the new ${pair#*:} does not wait in the system folder"
+      local op
+      op=$(tr '[:upper:]' '[:lower:]' <<<"$system\\${pair%%:*} -> $system\\Drivers\\${pair#*:} (replace existing)")
+      grep -qxF "$op" <<<"$ops" || fail "$what: the new ${pair#*:} is not pending: $ops"
+      expected+="$op"$'\n'
+    done
+    [ "$service_kind" != written ] || [ -f "$(hpath "$temp\\vk038.tmp")" ] ||
+      fail "$what: the driver's extracted copy is not in the temp folder"
+    grep -vxF -f <(printf '%s' "${expected:-none}") <<<"$ops" | grep -q . && fail "$what: other operations pending: $ops"
   }
   check_success "success"
   # The family's own files in the system folder; on 2000 and XP the old driver stays in place
@@ -222,14 +226,10 @@ EOF
   sys_new=$(diff <(cd "$work/before/$sys_rel" 2>/dev/null && find . -maxdepth 1 -type f -print0 | sort -z | xargs -0 -r sha1sum) \
                  <(cd "$sys_dir" && find . -maxdepth 1 -type f -print0 | sort -z | xargs -0 -r sha1sum) | grep -c '^>')
   [ "$sys_new" -eq "${system_files##*:}" ] || fail "success: $sys_new new files in $sys_dir, not ${system_files##*:}"
-  if [ "$at_restart" -eq 1 ]; then
-    driver=$(hpath "$system\\Drivers\\CDRVKVSD.SYS")
-    if [ -e "$work/before/${driver#"$m/"}" ]; then
-      cmp -s "$work/before/${driver#"$m/"}" "$driver" || fail "success: the driver was replaced before the restart"
-    else
-      [ ! -e "$driver" ] || fail "success: the driver was put in place before the restart"
-    fi
-  fi
+  for pair in $at_restart; do
+    driver=$(hpath "$system\\Drivers\\${pair#*:}")
+    cmp -s "$work/before/${driver#"$m/"}" "$driver" || fail "success: ${pair#*:} was replaced before the restart"
+  done
 
   # 5. A second Start over the current build: string 6, Yes installs everything again with the
   # bar from 2; then a run that fails (the temp folder gone) keeps the restart offer.
@@ -259,15 +259,13 @@ EOF
   check_success "second run"
 
   # 6. The restart: the driver waiting in the system folder takes its place.
-  if [ "$at_restart" -eq 1 ]; then
-    cp "$(hpath "$system\\vk038.tmp")" "$work/new-driver"
-  fi
+  for pair in $at_restart; do cp "$(hpath "$system\\${pair%%:*}")" "$work/new-${pair#*:}"; done
   "$VKMACHINE" reboot "$m" >/dev/null 2>&1 || fail "vkmachine reboot"
   [ -z "$(view pending "$m")" ] || fail "after the restart: operations still pending"
-  if [ "$at_restart" -eq 1 ]; then
-    cmp -s "$work/new-driver" "$(hpath "$system\\Drivers\\CDRVKVSD.SYS")" || fail "after the restart: the driver is not the new one"
-    [ ! -e "$(hpath "$system\\vk038.tmp")" ] || fail "after the restart: vk038.tmp is still in the system folder"
-  fi
+  for pair in $at_restart; do
+    cmp -s "$work/new-${pair#*:}" "$(hpath "$system\\Drivers\\${pair#*:}")" || fail "after the restart: ${pair#*:} is not the new one"
+    [ ! -e "$(hpath "$system\\${pair%%:*}")" ] || fail "after the restart: ${pair%%:*} is still in the system folder"
+  done
   echo "update_road [$family]: done"
 done
 

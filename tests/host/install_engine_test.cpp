@@ -220,7 +220,7 @@ TEST_F(InstallEngine, EveryFamilyInstallsEveryRowOfItsRoutes) {
         EXPECT_EQ(PendingPairs(), (std::vector<std::string>{temp + " -> !" + target}));
 
         std::string report, error;
-        platform::host::PerformPendingOperations(&report, &error);
+        platform::host::RestartMachine(&report, &error);
         EXPECT_TRUE(Read(Target(40)) == driver) << report << error;
         EXPECT_EQ(Read(System("vk038.tmp")), "<missing>");
         EXPECT_TRUE(PendingPairs().empty());
@@ -310,7 +310,7 @@ TEST_F(InstallEngine, ReadOnlyHiddenAndSystemFilesAreReplacedOnEveryFamily) {
             // Scheduled over the read-only driver, which keeps its place until the restart.
             EXPECT_EQ(Read(Target(40)), Old(40));
             std::string report, error;
-            platform::host::PerformPendingOperations(&report, &error);
+            platform::host::RestartMachine(&report, &error);
             EXPECT_TRUE(Read(Target(40)) == vktest::ExpandedPayload(38)) << report << error;
         }
     }

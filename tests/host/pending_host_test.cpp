@@ -72,7 +72,7 @@ TEST(HostPending, RestartPerformsTheOperationsInOrderAndClearsThem) {
     ASSERT_TRUE(fs::exists(m.host("C:\\x.txt")));  // nothing happens before the restart
 
     std::string report, error;
-    EXPECT_TRUE(host::PerformPendingOperations(&report, &error)) << error;
+    EXPECT_TRUE(host::RestartMachine(&report, &error)) << error;
     EXPECT_EQ(report,
               "rename C:\\x.txt -> C:\\y.txt\n"
               "rename C:\\y.txt -> C:\\z.txt\n"
@@ -84,7 +84,7 @@ TEST(HostPending, RestartPerformsTheOperationsInOrderAndClearsThem) {
     EXPECT_EQ(PendingValue(), "<error 2>");
     m.Reopen();
     EXPECT_EQ(PendingValue(), "<error 2>");
-    EXPECT_TRUE(host::PerformPendingOperations(&report, &error));
+    EXPECT_TRUE(host::RestartMachine(&report, &error));
     EXPECT_EQ(report, "no pending file operations\n");
 }
 
@@ -98,7 +98,7 @@ TEST(HostPending, AFailedOperationDoesNotStopTheOthers) {
     ASSERT_TRUE(platform::MoveFileExA("C:\\missing.txt", nullptr, delay));
     ASSERT_TRUE(platform::MoveFileExA("C:\\c.txt", "C:\\d.txt", delay));
     std::string report, error;
-    EXPECT_FALSE(host::PerformPendingOperations(&report, &error));
+    EXPECT_FALSE(host::RestartMachine(&report, &error));
     EXPECT_NE(error.find("rename C:\\a.txt -> C:\\b.txt: error 183"), std::string::npos) << error;
     // A source that is gone is passed over, as Windows does, and said so.
     EXPECT_EQ(error.find("missing.txt"), std::string::npos) << error;
@@ -152,7 +152,7 @@ TEST(HostPending, OneReadingOfTheValueForRecorderAndRestart) {
     platform::RegCloseKey(key);
     ASSERT_TRUE(platform::MoveFileExA("C:\\a.txt", "C:\\b.txt", MOVEFILE_DELAY_UNTIL_REBOOT));
     std::string report, error;
-    EXPECT_TRUE(host::PerformPendingOperations(&report, &error)) << error;
+    EXPECT_TRUE(host::RestartMachine(&report, &error)) << error;
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\keep.txt")), "keep");
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\b.txt")), "a");
 
@@ -183,7 +183,7 @@ TEST(HostPending, RestartPerformsOperationsEvenWithoutAdministrator) {
     vktest::TempMachine::WriteHostFile(m.dir() + "/machine.ini", "[windows]\nadmin = 0\n");
     m.Reopen();
     std::string report, error;
-    ASSERT_TRUE(host::PerformPendingOperations(&report, &error)) << error;
+    ASSERT_TRUE(host::RestartMachine(&report, &error)) << error;
     EXPECT_EQ(vktest::TempMachine::ReadHostFile(m.host("C:\\WINDOWS\\system32\\old.sys")), "new");
     EXPECT_FALSE(fs::exists(m.host("C:\\WINDOWS\\system32\\new.tmp")));
     EXPECT_EQ(PendingValue(), "<error 2>");

@@ -17,7 +17,7 @@ const char kUsage[] =
     "                                (default rw) and share mode (default none)\n"
     "       vkmachine run DIR PATH   the file is a running program's executable\n"
     "       vkmachine release DIR PATH   the program holding the file closes it\n"
-    "       vkmachine stop DIR       every running program ends\n";
+    "       vkmachine stop DIR       every running program ends (drivers stay loaded until reboot)\n";
 
 int Usage(const std::string& why) {
     std::cerr << "vkmachine: " << why << "\n" << kUsage;
@@ -57,7 +57,8 @@ int OnMachine(const std::string& dir, const std::string& pathUtf8, Work work) {
                   : result == ERROR_FILE_NOT_FOUND         ? "no such file"
                   : result == ERROR_PATH_NOT_FOUND         ? "no such folder"
                   : result == ERROR_SHARING_VIOLATION      ? "another hold does not share what this one needs"
-                  : result == ERROR_ACCESS_DENIED          ? "access denied (a folder, or a file deleted while held)"
+                  : result == ERROR_ACCESS_DENIED          ? "access denied (a folder, a file deleted while held, or a driver\n"
+                                                             "Windows loaded: only a restart unloads it)"
                                                            : "error " + std::to_string(result))
               << "\n";
     return 1;

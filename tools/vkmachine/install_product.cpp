@@ -1,6 +1,8 @@
 // Seeds a machine with an installed product: the main executable of the chosen build, a few
 // older product files, the App Paths entry, the data files, the program-menu folder with its
-// shortcut, and some product settings of the user.
+// shortcut, some product settings of the user, and the family's old drivers with their service
+// entries; then the machine starts, as it has since the first installation: Windows holds the
+// drivers it loaded.
 #include "tools/vkmachine/install_product.h"
 
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "discovery/known_versions.h"
+#include "payload/driver_service.h"
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
 #include "platform/registry.h"
@@ -26,7 +29,7 @@ const uint32_t kAnySize = 4000000;  // for builds whose size the table does not 
 int Usage(const std::string& why) {
     std::cerr << "vkmachine: " << why << "\n"
               << "usage: vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
-              << "                                        [--database-size N]\n";
+              << "                                        [--database-size N] [--driver loaded|unloaded|none]\n";
     return 2;
 }
 
@@ -132,6 +135,34 @@ bool Seed(const std::string& folder, const std::string& version, uint32_t size, 
            SetValue(HKEY_CURRENT_USER, settings, "Proxy", REG_SZ, "proxy.example:8080", 0, error);
 }
 
+enum DriverState { DRIVER_LOADED, DRIVER_UNLOADED, DRIVER_NONE };
+
+// The drivers the first installation left for the running family: on 95/98/Me the VxD in
+// IOSUBSYS (no service entry: the family loads it from that folder); on NT 4.0 both drivers of
+// the Drivers folder, each with a service entry that loads it at system start; from 2000 on
+// the one driver, with the service entry "cdrvkvsd" the updater writes.
+// A driver already there (loaded, on a machine installed before) is left as it is.
+bool SeedDrivers(const std::string& version, std::string* error) {
+    const host::MachineConfig& c = host::Config();
+    auto absent = [](const std::string& path) {
+        return platform::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    };
+    const std::string drivers = c.system + "\\Drivers\\";
+    if (c.platformId == 1)
+        return WriteWholeFile(c.system + "\\IOSUBSYS\\CDRVKVSD.VXD", "old VxD of build " + version, error);
+    if (absent(drivers + "CDRVKVSD.SYS") && !WriteImage(drivers + "CDRVKVSD.SYS", version, 0, true, error)) return false;
+    if (RegisterDriverService() != 1) {
+        *error = "cannot write the driver's service entry (an administrator's machine is needed)";
+        return false;
+    }
+    if (c.major >= 5) return true;
+    const std::string mod39 = "SYSTEM\\CurrentControlSet\\Services\\MOD39";
+    return (!absent(drivers + "MOD39.SYS") || WriteImage(drivers + "MOD39.SYS", version, 0, true, error)) &&
+           SetValue(HKEY_LOCAL_MACHINE, mod39, "ErrorControl", REG_DWORD, "", 0, error) &&
+           SetValue(HKEY_LOCAL_MACHINE, mod39, "Start", REG_DWORD, "", 1, error) &&
+           SetValue(HKEY_LOCAL_MACHINE, mod39, "Type", REG_DWORD, "", 1, error);
+}
+
 // A number of bytes from 1 to `most`, digits only.
 bool ParseSize(const std::string& text, unsigned long most, uint32_t* size) {
     if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -145,12 +176,13 @@ bool ParseSize(const std::string& text, unsigned long most, uint32_t* size) {
 
 int InstallProduct(const std::vector<std::string>& args) {
     if (args.empty() || args[0].compare(0, 2, "--") == 0) return Usage("install-product needs a machine folder");
-    std::string version, folderUtf8 = kDefaultFolder, sizeText, databaseText;
+    std::string version, folderUtf8 = kDefaultFolder, sizeText, databaseText, driverText = "loaded";
     for (size_t i = 1; i < args.size(); i += 2) {
         std::string* value = args[i] == "--version" ? &version
                              : args[i] == "--size"  ? &sizeText
                              : args[i] == "--folder" ? &folderUtf8
                              : args[i] == "--database-size" ? &databaseText
+                             : args[i] == "--driver" ? &driverText
                                                      : nullptr;
         if (value == nullptr)
             return Usage(args[i].compare(0, 2, "--") == 0 ? "unknown option " + args[i]
@@ -166,7 +198,15 @@ int InstallProduct(const std::vector<std::string>& args) {
     uint32_t databaseSize = 0;
     if (!databaseText.empty() && !ParseSize(databaseText, 1ul << 30, &databaseSize))
         return Usage("--database-size needs a number of bytes up to 1073741824, not \"" + databaseText + "\"");
-    std::string error, folder;
+    // A machine that has started since the first installation holds the drivers it loaded;
+    // "unloaded" leaves their files and entries but nothing loaded, "none" neither.
+    const char* const driverStates[] = {"loaded", "unloaded", "none"};  // as DriverState
+    int driver = -1;
+    for (int i = 0; i < 3; ++i)
+        if (driverText == driverStates[i]) driver = i;
+    if (driver < 0)
+        return Usage("--driver takes loaded, unloaded or none, not \"" + driverText + "\"");
+    std::string error, folder, loaded;
     if (!host::OpenMachine(args[0], &error)) {
         std::cerr << "vkmachine: " << error << "\n";
         return 1;
@@ -177,7 +217,13 @@ int InstallProduct(const std::vector<std::string>& args) {
         host::CloseMachine();
         return Usage("--folder needs a full Windows path below a drive root, such as " + std::string(kDefaultFolder));
     }
-    bool ok = Seed(folder, version, size, databaseSize, &error);
+    bool ok = Seed(folder, version, size, databaseSize, &error) &&
+              (driver == DRIVER_NONE || SeedDrivers(version, &error));
+    if (ok && driver == DRIVER_LOADED) {
+        DWORD r = host::LoadStartDrivers(&loaded);
+        if (r != ERROR_SUCCESS) error = "cannot record the loaded drivers (error " + std::to_string(r) + ")";
+        ok = r == ERROR_SUCCESS;
+    }
     host::CloseMachine();
     if (!ok) {
         std::cerr << "vkmachine: " << error << "\n";

@@ -25,9 +25,10 @@ namespace host = platform::host;
 
 const char kUsage[] =
     "usage: vkmachine create DIR [options]   make a new machine in DIR (absent or empty)\n"
-    "       vkmachine reboot DIR             restart the machine: do its pending file operations\n"
+    "       vkmachine reboot DIR             restart the machine: do its pending file operations,\n"
+    "                                        then load its drivers\n"
     "       vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
-    "                                 [--database-size N]\n"
+    "                                 [--database-size N] [--driver loaded|unloaded|none]\n"
     "                                        install the product of that build on the machine\n"
     "       vkmachine hold DIR PATH [--access rwd] [--share rwd|none]\n"
     "                                        another program keeps the file open\n"
@@ -247,7 +248,7 @@ int Reboot(const std::vector<std::string>& args) {
         std::cerr << "vkmachine: " << error << "\n";
         return 1;
     }
-    bool ok = host::PerformPendingOperations(&report, &error);
+    bool ok = host::RestartMachine(&report, &error);
     host::CloseMachine();
     std::cout << report;
     if (!ok) {

@@ -92,14 +92,18 @@ struct Hold {
     bool del = false;
     DWORD share = 0;  // FILE_SHARE_* bits
     bool image = false;
+    bool driver = false;         // an image the system loaded at start: only a restart ends it
     bool deletePending = false;  // deleted while held: it goes when the hold ends
 };
 std::vector<Hold> LoadHolds();
 DWORD SaveHolds(const std::vector<Hold>& holds);  // ERROR_SUCCESS or the error of the save
-// Ends the holds on the file at `host`, or on every file with `host` empty; with `imagesOnly`
-// only running programs' images. A file deleted while held goes with its last hold.
-// ERROR_SUCCESS, or ERROR_NOT_FOUND when nothing was held.
-DWORD ReleaseHolds(const std::string& host, bool imagesOnly);
+// Which holds end: a restart ends every one; programs that end (vkmachine stop) leave files
+// open elsewhere and loaded drivers; a program that closes a file leaves loaded drivers.
+enum class HoldsEnd { kRestart, kProgramsEnd, kFileClosed };
+// Ends the holds on the file at `host`, or on every file with `host` empty, that `end` ends.
+// A file deleted while held goes with its last hold. ERROR_SUCCESS, or ERROR_NOT_FOUND when
+// nothing was held, ERROR_ACCESS_DENIED when only a loaded driver holds it.
+DWORD ReleaseHolds(const std::string& host, HoldsEnd end);
 
 // What Windows answers an open of the file at `host` with this access and share mode while
 // other handles and holds are on it: ERROR_SUCCESS, ERROR_SHARING_VIOLATION, or

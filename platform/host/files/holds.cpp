@@ -1,6 +1,7 @@
 // Holds other programs keep on the machine's files (holds.txt beside the drives): one line a
 // hold, "ACCESS SHARE KIND STATE<TAB>path below the machine folder", the letters r, w, d (or
-// "-") for the access and the share mode, KIND "open" or "image", STATE "-" or "deleted".
+// "-") for the access and the share mode, KIND "open", "image" (a running program) or "driver"
+// (loaded by the system at start), STATE "-" or "deleted".
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +40,8 @@ std::vector<Hold> LoadHolds() {
         h.del = Has(access, 'd');
         h.share = (Has(share, 'r') ? FILE_SHARE_READ : 0) | (Has(share, 'w') ? FILE_SHARE_WRITE : 0) |
                   (Has(share, 'd') ? FILE_SHARE_DELETE : 0);
-        h.image = kind == "image";
+        h.driver = kind == "driver";
+        h.image = kind == "image" || h.driver;
         h.deletePending = state == "deleted";
         holds.push_back(h);
     }
@@ -56,26 +58,28 @@ DWORD SaveHolds(const std::vector<Hold>& holds) {
     for (const Hold& h : holds) {
         text += Letters(h.read, h.write, h.del) + " " +
                 Letters(h.share & FILE_SHARE_READ, h.share & FILE_SHARE_WRITE, h.share & FILE_SHARE_DELETE) +
-                (h.image ? " image " : " open ") + (h.deletePending ? "deleted" : "-") + "\t" + h.key + "\n";
+                (h.driver ? " driver " : h.image ? " image " : " open ") + (h.deletePending ? "deleted" : "-") + "\t" + h.key + "\n";
     }
     return ReplaceFileDurably(HoldsFile(), text);
 }
 
-DWORD ReleaseHolds(const std::string& host, bool imagesOnly) {
+DWORD ReleaseHolds(const std::string& host, HoldsEnd end) {
     MachineLock lock;
     std::vector<Hold> kept;
     std::vector<std::string> deleted;
     std::string key = host.empty() ? "" : MachineKey(host);
-    bool released = false;
+    bool released = false, driverKept = false;
     for (const Hold& h : LoadHolds()) {
-        if ((!key.empty() && h.key != key) || (imagesOnly && !h.image)) {
+        bool ends = end == HoldsEnd::kRestart || (!h.driver && (end == HoldsEnd::kFileClosed || h.image));
+        if ((!key.empty() && h.key != key) || !ends) {
+            driverKept = driverKept || (h.driver && (key.empty() || h.key == key));
             kept.push_back(h);
             continue;
         }
         released = true;
         if (h.deletePending) deleted.push_back(h.key);
     }
-    if (!released) return ERROR_NOT_FOUND;
+    if (!released) return driverKept && !key.empty() ? ERROR_ACCESS_DENIED : ERROR_NOT_FOUND;
     DWORD error = SaveHolds(kept);
     // A file deleted while held goes with its last hold.
     for (const std::string& gone : deleted) {
@@ -124,6 +128,7 @@ DWORD HoldFile(const std::string& windowsPath, bool read, bool write, bool del, 
 }
 
 DWORD ReleaseHeldFiles(const std::string& windowsPath, bool imagesOnly) {
+    HoldsEnd end = imagesOnly ? HoldsEnd::kProgramsEnd : HoldsEnd::kFileClosed;
     std::string host;
     if (!windowsPath.empty()) {
         Target t;
@@ -131,7 +136,7 @@ DWORD ReleaseHeldFiles(const std::string& windowsPath, bool imagesOnly) {
         if (error != ERROR_SUCCESS) return error;
         host = t.host;
     }
-    return ReleaseHolds(host, imagesOnly);
+    return ReleaseHolds(host, end);
 }
 
 }  // namespace platform::host

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/host/files/file_system.h"
+#include "platform/host/machine/host.h"
 #include "platform/host/machine/machine_state.h"
 #include "platform/host/registry/registry_store.h"
 #include "platform/registry.h"
@@ -57,6 +58,15 @@ DWORD Perform(const std::string& from, const std::string& to, bool replace) {
         }
     }
     return MoveTarget(a, b, (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_COPY_ALLOWED);
+}
+
+// The system starts again: its drivers are loaded from the files the operations left.
+bool LoadDrivers(std::string* report, std::string* error) {
+    DWORD r = LoadStartDrivers(report);
+    if (r == ERROR_SUCCESS) return true;
+    *error += (error->empty() ? "" : "; ") + std::string("cannot record the loaded drivers (error ") +
+              std::to_string(r) + ")";
+    return false;
 }
 
 std::string Serialize(const std::vector<PendingOperation>& operations) {
@@ -117,28 +127,29 @@ DWORD RecordPendingOperation(const WindowsPath& from, const WindowsPath* to, boo
     return static_cast<DWORD>(r);
 }
 
-bool PerformPendingOperations(std::string* report, std::string* error) {
+bool RestartMachine(std::string* report, std::string* error) {
     report->clear();
     error->clear();
     if (!MachineIsOpen()) {
         *error = "no machine is open";
         return false;
     }
-    // Every program ends with the system: the files deleted while they held them go.
-    ReleaseHolds("", false);
+    // Every program ends with the system, and its drivers are unloaded: the files deleted while
+    // they held them go.
+    ReleaseHolds("", HoldsEnd::kRestart);
     // The restart is the system's own work: an `admin = 0` machine does not limit it.
     DWORD type = 0;
     std::string data;
     DWORD r = RegReadSystemValue(kLocalMachine, kSessionManager, kPending, &type, &data);
     if (r == ERROR_FILE_NOT_FOUND) {
         *report = "no pending file operations\n";
-        return true;
+        return LoadDrivers(report, error);
     }
     if (r == ERROR_SUCCESS && type != REG_MULTI_SZ) {
         // Left by other software with another type: the restart reads no list from it and
         // leaves it where it is.
         *report = "PendingFileRenameOperations is not a list (type " + std::to_string(type) + "): nothing done\n";
-        return true;
+        return LoadDrivers(report, error);
     }
     if (r != ERROR_SUCCESS) {
         *error = "cannot read PendingFileRenameOperations (error " + std::to_string(r) + ")";
@@ -172,7 +183,7 @@ bool PerformPendingOperations(std::string* report, std::string* error) {
                   std::to_string(r) + ")";
         return false;
     }
-    return ok;
+    return LoadDrivers(report, error) && ok;
 }
 
 }  // namespace platform::host

@@ -136,11 +136,20 @@ HINSTANCE ModuleHandle();
 }  // namespace platform::host
 
 namespace platform::host {
-// Does what Windows does with PendingFileRenameOperations at start: each rename (replacing the
-// target when it was recorded with MOVEFILE_REPLACE_EXISTING) or delete in order, then removes
-// the value. `report` gets one line (UTF-8) per operation; false when an operation or the
-// registry failed, with `error` saying which (the other operations are still done).
-bool PerformPendingOperations(std::string* report, std::string* error);
+// Restarts the machine: every program ends and every driver is unloaded (every hold ends);
+// then, as Windows does at start, each operation of PendingFileRenameOperations in order (a
+// rename, replacing the target when it was recorded with MOVEFILE_REPLACE_EXISTING, or a
+// delete), the value removed, and the drivers loaded (LoadStartDrivers). `report` gets one
+// line (UTF-8) per operation and driver; false when an operation or the registry failed, with
+// `error` saying which (the other operations are still done).
+bool RestartMachine(std::string* report, std::string* error);
+// Loads the drivers the NT family loads as it starts: every service under
+// SYSTEM\CurrentControlSet\Services of a kernel or file-system driver type (1, 2) with start
+// type 0, 1 or 2 whose file exists (its ImagePath, or Drivers\<service>.SYS in the system
+// folder) is held as a loaded image until the next restart: readable and renamable (the hold
+// follows), neither writable nor deletable, not ended by programs ending. Nothing on 95/98/Me.
+// One report line per driver loaded; ERROR_SUCCESS or the error of saving the holds.
+DWORD LoadStartDrivers(std::string* report);
 
 // Another program holding a file of the machine (a Windows path, machine code page): open
 // with `read`/`write`/`del` access and the FILE_SHARE_* bits of `share`, or, with `image`, a
