@@ -91,8 +91,6 @@ def read_catalogue(path):
         elif parts[0] == "install-product":
             state.install += parts[1:]
             seen_install = True
-        elif parts[0] in ("reboot",):
-            raise SystemExit("%s: %s is no state" % (where, parts[0]))
         else:
             (state.commands if seen_install else state.before).append(parts)
     if state is not None and not seen_install:

@@ -26,7 +26,7 @@ namespace host = platform::host;
 const char kUsage[] =
     "usage: vkmachine create DIR [options]   make a new machine in DIR (absent or empty)\n"
     "       vkmachine reboot DIR             restart the machine: do its pending file operations,\n"
-    "                                        then load its drivers\n"
+    "                                        then load its drivers and start the Run keys' programs\n"
     "       vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
     "                                 [--database-size N] [--driver loaded|unloaded|none]\n"
     "                                        install the product of that build on the machine\n"

@@ -60,11 +60,13 @@ DWORD Perform(const std::string& from, const std::string& to, bool replace) {
     return MoveTarget(a, b, (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_COPY_ALLOWED);
 }
 
-// The system starts again: its drivers are loaded from the files the operations left.
-bool LoadDrivers(std::string* report, std::string* error) {
+// The system starts again: its drivers are loaded from the files the operations left, then the
+// user logs on and the programs of the Run keys start.
+bool StartAgain(std::string* report, std::string* error) {
     DWORD r = LoadStartDrivers(report);
+    if (r == ERROR_SUCCESS) r = StartLogonPrograms(report);
     if (r == ERROR_SUCCESS) return true;
-    *error += (error->empty() ? "" : "; ") + std::string("cannot record the loaded drivers (error ") +
+    *error += (error->empty() ? "" : "; ") + std::string("cannot record the loaded drivers and programs (error ") +
               std::to_string(r) + ")";
     return false;
 }
@@ -143,13 +145,13 @@ bool RestartMachine(std::string* report, std::string* error) {
     DWORD r = RegReadSystemValue(kLocalMachine, kSessionManager, kPending, &type, &data);
     if (r == ERROR_FILE_NOT_FOUND) {
         *report = "no pending file operations\n";
-        return LoadDrivers(report, error);
+        return StartAgain(report, error);
     }
     if (r == ERROR_SUCCESS && type != REG_MULTI_SZ) {
         // Left by other software with another type: the restart reads no list from it and
         // leaves it where it is.
         *report = "PendingFileRenameOperations is not a list (type " + std::to_string(type) + "): nothing done\n";
-        return LoadDrivers(report, error);
+        return StartAgain(report, error);
     }
     if (r != ERROR_SUCCESS) {
         *error = "cannot read PendingFileRenameOperations (error " + std::to_string(r) + ")";
@@ -183,7 +185,7 @@ bool RestartMachine(std::string* report, std::string* error) {
                   std::to_string(r) + ")";
         return false;
     }
-    return LoadDrivers(report, error) && ok;
+    return StartAgain(report, error) && ok;
 }
 
 }  // namespace platform::host

@@ -150,6 +150,11 @@ bool RestartMachine(std::string* report, std::string* error);
 // follows), neither writable nor deletable, not ended by programs ending. Nothing on 95/98/Me.
 // One report line per driver loaded; ERROR_SUCCESS or the error of saving the holds.
 DWORD LoadStartDrivers(std::string* report);
+// Starts the programs of the Run keys (HKLM and HKCU ...\Windows\CurrentVersion\Run) whose
+// command names an existing program, as the user's logon does: each is a running program
+// until it ends (vkmachine stop). One report line per program; ERROR_SUCCESS or the error of
+// saving the holds.
+DWORD StartLogonPrograms(std::string* report);
 
 // Another program holding a file of the machine (a Windows path, machine code page): open
 // with `read`/`write`/`del` access and the FILE_SHARE_* bits of `share`, or, with `image`, a
