@@ -351,8 +351,10 @@ def check(family, run_path, restart_path, before_path):
             new_system[folder.lower()] = new_system.get(folder.lower(), 0) + 1
     if new_system != {k.lower(): v for k, v in system_files.items()}:
         problems.append("new files in the system folder by sub-folder: %s" % new_system)
+    # The driver service: written where the driver waits for the restart, else as installed.
     service = run["registry"][PRODUCT_KEYS[1]]
-    if at_restart != (service is not None and len(service) == 5):
+    if (at_restart and (service is None or len(service) != 5)) or \
+            (not at_restart and service != before["registry"][PRODUCT_KEYS[1]]):
         problems.append("driver service key: %s" % (sorted(service) if service is not None else "absent"))
     pending = json.loads(items["pending"]) if items["pending"] != "none" else []
     if at_restart != bool(pending):
