@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "payload/pending_renames.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -16,12 +17,6 @@ const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 int IsFolder(const char* path) {
     DWORD attributes = platform::GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// out = folder joined with name, when it fits `size` bytes and fewer than MAX_PATH characters
-// and names no folder.
-int UsableFilePath(char* out, size_t size, const char* folder, const char* name) {
-    return JoinPath(out, size, folder, name) && CharacterCount(out) < MAX_PATH && !IsFolder(out);
 }
 
 // A replacement at the restart can be registered: this user may write the list of operations
@@ -64,12 +59,10 @@ int NobodyElseHolds(const char* path, DWORD attributes, int ntSecurity) {
     return 1;
 }
 
-// 1 when this user may write the updater's own temp name at `path`, as the run will: one an
-// earlier run left is opened as an old target is (nobody else may hold it); otherwise it is
-// made and removed at once, which shows that the folder takes a new file from this user.
-int TempNameWritable(const char* path, int ntSecurity) {
-    DWORD attributes = platform::GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES) return NobodyElseHolds(path, attributes, ntSecurity);
+// 1 when this user may make a new file at `path` (the updater's own temp name, absent): made and
+// removed at once, which shows that the folder takes a new file from this user, as the run
+// will need.
+int FolderTakesNewFile(const char* path) {
     HANDLE file = platform::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     platform::CloseHandle(file);
@@ -77,20 +70,46 @@ int TempNameWritable(const char* path, int ntSecurity) {
     return 1;
 }
 
+// The row's file named when it cannot be installed: its target path, or the temp name the run
+// must write (a folder in its place, a file another program holds, a name an operation pending
+// until the restart would take away) in `failedPath`.
+int NameFailure(char* failedPath, size_t failedPathSize, const char* path) {
+    CopyText(failedPath, failedPathSize, path);
+    return 0;
+}
+
 // 1 when the row's file can be installed into `folder` (an existing one) through the existing
 // `stagingFolder` by `route`. An old file in use waits for the restart where the route may
 // replace it then (a driver Windows loaded at start is in use until it stops); elsewhere it
-// refuses the run until the program that holds it lets go.
+// refuses the run until the program that holds it lets go. Otherwise 0, with `failedPath` empty
+// for the target, or holding the temp path at fault.
 int RowFits(const PayloadEntry& entry, const InstallRoute& route, const char* folder, const char* stagingFolder,
-            int ntSecurity) {
+            int ntSecurity, const PendingRenames& pending, char* failedPath, size_t failedPathSize) {
+    failedPath[0] = '\0';
     char target[PATH_BUFFER_SIZE];
     char temp[PATH_BUFFER_SIZE];
     char extracted[PATH_BUFFER_SIZE];
-    if (!UsableFilePath(target, sizeof target, folder, entry.targetPath) ||
-        !UsableFilePath(temp, sizeof temp, folder, entry.tempName) ||
-        !UsableFilePath(extracted, sizeof extracted, stagingFolder, entry.tempName) ||
-        !TempNameWritable(temp, ntSecurity) || !TempNameWritable(extracted, ntSecurity))
+    if (!JoinPath(target, sizeof target, folder, entry.targetPath) || CharacterCount(target) >= MAX_PATH ||
+        IsFolder(target) || !JoinPath(temp, sizeof temp, folder, entry.tempName) || CharacterCount(temp) >= MAX_PATH ||
+        !JoinPath(extracted, sizeof extracted, stagingFolder, entry.tempName) || CharacterCount(extracted) >= MAX_PATH)
         return 0;
+    // Where the restart may replace the target, the temp name is the source of that replacement:
+    // another operation on it would undo the run; and the replacing rename an earlier run
+    // registered is this run's own. A staged copy and an immediate row's temp name are gone
+    // before the restart: what it does with them changes nothing.
+    const char* ownSource = route.replacement != REPLACE_NOW ? temp : nullptr;
+    const char* ownTarget = route.replacement != REPLACE_NOW ? target : nullptr;
+    const char* const tempPaths[] = {temp, extracted};
+    for (const char* path : tempPaths) {
+        // One an earlier run left must be free as an old target must be.
+        DWORD attributes = platform::GetFileAttributesA(path);
+        if ((attributes != INVALID_FILE_ATTRIBUTES &&
+             ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !NobodyElseHolds(path, attributes, ntSecurity))) ||
+            (path == temp && ownSource != nullptr && PendingRenameTouches(pending, path, ownSource, ownTarget)))
+            return NameFailure(failedPath, failedPathSize, path);
+        if (attributes == INVALID_FILE_ATTRIBUTES && !FolderTakesNewFile(path)) return 0;
+    }
+    if (PendingRenameTouches(pending, target, ownSource, ownTarget)) return 0;
     DWORD attributes = platform::GetFileAttributesA(target);
     bool inUse = route.replacement == REPLACE_AT_RESTART ||
                  (attributes != INVALID_FILE_ATTRIBUTES && !NobodyElseHolds(target, attributes, ntSecurity));
@@ -110,22 +129,31 @@ int RowFits(const PayloadEntry& entry, const InstallRoute& route, const char* fo
 int CheckInstallTargets(const InstallRoute* const* routes, int routeCount, const char* stagingFolder,
                         const char* installFolder, const char* systemFolder, int ntSecurity,
                         char* failedPath, size_t failedPathSize) {
-    for (int r = 0; r < routeCount; ++r) {
+    // Operations other software left for the restart: a run whose files they would take away or
+    // replace could not stay installed. 95/98/Me keep no such list in the registry.
+    // A list that changes while it is read is read no further: the run names its first file.
+    PendingRenames pending = {};
+    int fits = !ntSecurity || ReadPendingRenames(&pending);
+    if (!fits && !JoinPath(failedPath, failedPathSize, installFolder, PayloadTable[0].targetPath))
+        CopyText(failedPath, failedPathSize, PayloadTable[0].targetPath);
+    for (int r = 0; fits && r < routeCount; ++r) {
         const InstallRoute& route = *routes[r];
-        for (int part = 0; part < route.partCount; ++part) {
+        for (int part = 0; fits && part < route.partCount; ++part) {
             const RoutePart& rows = route.parts[part];
             const char* folder = rows.folder == SYSTEM_FOLDER ? systemFolder : installFolder;
             // Both folders are looked at once a part; a missing one fails the part's first row.
             bool foldersExist = folder[0] != '\0' && IsFolder(folder) && IsFolder(stagingFolder);
-            for (int row = rows.rows.first; row < rows.rows.first + rows.rows.count; ++row) {
+            for (int row = rows.rows.first; fits && row < rows.rows.first + rows.rows.count; ++row) {
                 const PayloadEntry& entry = PayloadTable[row];
-                if (foldersExist && RowFits(entry, route, folder, stagingFolder, ntSecurity)) continue;
-                // The file that was to be installed, named in full whatever its length.
-                if (!JoinPath(failedPath, failedPathSize, folder, entry.targetPath))
+                failedPath[0] = '\0';
+                fits = foldersExist &&
+                       RowFits(entry, route, folder, stagingFolder, ntSecurity, pending, failedPath, failedPathSize);
+                // Otherwise the file that was to be installed, named in full whatever its length.
+                if (!fits && failedPath[0] == '\0' && !JoinPath(failedPath, failedPathSize, folder, entry.targetPath))
                     CopyText(failedPath, failedPathSize, entry.targetPath);
-                return 0;
             }
         }
     }
-    return 1;
+    FreePendingRenames(&pending);
+    return fits;
 }
