@@ -12,7 +12,12 @@ const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Mana
 const char kPendingOperations[] = "PendingFileRenameOperations";
 
 // The name without the "\??\" that marks a Win32 path in the NT namespace.
-const char* Plain(const char* name) { return std::strncmp(name, "\\??\\", 4) == 0 ? name + 4 : name; }
+const char* Plain(const char* name) {
+    const char prefix[] = "\\??\\";
+    for (int i = 0; prefix[i] != '\0'; ++i)
+        if (name[i] != prefix[i]) return name;  // a NUL differs too: nothing is read past it
+    return name + sizeof prefix - 1;
+}
 
 int SamePath(const char* a, const char* b) { return a != nullptr && b != nullptr && platform::lstrcmpiA(a, b) == 0; }
 
