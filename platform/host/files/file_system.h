@@ -90,6 +90,8 @@ struct Hold {
     bool read = false;
     bool write = false;
     bool del = false;
+    bool execute = false;     // counts as reading in share checks
+    bool attributes = false;  // open for its attributes only: no data access, no part in share checks
     DWORD share = 0;  // FILE_SHARE_* bits
     bool image = false;
     bool deletePending = false;  // deleted while held: it goes when the hold ends
@@ -100,6 +102,15 @@ DWORD SaveHolds(const std::vector<Hold>& holds);  // ERROR_SUCCESS or the error 
 // only running programs' images. A file deleted while held goes with its last hold.
 // ERROR_SUCCESS, or ERROR_NOT_FOUND when nothing was held.
 DWORD ReleaseHolds(const std::string& host, bool imagesOnly);
+
+// The data access of a handle opened with the access rights `access`, as share checks count it.
+struct DataAccess {
+    bool read = false;     // FILE_READ_DATA (what ReadFile needs)
+    bool execute = false;  // FILE_EXECUTE: shares as reading does
+    bool write = false;    // FILE_WRITE_DATA or FILE_APPEND_DATA
+    bool del = false;      // DELETE
+};
+DataAccess DataAccessOf(DWORD access);
 
 // What Windows answers an open of the file at `host` with this access and share mode while
 // other handles and holds are on it: ERROR_SUCCESS, ERROR_SHARING_VIOLATION, or
