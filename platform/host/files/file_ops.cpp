@@ -98,6 +98,7 @@ DWORD MoveTarget(const Target& from, const Target& to, DWORD flags) {
     if (replaces && dest != to.leafHost && std::rename(dest.c_str(), to.leafHost.c_str()) == 0)
         dest = to.leafHost;
     MoveHolds(from.host, dest);
+    MoveOpenFiles(from.host, dest);
     return MoveAttributes(from.host, dest);
 }
 

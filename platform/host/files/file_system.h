@@ -128,6 +128,8 @@ bool DeletePending(const std::string& host);
 DWORD CheckRename(const std::string& host, bool replaced);
 // The holds follow a renamed file.
 void MoveHolds(const std::string& from, const std::string& to);
+// This process's open handles follow a renamed file or folder.
+void MoveOpenFiles(const std::string& from, const std::string& to);
 
 }  // namespace platform::host
 

@@ -151,6 +151,13 @@ DWORD MarkForDelete(const std::string& host) {
     return ERROR_IO_PENDING;
 }
 
+void MoveOpenFiles(const std::string& from, const std::string& to) {
+    for (auto& [handle, f] : Files()) {
+        if (f->host == from) f->host = to;
+        else if (f->host.compare(0, from.size() + 1, from + "/") == 0) f->host = to + f->host.substr(from.size());
+    }
+}
+
 DWORD CheckRename(const std::string& host, bool replaced) {
     struct stat st;
     if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
