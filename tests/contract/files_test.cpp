@@ -430,6 +430,15 @@ TEST_F(Files, ShareChecksCountDataAccessOnly) {
     EXPECT_TRUE(platform::DeleteFileA(Path("b.txt").c_str())) << platform::GetLastError();
     platform::CloseHandle(attributes);
     EXPECT_EQ(Attributes("b.txt"), INVALID_FILE_ATTRIBUTES);
+    // But a file open at all, even without data access, is not replaced by a rename over it.
+    MakeFile("c.txt", "C");
+    MakeFile("d.txt", "D");
+    attributes = Open("c.txt", FILE_READ_ATTRIBUTES, 0, OPEN_EXISTING);
+    ASSERT_NE(attributes, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(platform::MoveFileExA(Path("d.txt").c_str(), Path("c.txt").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    platform::CloseHandle(attributes);
+    EXPECT_EQ(ReadAll("c.txt"), "C");
 }
 
 // CopyFileA reads its source sharing reading and writing: a program that keeps the file open

@@ -169,8 +169,9 @@ DWORD CheckRename(const std::string& host, bool replaced) {
     }
     for (const Holder& h : HoldersOf(host)) {
         if (h.deletePending) return ERROR_ACCESS_DENIED;
-        // An image may be renamed, never replaced; a file open elsewhere is never replaced. A
-        // handle without data access does not keep the file from being renamed.
+        // An image may be renamed, never replaced; a file open elsewhere, even without data
+        // access, is never replaced. A handle without data access does not keep the file
+        // itself from being renamed.
         if (replaced) return h.image || !h.DataAccess() || (h.share & FILE_SHARE_DELETE) ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION;
         if (!h.image && h.DataAccess() && !(h.share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
     }
