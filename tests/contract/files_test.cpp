@@ -389,3 +389,166 @@ TEST_F(Files, ACopyOfAFileHeldWithoutSharingFailsAndMakesNothing) {
     EXPECT_TRUE(platform::CopyFileA(Path("src.txt").c_str(), Path("dst.txt").c_str(), TRUE));
     for (const char* name : {"src.txt", "dst.txt"}) platform::DeleteFileA(Path(name).c_str());
 }
+
+// Only data access (reading or executing, writing, deleting) takes part in share checks: a
+// handle without it (a virus scanner or the shell reading attributes) is neither refused nor
+// refuses; execute access shares as reading does.
+TEST_F(Files, ShareChecksCountDataAccessOnly) {
+    const DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
+    const DWORD kAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const struct {
+        const char* what;
+        DWORD firstAccess, firstShare, secondAccess, secondShare;
+        bool opens;
+    } cases[] = {
+        {"attributes only, then read-write", FILE_READ_ATTRIBUTES, 0, kReadWrite, 0, true},
+        {"read-write, then attributes only", kReadWrite, 0, FILE_READ_ATTRIBUTES, 0, true},
+        {"write, then no access at all", GENERIC_WRITE, 0, 0, 0, true},
+        {"read, then control and extended attributes", GENERIC_READ, 0, SYNCHRONIZE | READ_CONTROL | FILE_READ_EA, 0, true},
+        {"read, then attribute writes", GENERIC_READ, 0, FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA, 0, true},
+        {"execute sharing reads, then write", FILE_EXECUTE, FILE_SHARE_READ, GENERIC_WRITE, kAll, false},
+        {"generic execute, then read not sharing it", GENERIC_EXECUTE, kAll, GENERIC_READ, FILE_SHARE_WRITE, false},
+        {"read not sharing reads, then execute", GENERIC_READ, FILE_SHARE_WRITE, FILE_EXECUTE, kAll, false},
+        {"execute sharing reads, then read", FILE_EXECUTE, FILE_SHARE_READ, GENERIC_READ, FILE_SHARE_READ, true},
+    };
+    MakeFile("a.txt", "data");
+    for (const auto& c : cases) {
+        HANDLE first = Open("a.txt", c.firstAccess, c.firstShare, OPEN_EXISTING);
+        ASSERT_NE(first, INVALID_HANDLE_VALUE) << c.what;
+        HANDLE second = Open("a.txt", c.secondAccess, c.secondShare, OPEN_EXISTING);
+        EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.opens) << c.what;
+        if (second == INVALID_HANDLE_VALUE)
+            EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << c.what;
+        else
+            platform::CloseHandle(second);
+        platform::CloseHandle(first);
+    }
+    // A handle on the attributes alone keeps neither a rename nor a delete from the file.
+    HANDLE attributes = Open("a.txt", FILE_READ_ATTRIBUTES, 0, OPEN_EXISTING);
+    ASSERT_NE(attributes, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(platform::MoveFileA(Path("a.txt").c_str(), Path("b.txt").c_str())) << platform::GetLastError();
+    EXPECT_TRUE(platform::DeleteFileA(Path("b.txt").c_str())) << platform::GetLastError();
+    platform::CloseHandle(attributes);
+    EXPECT_EQ(Attributes("b.txt"), INVALID_FILE_ATTRIBUTES);
+    // But a file open at all, even without data access, is not replaced by a rename over it.
+    MakeFile("c.txt", "C");
+    MakeFile("d.txt", "D");
+    attributes = Open("c.txt", FILE_READ_ATTRIBUTES, 0, OPEN_EXISTING);
+    ASSERT_NE(attributes, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(platform::MoveFileExA(Path("d.txt").c_str(), Path("c.txt").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    platform::CloseHandle(attributes);
+    EXPECT_EQ(ReadAll("c.txt"), "C");
+}
+
+// CopyFileA reads its source sharing reading and writing: a program that keeps the file open
+// for reading and writing, sharing reads (the product on its database), does not stop a copy.
+TEST_F(Files, ACopyReadsASourceHeldForWritingThatSharesReads) {
+    MakeFile("src.txt", "data");
+    HANDLE h = Open("src.txt", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(platform::CopyFileA(Path("src.txt").c_str(), Path("dst.txt").c_str(), TRUE)) << platform::GetLastError();
+    platform::CloseHandle(h);
+    EXPECT_EQ(ReadAll("dst.txt"), "data");
+}
+
+// A folder renamed with MOVEFILE_REPLACE_EXISTING replaces a file of the new name; nothing
+// replaces a folder. A trailing dot goes from every folder of a path, not only from its end.
+TEST_F(Files, FoldersReplaceFilesAndLoseTheirTrailingDot) {
+    ASSERT_TRUE(platform::CreateDirectoryA(Path("dir").c_str(), nullptr));
+    MakeFile("dir.\\in.txt", "in");
+    EXPECT_EQ(ReadAll("dir\\in.txt"), "in");
+    EXPECT_EQ(ReadAll("dir.\\in.txt"), "in");
+    MakeFile("file.txt", "old");
+    EXPECT_TRUE(platform::MoveFileExA(Path("dir").c_str(), Path("file.txt").c_str(), MOVEFILE_REPLACE_EXISTING))
+        << platform::GetLastError();
+    EXPECT_EQ(ReadAll("file.txt\\in.txt"), "in");
+    MakeFile("other.txt", "x");
+    EXPECT_FALSE(platform::MoveFileExA(Path("other.txt").c_str(), Path("file.txt").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    platform::DeleteFileA(Path("file.txt\\in.txt").c_str());
+}
+
+// FILE_FLAG_DELETE_ON_CLOSE deletes the file with its handle, and is refused on a read-only
+// file.
+TEST_F(Files, DeleteOnCloseAsWindowsDoesIt) {
+    MakeFile("a.txt", "A");
+    HANDLE doomed = platform::CreateFileA(Path("a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(doomed, INVALID_HANDLE_VALUE);
+    platform::CloseHandle(doomed);
+    EXPECT_EQ(Attributes("a.txt"), INVALID_FILE_ATTRIBUTES);
+#ifndef _WIN32
+    // Microsoft documents the file as deleted once all its handles are closed, and pending
+    // deletion until then (Wine leaves it in place): the emulated machine follows the documentation.
+    MakeFile("a.txt", "A");
+    HANDLE h = Open("a.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
+    doomed = platform::CreateFileA(Path("a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(doomed, INVALID_HANDLE_VALUE);
+    platform::CloseHandle(doomed);
+    EXPECT_EQ(Open("a.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING), INVALID_HANDLE_VALUE)
+        << "deleted, waiting for the last handle";
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    platform::CloseHandle(h);
+    EXPECT_EQ(Attributes("a.txt"), INVALID_FILE_ATTRIBUTES);
+#endif
+
+    MakeFile("ro.txt", "R");
+    ASSERT_TRUE(platform::SetFileAttributesA(Path("ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(platform::CreateFileA(Path("ro.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadAll("ro.txt"), "R");
+#ifndef _WIN32
+    // The emulated machine refuses what it does not model rather than ignore it.
+    const DWORD kWriteThrough = 0x80000000u;
+    EXPECT_EQ(platform::CreateFileA(Path("ro.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    kWriteThrough, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_FALSE(platform::MoveFileExA(Path("ro.txt").c_str(), Path("b.txt").c_str(), 0x8 /* WRITE_THROUGH */));
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+#endif
+}
+
+// Wildcards as FindFirstFileA matches them: a pattern ending in a dot names files without an
+// extension, "*.*.*" takes names with up to two dots and none, '?' may match nothing before a
+// dot or at the end, and '<', '>' and '"' are the DOS wildcards (Microsoft documents them with
+// FsRtlIsNameInExpression, and the translation of '*', '?' and '.' with .NET's
+// FileSystemName.TranslateWin32Expression). Wine matches '*' and '?' alone and drops a final
+// dot: the cases it does not share are checked on the emulated machine only, by that
+// documentation. "." and ".." are left out of the comparison.
+TEST_F(Files, WildcardsMatchAsTheDosRulesSay) {
+    for (const char* name : {"noext", "a.txt", "b.c.d", "ab"}) MakeFile(name, "");
+    const std::set<std::string> none = {"<error 2>"};
+    const struct {
+        const char* pattern;
+        std::set<std::string> found;
+        bool wineToo;
+    } cases[] = {
+        {"*.", {"noext", "ab"}, false},
+        {"* .", {"noext", "ab"}, false},
+        {"*..", {"noext", "ab"}, false},
+        {"*.*.*", {"noext", "a.txt", "b.c.d", "ab"}, true},
+        {"ab?.", {"ab"}, false},
+        {"a?.txt", {"a.txt"}, false},
+        {"ab???", {"ab"}, false},
+        {"<.txt", {"a.txt"}, false},
+        {"b<", none, true},
+        {"b<.d", {"b.c.d"}, false},
+        {"a>>>.txt", {"a.txt"}, false},
+        {"b.c\"d", {"b.c.d"}, false},
+        {"noext\"", {"noext"}, false},
+    };
+    for (const auto& c : cases) {
+#ifdef _WIN32
+        if (!c.wineToo) continue;
+#endif
+        std::set<std::string> found = Find(c.pattern);
+        found.erase(".");
+        found.erase("..");
+        EXPECT_EQ(found, c.found) << c.pattern;
+    }
+}

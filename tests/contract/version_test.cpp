@@ -65,3 +65,57 @@ TEST_F(Version, FilesWithoutAVersionGiveNone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A failed query leaves the caller's pointer and length as they were; a block answers with
+// length 0; a file without a version resource has no version data (1812).
+TEST_F(Version, QueriesAnswerAsDocumented) {
+    MakeFile("VKTARN.EXE", Image("3, 1, 6, 0", 0));
+    DWORD handle = 0;
+    DWORD size = platform::GetFileVersionInfoSizeA(Path("VKTARN.EXE").c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(platform::GetFileVersionInfoA(Path("VKTARN.EXE").c_str(), 0, size, block.data()));
+    char sentinel = 0;
+    void* value = &sentinel;
+    UINT length = 77;
+    EXPECT_FALSE(platform::VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
+    EXPECT_EQ(value, static_cast<void*>(&sentinel));
+#ifndef _WIN32
+    // Windows leaves the length of a failed query as the caller set it (Wine zeroes it).
+    EXPECT_EQ(length, 77u);
+#endif
+    for (const char* path : {"\\StringFileInfo", "\\StringFileInfo\\041104b0"}) {
+        length = 77;
+        EXPECT_TRUE(platform::VerQueryValueA(block.data(), path, &value, &length)) << path;
+#ifndef _WIN32
+        // Microsoft documents a length of 0 as "no value available" (Wine leaves the length
+        // as it was): the emulated machine follows the documentation.
+        EXPECT_EQ(length, 0u) << path;
+#endif
+    }
+
+    MakeFile("plain.dll", Image("", 0));
+    platform::SetLastError(0);
+    EXPECT_EQ(platform::GetFileVersionInfoSizeA(Path("plain.dll").c_str(), &handle), 0u);
+    EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND));
+}
+
+// A bare file name is looked for where the module loader looks: the system folder among them.
+TEST_F(Version, ABareNameIsFoundInTheSystemFolder) {
+    char system[MAX_PATH] = {};
+    ASSERT_GT(platform::GetSystemDirectoryA(system, sizeof system), 0u);
+    const std::string name = "vkcontract-bare.dll";
+    const std::string path = std::string(system) + "\\" + name;
+    const std::string image = Image("1, 2, 3, 4", 0);
+    HANDLE h = platform::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    platform::WriteFile(h, image.data(), static_cast<DWORD>(image.size()), &written, nullptr);
+    platform::CloseHandle(h);
+    EXPECT_EQ(FileVersion(name), "1, 2, 3, 4");
+    platform::DeleteFileA(path.c_str());
+}
+
+}  // namespace

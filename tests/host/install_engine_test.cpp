@@ -130,11 +130,11 @@ protected:
         }
     }
 
-    // Every file of the machine (its drive and its registry) with its bytes.
+    // Every file of the machine (its drive, its registry, the files' attributes) with its bytes.
     std::map<std::string, std::string> Snapshot() const {
         std::map<std::string, std::string> files;
         for (const auto& e : fs::recursive_directory_iterator(machine_->dir()))
-            if (e.is_regular_file() && (e.path().filename() == "registry.reg" ||
+            if (e.is_regular_file() && (e.path().filename() == "registry.reg" || e.path().filename() == "attributes.txt" ||
                                         e.path().string().find("/drive_c/") != std::string::npos))
                 files[e.path().string()] = TempMachine::ReadHostFile(e.path().string());
         return files;
@@ -330,7 +330,7 @@ TEST_F(InstallEngine, ATargetThatCannotBeWrittenRefusesTheRunBeforeAnyChange) {
     const char* const kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
     const struct {
         const char* name;
-        const char* ini;
+        std::string ini;
         std::string folder;       // the install folder
         std::function<void(TempMachine*)> make;  // the machine's state
         std::string failing;      // the file named first, "" for success
@@ -351,6 +351,22 @@ TEST_F(InstallEngine, ATargetThatCannotBeWrittenRefusesTheRunBeforeAnyChange) {
          [](TempMachine* t) { fs::remove_all(t->host(System("IOSUBSYS"))); }, Target(34)},
         {"no Drivers folder on NT 4.0", "[windows]\nplatform = 2\nmajor = 4\nminor = 0\n", kFolder,
          [](TempMachine* t) { fs::remove_all(t->host(System("Drivers"))); }, Target(38)},
+        // Longer than MAX_PATH, as no Windows makes it, but the message still names the file in
+        // full: the folder's buffer holds it.
+        {"a system folder of 519 characters", "[folders]\nsystem = C:\\" + std::string(516, 's') + "\n", kFolder,
+         nullptr, "C:\\" + std::string(516, 's') + "\\Drivers\\CDRVKVSD.SYS"},
+        // A read-only leftover under a temp name would lose its attribute to the first row.
+        {"no staging folder", "", kFolder,
+         [](TempMachine* t) {
+             fs::remove_all(t->host(kStaging));
+             std::string leftover = std::string(kFolder) + "\\vk001.tmp";
+             TempMachine::WriteHostFile(t->host(leftover), "an earlier run's");
+             platform::SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         Target(0)},
+        // The first key the run opens is the Services key, opened for writing by the check.
+        {"a Services key this user may not write, on XP", "", kFolder,
+         [](TempMachine*) { platform::host::FailCall("RegOpenKeyExA", 1, ERROR_ACCESS_DENIED); }, Target(40)},
         {"a pending list of another type on XP", "", kFolder,
          [kSessionManager](TempMachine*) {
              HKEY key = nullptr;
@@ -491,6 +507,43 @@ TEST_F(InstallEngine, AFileInUseOrKeptFromTheUserRefusesTheRunUntilFreed) {
         EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 1) << "the next run completes";
         ExpectCommonRowsInstalled(34);
     }
+}
+
+// A failed immediate replacement leaves the old file as it was, its read-only attribute too:
+// on the NT family the one rename over it fails, on 95/98/Me the delete before the rename.
+TEST_F(InstallEngine, AFailedReplacementGivesTheReadOnlyAttributeBack) {
+    const struct {
+        const char* family;
+        const char* ini;
+        const char* call;  // the call that fails first for row 0
+    } cases[] = {
+        {"XP", "", "MoveFileExA"},
+        {"98", "[windows]\nplatform = 1\nmajor = 4\nminor = 10\n", "DeleteFileA"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.family);
+        Open(c.ini);
+        ASSERT_TRUE(platform::SetFileAttributesA(Target(0).c_str(), FILE_ATTRIBUTE_READONLY));
+        platform::host::FailCall(c.call, 1, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+        EXPECT_EQ(Read(Target(0)), Old(0));
+        EXPECT_EQ(platform::GetFileAttributesA(Target(0).c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+}
+
+// A leftover under a row's temp name that a program holds cannot be replaced: the version
+// service leaves the new file beside it under a name of its own and reports it, and the
+// engine removes that file with the failed row.
+TEST_F(InstallEngine, ATempFileTheServiceReportsIsRemoved) {
+    Open("");
+    const std::string leftover = std::string(kFolder) + "\\vk001.tmp";
+    TempMachine::WriteHostFile(Host(leftover), "an earlier run's");
+    ASSERT_EQ(platform::host::HoldFile(leftover, true, false, false, FILE_SHARE_READ, false), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD01.DLL"), kIoErrorEvent}));
+    std::vector<std::string> names = Names(kFolder);
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.rfind("VER", 0) == 0; }), 0);
+    EXPECT_EQ(Read(Target(0)), Old(0));
 }
 
 }  // namespace

@@ -327,4 +327,30 @@ TEST_F(VkMachine, TheUpdaterFailsLoudlyWhenItsDialogCannotBeShownOrAFaultCannotF
     }
 }
 
+// vkmachine hold makes each kind of holder: attributes only and no access take no part in
+// share checks, execute shares as reading; attributes go alone.
+TEST_F(VkMachine, HoldMakesEachKindOfHolder) {
+    const struct {
+        const char* access;
+        int exit;
+        bool writerOpens;  // a later open for writing, sharing everything
+    } cases[] = {
+        {"a", 0, true}, {"none", 0, true}, {"x", 0, false}, {"rx", 0, false}, {"ax", 2, true}, {"q", 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.access);
+        const std::string dir = temp_.path(std::string("m-") + c.access);
+        ASSERT_EQ(Run("create " + dir), 0) << out_;
+        vktest::TempMachine::WriteHostFile(dir + "/drive_c/held.dll", "library");
+        EXPECT_EQ(Run("hold " + dir + " 'C:\\held.dll' --access " + c.access + " --share r"), c.exit) << out_;
+        std::string error;
+        ASSERT_TRUE(host::OpenMachine(dir, &error)) << error;
+        HANDLE h = platform::CreateFileA("C:\\held.dll", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(h != INVALID_HANDLE_VALUE, c.writerOpens);
+        if (h != INVALID_HANDLE_VALUE) platform::CloseHandle(h);
+        host::CloseMachine();
+    }
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 // release DIR PATH: that program closes the file; stop DIR: every running program ends.
 #include "tools/vkmachine/holds_command.h"
 
+#include <cstring>
 #include <iostream>
 
 #include "platform/host/machine/host.h"
@@ -12,9 +13,10 @@ namespace {
 namespace host = platform::host;
 
 const char kUsage[] =
-    "usage: vkmachine hold DIR PATH [--access rwd] [--share rwd|none]\n"
+    "usage: vkmachine hold DIR PATH [--access rwdx|a|none] [--share rwd|none]\n"
     "                                another program keeps the file open with that access\n"
-    "                                (default rw) and share mode (default none)\n"
+    "                                (default rw; x execute, a attributes only, none no access)\n"
+    "                                and share mode (default none)\n"
     "       vkmachine run DIR PATH   the file is a running program's executable\n"
     "       vkmachine release DIR PATH   the program holding the file closes it\n"
     "       vkmachine stop DIR       every running program ends (drivers stay loaded until reboot)\n";
@@ -24,18 +26,25 @@ int Usage(const std::string& why) {
     return 2;
 }
 
-// Letters out of "rwd", each at most once; "none" for no letter.
-bool ParseLetters(const std::string& text, bool* r, bool* w, bool* d) {
-    *r = *w = *d = false;
+// The bits of `letters` ("none" for none): each letter of `names` at most once, giving the
+// bit at its place in `bits`.
+bool ParseLetters(const std::string& text, const char* names, const DWORD* bits, DWORD* out) {
+    *out = 0;
     if (text == "none") return true;
     if (text.empty()) return false;
     for (char c : text) {
-        bool* flag = c == 'r' ? r : c == 'w' ? w : c == 'd' ? d : nullptr;
-        if (flag == nullptr || *flag) return false;
-        *flag = true;
+        const char* at = c != '\0' ? std::strchr(names, c) : nullptr;
+        if (at == nullptr || (*out & bits[at - names])) return false;
+        *out |= bits[at - names];
     }
     return true;
 }
+
+// The access letters as CreateFileA's rights: read, write, delete, execute, attributes only.
+const char kAccessLetters[] = "rwdxa";
+const DWORD kAccessRights[] = {GENERIC_READ, GENERIC_WRITE, DELETE, GENERIC_EXECUTE, FILE_READ_ATTRIBUTES};
+const char kShareLetters[] = "rwd";
+const DWORD kShareBits[] = {FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_DELETE};
 
 // Opens the machine, runs `work` on the path given in UTF-8, closes it; reports what failed.
 template <typename Work>
@@ -69,16 +78,20 @@ int OnMachine(const std::string& dir, const std::string& pathUtf8, Work work) {
 int HoldCommand(const std::vector<std::string>& args) {
     if (args.size() < 2 || args[0].compare(0, 2, "--") == 0 || args[1].compare(0, 2, "--") == 0)
         return Usage("hold needs a machine folder and a Windows path");
-    bool r = true, w = true, d = false, sr = false, sw = false, sd = false;
+    DWORD access = GENERIC_READ | GENERIC_WRITE, share = 0;
     for (size_t i = 2; i < args.size(); i += 2) {
         if (args[i] != "--access" && args[i] != "--share") return Usage("unknown option " + args[i]);
         if (i + 1 >= args.size()) return Usage("option " + args[i] + " needs a value");
-        bool ok = args[i] == "--access" ? ParseLetters(args[i + 1], &r, &w, &d) && args[i + 1] != "none"
-                                        : ParseLetters(args[i + 1], &sr, &sw, &sd);
-        if (!ok) return Usage(args[i] + " takes the letters r, w and d" + (args[i] == "--share" ? " or none" : ""));
+        bool isAccess = args[i] == "--access";
+        bool ok = isAccess ? ParseLetters(args[i + 1], kAccessLetters, kAccessRights, &access)
+                           : ParseLetters(args[i + 1], kShareLetters, kShareBits, &share);
+        // Attributes only is a kind of its own: no data access beside it.
+        if (isAccess && (access & FILE_READ_ATTRIBUTES) && access != FILE_READ_ATTRIBUTES) ok = false;
+        if (!ok)
+            return Usage(isAccess ? "--access takes the letters r, w, d and x, or a alone, or none"
+                                  : "--share takes the letters r, w and d, or none");
     }
-    DWORD share = (sr ? FILE_SHARE_READ : 0) | (sw ? FILE_SHARE_WRITE : 0) | (sd ? FILE_SHARE_DELETE : 0);
-    return OnMachine(args[0], args[1], [&](const std::string& path) { return host::HoldFile(path, r, w, d, share, false); });
+    return OnMachine(args[0], args[1], [&](const std::string& path) { return host::HoldFileWithAccess(path, access, share); });
 }
 
 int RunCommand(const std::vector<std::string>& args) {

@@ -30,7 +30,7 @@ const char kUsage[] =
     "       vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
     "                                 [--database-size N] [--driver loaded|unloaded|none]\n"
     "                                        install the product of that build on the machine\n"
-    "       vkmachine hold DIR PATH [--access rwd] [--share rwd|none]\n"
+    "       vkmachine hold DIR PATH [--access rwdx|a|none] [--share rwd|none]\n"
     "                                        another program keeps the file open\n"
     "       vkmachine run DIR PATH           the file is a running program's executable\n"
     "       vkmachine release DIR PATH       the program holding the file closes it\n"

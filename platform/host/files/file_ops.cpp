@@ -79,7 +79,8 @@ DWORD MoveTarget(const Target& from, const Target& to, DWORD flags) {
         // A name deleted while held stays taken until its last handle closes.
         if (DeletePending(to.host)) return ERROR_ACCESS_DENIED;
         if (!(flags & MOVEFILE_REPLACE_EXISTING)) return ERROR_ALREADY_EXISTS;
-        if (to.isDir || from.isDir) return ERROR_ACCESS_DENIED;
+        // Nothing replaces a folder; a folder replaces a file as a file does.
+        if (to.isDir) return ERROR_ACCESS_DENIED;
         if (ReadAttributes(to.host, false) & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
         DWORD held = CheckRename(to.host, true);
         if (held != ERROR_SUCCESS) return held;
@@ -91,10 +92,13 @@ DWORD MoveTarget(const Target& from, const Target& to, DWORD flags) {
     // A name that differs only in case renames the file itself; a replaced file takes the
     // spelling the caller gave.
     std::string dest = replaces ? to.host : to.leafHost;
+    // The host renames a folder over a file only once the file is gone.
+    if (replaces && from.isDir && unlink(dest.c_str()) == 0) ForgetAttributes(dest);
     if (std::rename(from.host.c_str(), dest.c_str()) != 0) return ErrorFromErrno(errno);
     if (replaces && dest != to.leafHost && std::rename(dest.c_str(), to.leafHost.c_str()) == 0)
         dest = to.leafHost;
     MoveHolds(from.host, dest);
+    MoveOpenFiles(from.host, dest);
     return MoveAttributes(from.host, dest);
 }
 
@@ -158,6 +162,11 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
     if (host::Injected(host::Call::MoveFileExA, &error)) return host::Result(error);
     // The 95/98/Me family has no MoveFileExA: restart operations go through WININIT.INI there.
     if (host::Config().platformId == 1) return host::Result(ERROR_CALL_NOT_IMPLEMENTED);
+    // What the machine does not model (write-through, hard links, tracking) it refuses; a
+    // copy is no operation for the restart.
+    const DWORD modelled = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_DELAY_UNTIL_REBOOT;
+    if (flags & ~modelled) return host::Result(ERROR_NOT_SUPPORTED);
+    if ((flags & MOVEFILE_DELAY_UNTIL_REBOOT) && (flags & MOVEFILE_COPY_ALLOWED)) return host::Result(ERROR_INVALID_PARAMETER);
     return host::Result(MoveCall(from, to, flags));
 }
 
@@ -172,9 +181,9 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
     if (error == ERROR_SUCCESS && a.isDir) error = ERROR_ACCESS_DENIED;
     if (error == ERROR_SUCCESS && !b.parentIsDir) error = ERROR_PATH_NOT_FOUND;
     if (error == ERROR_SUCCESS) error = CheckWriteAccess(b.win);
-    // The source is read through its share mode: a program holding it without sharing reads
-    // (or writing it while the copy does not share writes) keeps it from being copied.
-    if (error == ERROR_SUCCESS) error = CheckOpen(a.host, true, false, false, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    // The source is opened for reading, sharing reading and writing, as Windows opens it: only
+    // a program holding it without sharing reads keeps it from being copied.
+    if (error == ERROR_SUCCESS) error = CheckOpen(a.host, true, false, false, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (error == ERROR_SUCCESS && b.exists) {
         if (DeletePending(b.host)) error = ERROR_ACCESS_DENIED;
         else if (failIfExists) error = ERROR_FILE_EXISTS;

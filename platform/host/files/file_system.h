@@ -90,6 +90,8 @@ struct Hold {
     bool read = false;
     bool write = false;
     bool del = false;
+    bool execute = false;     // counts as reading in share checks
+    bool attributes = false;  // open for its attributes only: no data access, no part in share checks
     DWORD share = 0;  // FILE_SHARE_* bits
     bool image = false;
     bool driver = false;         // an image the system loaded at start: only a restart ends it
@@ -104,6 +106,15 @@ enum class HoldsEnd { kRestart, kProgramsEnd, kFileClosed };
 // A file deleted while held goes with its last hold. ERROR_SUCCESS, or ERROR_NOT_FOUND when
 // nothing was held, ERROR_ACCESS_DENIED when only a loaded driver holds it.
 DWORD ReleaseHolds(const std::string& host, HoldsEnd end);
+
+// The data access of a handle opened with the access rights `access`, as share checks count it.
+struct DataAccess {
+    bool read = false;     // FILE_READ_DATA (what ReadFile needs)
+    bool execute = false;  // FILE_EXECUTE: shares as reading does
+    bool write = false;    // FILE_WRITE_DATA or FILE_APPEND_DATA
+    bool del = false;      // DELETE
+};
+DataAccess DataAccessOf(DWORD access);
 
 // What Windows answers an open of the file at `host` with this access and share mode while
 // other handles and holds are on it: ERROR_SUCCESS, ERROR_SHARING_VIOLATION, or
@@ -121,6 +132,8 @@ bool DeletePending(const std::string& host);
 DWORD CheckRename(const std::string& host, bool replaced);
 // The holds follow a renamed file.
 void MoveHolds(const std::string& from, const std::string& to);
+// This process's open handles follow a renamed file or folder.
+void MoveOpenFiles(const std::string& from, const std::string& to);
 
 }  // namespace platform::host
 

@@ -16,16 +16,29 @@
 namespace platform::host {
 namespace {
 
-const DWORD kReadAccess = GENERIC_READ | 0x10000000u /* GENERIC_ALL */ | 0x1 /* FILE_READ_DATA */;
-const DWORD kWriteAccess = GENERIC_WRITE | 0x10000000u | 0x2 /* FILE_WRITE_DATA */ | 0x4 /* APPEND */;
+// The data access rights: only handles with one of them take part in share checks. Execute
+// counts as reading there, though it does not let ReadFile read. A handle with none of them (0,
+// or attributes, extended attributes, SYNCHRONIZE, READ_CONTROL only) neither is refused by
+// other handles' share modes nor refuses later opens.
+const DWORD kReadAccess = GENERIC_READ | GENERIC_ALL | FILE_READ_DATA;
+const DWORD kExecuteAccess = GENERIC_EXECUTE | GENERIC_ALL | FILE_EXECUTE;
+const DWORD kWriteAccess = GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA;
+const DWORD kDeleteAccess = DELETE | GENERIC_ALL;
+// The flags and attributes CreateFileA models: the attributes kept beside the files, the two
+// caching hints (which change nothing a caller can see) and delete-on-close.
+const DWORD kModelledFlags = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN |
+                             FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_DELETE_ON_CLOSE;
 
 struct OpenFile {
     int fd = -1;
     bool read = false;
+    bool execute = false;
     bool write = false;
     bool del = false;
     DWORD share = 0;
     bool deletePending = false;  // deleted while open: it goes with its last handle
+    bool deleteOnClose = false;  // FILE_FLAG_DELETE_ON_CLOSE: deleted when this handle closes
     dev_t dev = 0;
     ino_t ino = 0;
     std::string host;  // where it was opened, for the folders above it
@@ -42,12 +55,14 @@ OpenFile* Lookup(HANDLE handle) {
     return it == Files().end() ? nullptr : it->second.get();
 }
 
-// Everything open on one file: this process's handles and the holds of other programs.
+// Everything open on one file: this process's handles and the holds of other programs. `read`
+// is reading or executing, as share checks count them.
 struct Holder {
     bool read, write, del;
     DWORD share;
     bool image;
     bool deletePending;
+    bool DataAccess() const { return read || write || del; }
 };
 
 std::vector<Holder> HoldersOf(const std::string& host, std::vector<OpenFile*>* own = nullptr,
@@ -57,14 +72,14 @@ std::vector<Holder> HoldersOf(const std::string& host, std::vector<OpenFile*>* o
     if (stat(host.c_str(), &st) != 0) return holders;
     for (const auto& [handle, f] : Files()) {
         if (f->dev != st.st_dev || f->ino != st.st_ino) continue;
-        holders.push_back({f->read, f->write, f->del, f->share, false, f->deletePending});
+        holders.push_back({f->read || f->execute, f->write, f->del, f->share, false, f->deletePending});
         if (own != nullptr) own->push_back(f.get());
     }
     std::string key = MachineKey(host);
     std::vector<Hold> all = LoadHolds();
     for (const Hold& h : all) {
         if (h.key != key) continue;
-        holders.push_back({h.read, h.write, h.del, h.share, h.image, h.deletePending});
+        holders.push_back({h.read || h.execute, h.write, h.del, h.share, h.image, h.deletePending});
     }
     if (holds != nullptr) *holds = all;
     return holders;
@@ -77,7 +92,17 @@ HANDLE Fail(DWORD error) {
 
 }  // namespace
 
+DataAccess DataAccessOf(DWORD access) {
+    DataAccess a;
+    a.read = (access & kReadAccess) != 0;
+    a.execute = (access & kExecuteAccess) != 0;
+    a.write = (access & kWriteAccess) != 0;
+    a.del = (access & kDeleteAccess) != 0;
+    return a;
+}
+
 DWORD CheckOpen(const std::string& host, bool read, bool write, bool del, DWORD share) {
+    bool dataAccess = read || write || del;
     for (const Holder& h : HoldersOf(host)) {
         if (h.deletePending) return ERROR_ACCESS_DENIED;
         // A running program's image is mapped, not open: only writing it is refused.
@@ -85,6 +110,7 @@ DWORD CheckOpen(const std::string& host, bool read, bool write, bool del, DWORD 
             if (write) return ERROR_SHARING_VIOLATION;
             continue;
         }
+        if (!dataAccess || !h.DataAccess()) continue;
         if ((read && !(h.share & FILE_SHARE_READ)) || (write && !(h.share & FILE_SHARE_WRITE)) ||
             (del && !(h.share & FILE_SHARE_DELETE)) || (h.read && !(share & FILE_SHARE_READ)) ||
             (h.write && !(share & FILE_SHARE_WRITE)) || (h.del && !(share & FILE_SHARE_DELETE)))
@@ -106,9 +132,10 @@ DWORD MarkForDelete(const std::string& host) {
     if (holders.empty()) return ERROR_SUCCESS;
     for (const Holder& h : holders) {
         if (h.image || h.deletePending) return ERROR_ACCESS_DENIED;
-        if (!(h.share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+        if (h.DataAccess() && !(h.share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
     }
-    // Every holder shares delete: the name stays taken until the last of them closes.
+    // Every holder shares delete, or has no data access: the name stays taken until the last
+    // of them closes.
     for (OpenFile* f : own) f->deletePending = true;
     std::string key = MachineKey(host);
     bool marked = false;
@@ -124,6 +151,13 @@ DWORD MarkForDelete(const std::string& host) {
     return ERROR_IO_PENDING;
 }
 
+void MoveOpenFiles(const std::string& from, const std::string& to) {
+    for (auto& [handle, f] : Files()) {
+        if (f->host == from) f->host = to;
+        else if (f->host.compare(0, from.size() + 1, from + "/") == 0) f->host = to + f->host.substr(from.size());
+    }
+}
+
 DWORD CheckRename(const std::string& host, bool replaced) {
     struct stat st;
     if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -135,9 +169,11 @@ DWORD CheckRename(const std::string& host, bool replaced) {
     }
     for (const Holder& h : HoldersOf(host)) {
         if (h.deletePending) return ERROR_ACCESS_DENIED;
-        // An image may be renamed, never replaced; a file open elsewhere is never replaced.
-        if (replaced) return h.image || (h.share & FILE_SHARE_DELETE) ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION;
-        if (!h.image && !(h.share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+        // An image may be renamed, never replaced; a file open elsewhere, even without data
+        // access, is never replaced. A handle without data access does not keep the file
+        // itself from being renamed.
+        if (replaced) return h.image || !h.DataAccess() || (h.share & FILE_SHARE_DELETE) ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION;
+        if (!h.image && h.DataAccess() && !(h.share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
     }
     return ERROR_SUCCESS;
 }
@@ -152,6 +188,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     DWORD error = 0;
     if (Injected(Call::CreateFileA, &error)) return Fail(error);
     if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return Fail(ERROR_INVALID_PARAMETER);
+    // What the machine does not model it refuses rather than ignores.
+    if (flags & ~kModelledFlags) return Fail(ERROR_NOT_SUPPORTED);
+    bool deleteOnClose = (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0;
     Target t;
     error = ResolveTarget(name, &t);
     if (error != ERROR_SUCCESS) return Fail(error);
@@ -160,9 +199,10 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     if (t.isDir || t.win.parts.empty()) return Fail(ERROR_ACCESS_DENIED);
     // The 95/98/Me family knows no FILE_SHARE_DELETE.
     if (Config().platformId == 1 && (shareMode & FILE_SHARE_DELETE)) return Fail(ERROR_INVALID_PARAMETER);
-    bool read = (access & kReadAccess) != 0;
-    bool write = (access & kWriteAccess) != 0;
-    bool del = (access & DELETE) != 0;
+    DataAccess rights = DataAccessOf(access);
+    bool read = rights.read, execute = rights.execute, write = rights.write;
+    // A handle that deletes its file when it closes is opened with DELETE access.
+    bool del = rights.del || deleteOnClose;
     if (disposition == TRUNCATE_EXISTING && !write) return Fail(ERROR_INVALID_PARAMETER);
     if (!t.exists && (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING))
         return Fail(ERROR_FILE_NOT_FOUND);
@@ -175,12 +215,12 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     }
     const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     DWORD existing = t.exists ? ReadAttributes(t.host, false) : 0;
-    if ((existing & FILE_ATTRIBUTE_READONLY) && (write || truncates)) return Fail(ERROR_ACCESS_DENIED);
+    if ((existing & FILE_ATTRIBUTE_READONLY) && (write || truncates || deleteOnClose)) return Fail(ERROR_ACCESS_DENIED);
     // Replacing a hidden or system file needs the same attributes, as on Windows.
     if (disposition == CREATE_ALWAYS && (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~flags))
         return Fail(ERROR_ACCESS_DENIED);
     if (t.exists) {
-        error = CheckOpen(t.host, read, write || truncates, del, shareMode);
+        error = CheckOpen(t.host, read || execute, write || truncates, del, shareMode);
         if (error != ERROR_SUCCESS) return Fail(error);
     }
     struct stat st;
@@ -206,9 +246,11 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     auto file = std::make_unique<OpenFile>();
     file->fd = fd;
     file->read = read;
+    file->execute = execute;
     file->write = write;
     file->del = del;
     file->share = shareMode;
+    file->deleteOnClose = deleteOnClose;
     file->dev = st.st_dev;
     file->ino = st.st_ino;
     file->host = t.host;
@@ -275,7 +317,10 @@ BOOL CloseHandle(HANDLE handle) {
         std::unique_ptr<OpenFile> f = std::move(it->second);
         Files().erase(it);
         close(f->fd);
-        // A file deleted while open goes with its last handle.
+        // A file deleted while open goes with its last handle; a handle opened to delete its
+        // file on close deletes it now, or marks it for the handles still open.
+        if (f->deleteOnClose && !f->deletePending && MarkForDelete(f->host) == ERROR_SUCCESS)
+            f->deletePending = true;
         if (f->deletePending && HoldersOf(f->host).empty() && unlink(f->host.c_str()) == 0) ForgetAttributes(f->host);
         return TRUE;
     }

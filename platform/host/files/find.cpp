@@ -61,15 +61,18 @@ DWORD Collect(LPCSTR pattern, std::vector<WIN32_FIND_DATAA>* found) {
     if (error != ERROR_SUCCESS) return error;
     if (!IsDirectory(dir)) return ERROR_PATH_NOT_FOUND;
     const std::string& wanted = path.parts.back();
+    // The pattern as written, with the trailing dots that the path drops: "*." asks for names
+    // without an extension.
+    std::string written;
+    for (size_t i = chars.size(); i > 0 && chars[i - 1] != "\\" && chars[i - 1] != "/"; --i) written.insert(0, chars[i - 1]);
     WIN32_FIND_DATAA data;
     // A name without wildcards is looked up, not matched against the whole folder. A drive's
     // root has no "." and "..".
-    bool wild = wanted.find_first_of("*?") != std::string::npos;
+    bool wild = IsWildcardPattern(wanted);
     std::vector<FolderEntry> entries = wild ? ListFolder(dir, path.parts.size() > 1) : FolderEntriesNamed(dir, wanted);
     for (const FolderEntry& entry : entries) {
         // A pattern matches the long name or its alias, as on Windows.
-        if (!WildcardMatch(wanted, entry.name) &&
-            (entry.alias.empty() || !WildcardMatch(wanted, entry.alias)))
+        if (wild && !WildcardMatch(written, entry.name) && (entry.alias.empty() || !WildcardMatch(written, entry.alias)))
             continue;
         if (!Describe(dir + "/" + entry.host, entry.name, &data)) continue;
         std::memcpy(data.cAlternateFileName, entry.alias.c_str(), entry.alias.size() + 1);

@@ -1,7 +1,8 @@
 // Holds other programs keep on the machine's files (holds.txt beside the drives): one line a
 // hold, "ACCESS SHARE KIND STATE<TAB>path below the machine folder", the letters r, w, d (or
-// "-") for the access and the share mode, KIND "open", "image" (a running program) or "driver"
-// (loaded by the system at start), STATE "-" or "deleted".
+// "-") for the access and the share mode (x for execute and a for attributes only in the
+// access), KIND "open", "image" (a running program) or "driver" (loaded by the system at
+// start), STATE "-" or "deleted".
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,8 +18,8 @@ namespace {
 
 std::string HoldsFile() { return MachineDir() + "/holds.txt"; }
 
-std::string Letters(bool r, bool w, bool d) {
-    std::string text = std::string(r ? "r" : "") + (w ? "w" : "") + (d ? "d" : "");
+std::string Letters(bool r, bool w, bool d, bool x = false, bool a = false) {
+    std::string text = std::string(r ? "r" : "") + (w ? "w" : "") + (d ? "d" : "") + (x ? "x" : "") + (a ? "a" : "");
     return text.empty() ? "-" : text;
 }
 
@@ -38,6 +39,8 @@ std::vector<Hold> LoadHolds() {
         h.read = Has(access, 'r');
         h.write = Has(access, 'w');
         h.del = Has(access, 'd');
+        h.execute = Has(access, 'x');
+        h.attributes = Has(access, 'a');
         h.share = (Has(share, 'r') ? FILE_SHARE_READ : 0) | (Has(share, 'w') ? FILE_SHARE_WRITE : 0) |
                   (Has(share, 'd') ? FILE_SHARE_DELETE : 0);
         h.driver = kind == "driver";
@@ -56,7 +59,7 @@ DWORD SaveHolds(const std::vector<Hold>& holds) {
     }
     std::string text = "# Files other programs hold open: access, share mode, kind, state, path\n";
     for (const Hold& h : holds) {
-        text += Letters(h.read, h.write, h.del) + " " +
+        text += Letters(h.read, h.write, h.del, h.execute, h.attributes) + " " +
                 Letters(h.share & FILE_SHARE_READ, h.share & FILE_SHARE_WRITE, h.share & FILE_SHARE_DELETE) +
                 (h.driver ? " driver " : h.image ? " image " : " open ") + (h.deletePending ? "deleted" : "-") + "\t" + h.key + "\n";
     }
@@ -106,25 +109,46 @@ void MoveHolds(const std::string& from, const std::string& to) {
     if (moved) SaveHolds(holds);
 }
 
-DWORD HoldFile(const std::string& windowsPath, bool read, bool write, bool del, DWORD share, bool image) {
+namespace {
+
+// Records the hold `h` (its key aside) on the file at `windowsPath` when the holds allow it.
+DWORD AddHold(const std::string& windowsPath, Hold h) {
     MachineLock lock;
     Target t;
     DWORD error = ResolveTarget(windowsPath.c_str(), &t);
     if (error != ERROR_SUCCESS) return error;
     if (!t.exists) return t.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
     if (t.isDir) return ERROR_ACCESS_DENIED;
-    error = CheckOpen(t.host, read || image, write, del, image ? FILE_SHARE_READ | FILE_SHARE_DELETE : share);
+    error = CheckOpen(t.host, h.read || h.execute, h.write, h.del, h.image ? FILE_SHARE_READ | FILE_SHARE_DELETE : h.share);
     if (error != ERROR_SUCCESS) return error;
-    Hold h;
     h.key = MachineKey(t.host);
+    std::vector<Hold> holds = LoadHolds();
+    holds.push_back(h);
+    return SaveHolds(holds);
+}
+
+}  // namespace
+
+DWORD HoldFile(const std::string& windowsPath, bool read, bool write, bool del, DWORD share, bool image) {
+    Hold h;
     h.read = read || image;
     h.write = write && !image;
     h.del = del && !image;
     h.share = image ? 0 : share;
     h.image = image;
-    std::vector<Hold> holds = LoadHolds();
-    holds.push_back(h);
-    return SaveHolds(holds);
+    return AddHold(windowsPath, h);
+}
+
+DWORD HoldFileWithAccess(const std::string& windowsPath, DWORD access, DWORD share) {
+    DataAccess rights = DataAccessOf(access);
+    Hold h;
+    h.read = rights.read;
+    h.write = rights.write;
+    h.del = rights.del;
+    h.execute = rights.execute;
+    h.attributes = access != 0 && !rights.read && !rights.write && !rights.del && !rights.execute;
+    h.share = share;
+    return AddHold(windowsPath, h);
 }
 
 DWORD ReleaseHeldFiles(const std::string& windowsPath, bool imagesOnly) {

@@ -21,8 +21,9 @@ bool ValidComponent(const std::string& part, bool wildcards) {
             ++i;  // the trail byte may be any value, 0x5C and 0x7C included
             continue;
         }
-        if (c < 0x20 || std::strchr("<>:\"|", c) != nullptr) return false;
-        if (!wildcards && (c == '*' || c == '?')) return false;
+        // A search pattern may hold the DOS wildcards '<', '>' and '"' besides '*' and '?'.
+        bool wildcard = std::strchr("*?<>\"", c) != nullptr;
+        if (c < 0x20 || (wildcard && !wildcards) || c == ':' || c == '|') return false;
     }
     std::string utf8;
     return AnsiToUtf8(part, &utf8);
@@ -102,10 +103,17 @@ DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* 
         }
     }
     result.trailingSeparator = raw.size() > 1 && raw.back().empty();
-    // Windows drops trailing dots and spaces of the last component (not of "." or "..").
-    std::string& last = raw.back();
-    if (last != "." && last != "..") {
-        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    // Windows drops trailing dots and spaces of the last component, and one trailing dot of
+    // every other ("C:\a.\b" is "C:\a\b"); "." and ".." and names of dots alone keep theirs.
+    for (size_t k = 0; k < raw.size(); ++k) {
+        std::string& part = raw[k];
+        if (part == "." || part == "..") continue;
+        if (k + 1 == raw.size()) {
+            while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+        } else if (part.find_first_not_of('.') != std::string::npos && part.back() == '.' &&
+                   part[part.size() - 2] != '.') {
+            part.pop_back();
+        }
     }
     for (size_t k = 0; k < raw.size(); ++k) {
         const std::string& part = raw[k];

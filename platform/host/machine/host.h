@@ -162,6 +162,11 @@ DWORD StartLogonPrograms(std::string* report);
 // Recorded in holds.txt beside the drives until released. ERROR_SUCCESS, or an ERROR_* code:
 // the file must exist, and the holds must allow the open.
 DWORD HoldFile(const std::string& windowsPath, bool read, bool write, bool del, DWORD share, bool image);
+// The same for a program that opened the file with the access rights `access` as CreateFileA
+// takes them: execute access shares as reading does, and a hold without data access (0, or
+// only attribute, extended-attribute, SYNCHRONIZE or READ_CONTROL rights) takes no part in
+// share checks.
+DWORD HoldFileWithAccess(const std::string& windowsPath, DWORD access, DWORD share);
 // Ends the holds on a file (`windowsPath`), or with an empty path every hold, or with
 // `imagesOnly` the running programs; a file deleted while held goes with its last hold.
 // ERROR_SUCCESS, or ERROR_NOT_FOUND when nothing was held.

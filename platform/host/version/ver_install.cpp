@@ -1,6 +1,7 @@
 // VerInstallFileA on the emulated machine: the staging file, expanded when it is in the SZDD
 // format and copied unchanged otherwise, becomes the destination folder's file of the given
-// name. No version comparison is made: every call installs, as with VIFF_FORCEINSTALL.
+// name. No version comparison is made: the call installs with VIFF_FORCEINSTALL only, and
+// refuses what it does not model (a call without it, VIFF_DONTDELETEOLD, a current folder).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -84,6 +85,33 @@ DWORD WriteInstalled(const std::string& source, const std::string& out) {
     return Fail(DestinationBits(error), error);
 }
 
+// Writes the new file beside the destination under a name of its own ("VER1A2B.tmp") and
+// reports it: VIF_TEMPFILE with the name in `tempName` and its length (NUL included) in
+// `*tempNameLength`, or, when that buffer is too small, VIF_BUFFTOOSMALL and no file. Returns
+// the bits to add, 0 when nothing could be left.
+DWORD LeaveTempFile(const std::string& bytes, const Target& dest, LPSTR tempName, PUINT tempNameLength) {
+    for (unsigned n = static_cast<unsigned>(getpid()) & 0xFFFF, tries = 0; tries < 0x10000; ++tries, n = (n + 1) & 0xFFFF) {
+        char name[16];
+        std::snprintf(name, sizeof name, "VER%04X.tmp", n);
+        Target temp;
+        std::string path = dest.win.Text();
+        path.erase(path.rfind('\\') + 1);
+        if (ResolveTarget((path + name).c_str(), &temp) != ERROR_SUCCESS) return 0;
+        if (temp.exists) continue;
+        UINT needed = static_cast<UINT>(std::strlen(name) + 1);
+        if (tempName == nullptr || tempNameLength == nullptr || *tempNameLength < needed) return VIF_BUFFTOOSMALL;
+        if (WriteInstalled(bytes, temp.leafHost) != 0) {
+            unlink(temp.leafHost.c_str());
+            return 0;
+        }
+        ForgetAttributes(temp.leafHost);
+        std::memcpy(tempName, name, needed);
+        *tempNameLength = needed;
+        return VIF_TEMPFILE;
+    }
+    return 0;
+}
+
 }  // namespace
 }  // namespace platform::host
 
@@ -96,12 +124,8 @@ DWORD VerInstallFileA(DWORD flags, LPCSTR sourceName, LPCSTR destinationName, LP
     DWORD error = 0;
     // An injected ERROR_SUCCESS makes the call report success without installing anything.
     if (Injected(Call::VerInstallFileA, &error)) return error == ERROR_SUCCESS ? 0 : Fail(InjectedBits(error), error);
-    // Flags, the current folder and the temp-file buffer do not change what is done: the
-    // file is always installed, and no temp file is ever left to report.
-    (void)flags;
-    (void)currentFolder;
-    (void)tempName;
-    (void)tempNameLength;
+    if (flags != VIFF_FORCEINSTALL || (currentFolder != nullptr && currentFolder[0] != '\0'))
+        return Fail(VIF_CANNOTCREATE, ERROR_NOT_SUPPORTED);
     if (sourceName == nullptr || sourceFolder == nullptr) return Fail(VIF_CANNOTREADSRC, ERROR_INVALID_PARAMETER);
     if (destinationName == nullptr || destinationFolder == nullptr)
         return Fail(VIF_CANNOTCREATE, ERROR_INVALID_PARAMETER);
@@ -125,14 +149,17 @@ DWORD VerInstallFileA(DWORD flags, LPCSTR sourceName, LPCSTR destinationName, LP
         else if (ReadAttributes(dest.host, false) & FILE_ATTRIBUTE_READONLY) return Fail(VIF_WRITEPROT, ERROR_ACCESS_DENIED);
     }
     if (error != ERROR_SUCCESS) return Fail(DestinationBits(error), error);
-    // A destination in use: held without sharing delete it cannot be deleted; held by handles
-    // that all share delete it is deleted, but its name stays taken until they close, so the
-    // new file cannot take it and the old one goes at the last close. No temp file is left.
+    // A destination in use: held by handles that all share delete it is deleted, but its name
+    // stays taken until they close, so the new file cannot take it and the old one goes at the
+    // last close. Held without sharing delete it cannot be deleted: the new file is left beside
+    // it under a temporary name, reported as Windows documents it.
     if (dest.exists) {
         error = MarkForDelete(dest.host);
         if (error == ERROR_IO_PENDING) return Fail(VIF_CANNOTRENAME, ERROR_ALREADY_EXISTS);
-        if (error == ERROR_SHARING_VIOLATION) return Fail(VIF_CANNOTDELETE | VIF_SHARINGVIOLATION, error);
-        if (error != ERROR_SUCCESS) return Fail(VIF_CANNOTDELETE | VIF_ACCESSVIOLATION, error);
+        if (error != ERROR_SUCCESS) {
+            DWORD bits = VIF_CANNOTDELETE | (error == ERROR_SHARING_VIOLATION ? VIF_SHARINGVIOLATION : VIF_ACCESSVIOLATION);
+            return Fail(LeaveTempFile(bytes, dest, tempName, tempNameLength) | bits, error);
+        }
     }
 
     // The file is made beside the destination and renamed over it only when complete, so a

@@ -19,11 +19,32 @@ namespace {
 const char kMark[4] = {'F', 'E', '2', 'X'};
 const size_t kMaxImage = 256u << 20;  // larger files are not read for a version
 
+// The folder part of the machine path `path` (what precedes its last backslash).
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+
+// The file a version call reads: a path as it stands; a bare name, as the module loader finds
+// one, in the program's own folder, the current folder (the root of C:), the system folder and
+// the Windows folder, the first that holds it.
+DWORD FindVersionFile(LPCSTR file, host::Target* target) {
+    DWORD error = host::ResolveTarget(file, target);
+    if (error != ERROR_SUCCESS || std::strpbrk(file, "\\/:") != nullptr) return error;
+    const host::MachineConfig& config = host::Config();
+    const std::string folders[] = {FolderOf(config.temp), "C:", config.system, FolderOf(config.system)};
+    for (const std::string& folder : folders) {
+        host::Target found;
+        if (host::ResolveTarget((folder + "\\" + file).c_str(), &found) == ERROR_SUCCESS && found.exists && !found.isDir) {
+            *target = found;
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_SUCCESS;  // not found: the target as given, which does not exist
+}
+
 // The version tree of `file`, padded to a multiple of 4. ERROR_SUCCESS or the error to report.
 DWORD ReadVersionTree(LPCSTR file, std::vector<unsigned char>* tree) {
     if (file == nullptr) return ERROR_INVALID_PARAMETER;
     host::Target target;
-    DWORD error = host::ResolveTarget(file, &target);
+    DWORD error = FindVersionFile(file, &target);
     if (error != ERROR_SUCCESS) return error;
     if (!target.parentIsDir) return ERROR_PATH_NOT_FOUND;
     if (!target.exists) return ERROR_FILE_NOT_FOUND;
@@ -36,8 +57,8 @@ DWORD ReadVersionTree(LPCSTR file, std::vector<unsigned char>* tree) {
     in.seekg(0);
     if (!in.read(reinterpret_cast<char*>(image.data()), size)) return ERROR_ACCESS_DENIED;
     size_t offset = 0, length = 0;
-    if (!host::FindVersionResource(image.data(), image.size(), &offset, &length))
-        return ERROR_RESOURCE_TYPE_NOT_FOUND;
+    // A file without a version resource, PE image or not, has no version data.
+    if (!host::FindVersionResource(image.data(), image.size(), &offset, &length)) return ERROR_RESOURCE_DATA_NOT_FOUND;
     size_t treeLength = host::VersionTreeLength(image.data() + offset, length);
     if (treeLength == 0) return ERROR_RESOURCE_DATA_NOT_FOUND;
     tree->assign(image.begin() + static_cast<std::ptrdiff_t>(offset),
@@ -86,9 +107,8 @@ BOOL GetFileVersionInfoA(LPCSTR file, DWORD, DWORD size, LPVOID data) {
 }
 
 BOOL VerQueryValueA(LPCVOID data, LPCSTR subBlock, LPVOID* value, PUINT length) {
+    // A failed query leaves the caller's pointer and length as they were.
     if (host::InjectedFailure(host::Call::VerQueryValueA)) return FALSE;
-    if (value != nullptr) *value = nullptr;
-    if (length != nullptr) *length = 0;
     if (data == nullptr || subBlock == nullptr || value == nullptr) {
         host::SetError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -103,7 +123,9 @@ BOOL VerQueryValueA(LPCVOID data, LPCSTR subBlock, LPVOID* value, PUINT length) 
         host::SetError(ERROR_RESOURCE_TYPE_NOT_FOUND);
         return FALSE;
     }
-    if (!found.text) {
+    // A block, not a value (a string table, "\\StringFileInfo"), answers with its place and
+    // length 0.
+    if (!found.text || found.length == 0) {
         *value = const_cast<unsigned char*>(block + found.offset);
         if (length != nullptr) *length = static_cast<UINT>(found.length);
         return TRUE;
