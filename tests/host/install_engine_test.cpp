@@ -364,9 +364,10 @@ TEST_F(InstallEngine, ATargetThatCannotBeWrittenRefusesTheRunBeforeAnyChange) {
              platform::SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_READONLY);
          },
          Target(0)},
-        // The first key the run opens is the Services key, opened for writing by the check.
+        // The run first opens the Session Manager key to read the operations pending; the next
+        // key is the Services key, opened for writing by the check.
         {"a Services key this user may not write, on XP", "", kFolder,
-         [](TempMachine*) { platform::host::FailCall("RegOpenKeyExA", 1, ERROR_ACCESS_DENIED); }, Target(40)},
+         [](TempMachine*) { platform::host::FailCall("RegOpenKeyExA", 2, ERROR_ACCESS_DENIED); }, Target(40)},
         {"a pending list of another type on XP", "", kFolder,
          [kSessionManager](TempMachine*) {
              HKEY key = nullptr;
@@ -515,16 +516,18 @@ TEST_F(InstallEngine, AFailedReplacementGivesTheReadOnlyAttributeBack) {
     const struct {
         const char* family;
         const char* ini;
-        const char* call;  // the call that fails first for row 0
+        std::function<void()> fail;  // makes row 0's replacement fail
     } cases[] = {
-        {"XP", "", "MoveFileExA"},
-        {"98", "[windows]\nplatform = 1\nmajor = 4\nminor = 10\n", "DeleteFileA"},
+        {"XP", "", [] { platform::host::FailCall("MoveFileExA", 1, ERROR_ACCESS_DENIED); }},
+        // The check leaves a read-only file to its attribute on 95/98/Me: the delete meets the holder.
+        {"98", "[windows]\nplatform = 1\nmajor = 4\nminor = 10\n",
+         [] { platform::host::HoldFile(Target(0), true, false, false, FILE_SHARE_READ | FILE_SHARE_WRITE, false); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.family);
         Open(c.ini);
         ASSERT_TRUE(platform::SetFileAttributesA(Target(0).c_str(), FILE_ATTRIBUTE_READONLY));
-        platform::host::FailCall(c.call, 1, ERROR_ACCESS_DENIED);
+        c.fail();
         EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
         EXPECT_EQ(Read(Target(0)), Old(0));
         EXPECT_EQ(platform::GetFileAttributesA(Target(0).c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -535,9 +538,11 @@ TEST_F(InstallEngine, AFailedReplacementGivesTheReadOnlyAttributeBack) {
 // service leaves the new file beside it under a name of its own and reports it, and the
 // engine removes that file with the failed row.
 TEST_F(InstallEngine, ATempFileTheServiceReportsIsRemoved) {
-    Open("");
+    // On 98, where the check leaves a read-only leftover to its attribute (the run clears it).
+    Open("[windows]\nplatform = 1\nmajor = 4\nminor = 10\n");
     const std::string leftover = std::string(kFolder) + "\\vk001.tmp";
     TempMachine::WriteHostFile(Host(leftover), "an earlier run's");
+    ASSERT_TRUE(platform::SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_EQ(platform::host::HoldFile(leftover, true, false, false, FILE_SHARE_READ, false), static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(InstallPayloadFiles(dialog_, kFolder), 0);
     EXPECT_EQ(Messages(), (std::vector<std::string>{PathMessage("MOD01.DLL"), kIoErrorEvent}));
