@@ -170,32 +170,56 @@ def apply_lines(keys, lines, where, reader, first=1):
         current[name.lower()] = (name, vtype, value)
 
 
+COMMIT = b"; commit "
+
+
 def journal_records(machine, stamp):
-    """The texts of the whole records of the journal that goes with registry.reg's `stamp`:
-    each ends with "; commit " and the CRC-32 of its lines; the first one that does not (cut off
-    by a kill, or damaged) ends the journal."""
+    """(first line, text) of the whole records of the journal that goes with registry.reg's
+    `stamp`: each ends with "; commit " and the CRC-32 of its lines. After the last one only a
+    record cut off by a kill may follow; raises Damaged, naming the line, for a record whole by
+    its commit line that fails its check, or for any other text."""
+    path = os.path.join(machine, "registry.journal")
     try:
-        with open(os.path.join(machine, "registry.journal"), "rb") as f:
+        with open(path, "rb") as f:
             data = f.read()
     except FileNotFoundError:
         return []
-    header = ("Windows Registry Editor Version 5.00\n; journal %s\n\n" % stamp).encode("utf-8")
-    if not data.startswith(header):
-        return []  # the journal of an older registry.reg, whose records it holds
-    records, start, pos = [], len(header), len(header)
-    while True:
-        end = data.find(b"\n", pos)
-        if end < 0:
-            return records
-        line = data[pos:end]
-        if line.startswith(b"; commit "):
-            crc = line[len(b"; commit "):]
-            if len(crc) != 8 or any(c not in b"0123456789abcdefABCDEF" for c in crc) \
-                    or zlib.crc32(data[start:pos]) != int(crc, 16):
-                return records
-            records.append(data[start:pos].decode("utf-8"))
-            start = end + 1
-        pos = end + 1
+    lines = data.split(b"\n")  # the last item: the text after the last line break
+    head = b"Windows Registry Editor Version 5.00"
+    if len(lines) < 4 or lines[0] != head or not lines[1].startswith(b"; journal ") or lines[2]:
+        if any(line.startswith(COMMIT) for line in lines[:-1]):
+            bad = 1 if lines[0] != head else 2 if len(lines) < 3 or not lines[1].startswith(b"; journal ") else 3
+            raise Damaged("%s:%d: the journal is damaged: its header is not whole, and records follow" % (path, bad))
+        return []  # being made
+    records, first = [], 4
+    for number in range(4, len(lines)):
+        line = lines[number - 1]
+        if number == len(lines) or not line.startswith(COMMIT):
+            continue
+        body = b"".join(l + b"\n" for l in lines[first - 1:number - 1])
+        crc = line[len(COMMIT):]
+        if len(crc) != 8 or crc.strip(b"0123456789abcdefABCDEF") or zlib.crc32(body) != int(crc, 16):
+            raise Damaged("%s:%d: the journal is damaged: the record of lines %d to %d fails its check"
+                          % (path, number, first, number))
+        records.append((first, body.decode("utf-8")))
+        first = number + 1
+    # What follows: a record cut off, the writer's lines (no comment but a commit line's
+    # beginning, last), a value continued past the cut read up to where it began.
+    tail = [l.decode("utf-8", "replace") for l in lines[first - 1:]]
+    for n, line in enumerate(tail):
+        text = line.lstrip(" \t")
+        digits = text[len(COMMIT):]
+        if text.startswith(";") and (n + 1 < len(tail) or not COMMIT.decode().startswith(text[:len(COMMIT)])
+                                     or len(digits) > 8 or digits.strip("0123456789abcdef")):
+            raise Damaged("%s:%d: the journal is damaged: a line no record holds" % (path, first + n))
+    whole = tail[:-1]
+    while whole and whole[-1].rstrip(" \t\r").endswith("\\"):
+        whole.pop()
+    try:
+        apply_lines({}, whole, path, decode, first=first)
+    except Damaged as e:
+        raise Damaged("%s (the journal is damaged)" % e)
+    return records if lines[1][len(b"; journal "):].decode("utf-8", "replace") == stamp else []
 
 
 def load_registry(machine, reader=decode):
@@ -216,8 +240,8 @@ def load_registry(machine, reader=decode):
     second = lines[1].strip()
     if second.startswith("; journal "):
         journal = os.path.join(machine, "registry.journal")
-        for n, record in enumerate(journal_records(machine, second[len("; journal "):]), 1):
-            apply_lines(keys, record.split("\n"), "%s, record %d" % (journal, n), reader)
+        for first, record in journal_records(machine, second[len("; journal "):]):
+            apply_lines(keys, record.split("\n"), journal, reader, first=first)
     return keys
 
 
