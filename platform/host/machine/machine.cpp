@@ -191,7 +191,7 @@ bool WriteEmptyRegistry(const std::string& dir, std::string* error) {
     if (!FormatRegFile(RegTree(), &text, error)) return false;
     DWORD result = ReplaceFileDurably(dir + "/registry.reg", text);
     if (result != ERROR_SUCCESS) {
-        *error = "cannot write " + dir + "/registry.reg (error " + std::to_string(result) + ")";
+        *error = "cannot write " + dir + "/registry.reg: " + ErrorText(result);
         return false;
     }
     return true;
