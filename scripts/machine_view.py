@@ -19,7 +19,8 @@ folders.
 
 KEY is written as Windows writes it (HKLM\\..., HKCU\\... or the long root names); key and value
 names are matched without regard to case. A folder that is no machine, or a file of the machine
-that cannot be read whole, is an error of one line and exit code 1; a wrong command line, 2.
+that cannot be read whole (machine.ini as the host vkupdate reads it, a damaged journal), is
+an error of one line and exit code 1; a wrong command line, one line and exit code 2.
 """
 import hashlib
 import json
@@ -115,11 +116,75 @@ def check_folder(machine):
         raise Damaged("%s is not a folder: a machine is a folder made by vkmachine create" % machine)
 
 
+CODEPAGES = (" is not a code page the machine can use: give a Windows ANSI code page such as 932 (Japanese), "
+             "936, 949, 950, 874 or 1250 to 1258")
+INI_KEYS = {"windows": {"platform": (1, 2, "platform must be 1 or 2"),
+                        "major": (0, 255, "major must be a number 0-255"),
+                        "minor": (0, 255, "minor must be a number 0-255"),
+                        "codepage": (0, 65535, None),
+                        "admin": (0, 1, "admin must be 0 or 1"),
+                        "shfolder": (0, 1, "shfolder must be 0 or 1"),
+                        "shortnames": (0, 1, "shortnames must be 0 or 1")},
+            "folders": {"temp": None, "system": None, "documents": None, "programfiles": None}}
+
+
+def read_ini(path):
+    """machine.ini as {key: value}, refused as the host build refuses it: a line that is no
+    comment, section or known key, a value out of its range, a key given twice (every key has
+    its default)."""
+    seen, section, codepage, folders = {}, "", 932, {}
+    for number, line in enumerate(read_text(path).split("\n"), 1):
+        line = line.strip(" \t\r")
+        where = "%s:%d: " % (path, number)
+        if not line or line[0] in "#;":
+            continue
+        if line[0] == "[":
+            if not line.endswith("]"):
+                raise Damaged(where + "section header without ']'")
+            section = line[1:-1].strip(" \t\r")
+            if section not in INI_KEYS:
+                raise Damaged(where + "unknown section [%s] (known: [windows], [folders])" % section)
+            continue
+        key, eq, value = line.partition("=")
+        key, value = key.strip(" \t\r"), value.strip(" \t\r")
+        if not eq:
+            raise Damaged(where + "expected key = value")
+        if not section:
+            raise Damaged(where + "key \"%s\" outside a section" % key)
+        if key not in INI_KEYS[section]:
+            raise Damaged(where + "unknown key \"%s\" in [%s]" % (key, section))
+        if (section, key) in seen:
+            raise Damaged(where + "key \"%s\" given twice in [%s] (first on line %d)"
+                          % (key, section, seen[(section, key)]))
+        seen[(section, key)] = number
+        if section == "folders":
+            if len(value) < 3 or value[1:3] != ":\\":
+                raise Damaged(where + "%s must be a full Windows path such as C:\\WINDOWS" % key)
+            folders[key] = value
+            continue
+        low, high, why = INI_KEYS[section][key]
+        if not value.isdigit() or not low <= int(value) <= high:
+            raise Damaged(where + (why or "codepage %s%s" % (value, CODEPAGES)))
+        if key == "codepage":
+            codepage = int(value)
+    try:
+        "C".encode("cp%d" % codepage)
+    except LookupError:
+        raise Damaged("%s: codepage %d%s" % (path, codepage, CODEPAGES))
+    for key, value in folders.items():
+        try:
+            value.encode("cp%d" % codepage)
+        except UnicodeEncodeError:
+            raise Damaged("%s: folder \"%s\" cannot be written in code page %d" % (path, value, codepage))
+    return {key: value for (_, key), value in seen.items()}
+
+
 def check_machine(machine):
-    """Refuses what is not a machine folder."""
+    """Refuses what is not a machine folder, and a machine whose machine.ini does not read."""
     check_folder(machine)
     if not os.path.exists(os.path.join(machine, "machine.ini")):
         raise Damaged("%s is not a machine (no machine.ini)" % machine)
+    read_ini(os.path.join(machine, "machine.ini"))
 
 
 def apply_lines(keys, lines, where, reader, first=1):
@@ -438,11 +503,17 @@ def host_path(machine, path):
 
 
 def main(argv):
-    commands = {"query": ((3, 4), query), "pending": ((2,), pending), "path": ((3,), host_path),
-                "changes": ((3,), changes), "files": ((3,), files), "snapshot": ((3,), snapshot)}
-    counts, command = commands.get(argv[0] if argv else "", ((), None))
+    commands = {"query": ((3, 4), query, "MACHINE KEY [NAME]"), "pending": ((2,), pending, "MACHINE"),
+                "path": ((3,), host_path, "MACHINE PATH"), "changes": ((3,), changes, "BEFORE AFTER"),
+                "files": ((3,), files, "BEFORE AFTER"), "snapshot": ((3,), snapshot, "FOLDER FILE")}
+    if argv[:1] in (["--help"], ["-h"]):
+        print(__doc__.rstrip("\n"))
+        return 0
+    counts, command, usage = commands.get(argv[0] if argv else "", ((), None, ""))
     if len(argv) not in counts:
-        print(__doc__, file=sys.stderr)
+        why = ("no command given" if not argv else "unknown command \"%s\"" % argv[0] if command is None
+               else "%s takes %s, not %d argument%s" % (argv[0], usage, len(argv) - 1, "" if len(argv) == 2 else "s"))
+        print("machine_view: %s (machine_view.py --help shows the usage)" % why, file=sys.stderr)
         return 2
     try:
         return command(*argv[1:])

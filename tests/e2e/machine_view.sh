@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/machine_view.py, the independent reader of a machine: the pending operations of
-# either type with the replace marker, and every bad input a one-line error with exit code 1.
+# either type with the replace marker, every bad input a one-line error with exit code 1 (a
+# damaged machine.ini in the host vkupdate's words), a wrong command line one line and exit 2.
 set -u
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -84,9 +85,38 @@ for args, message in cases:
     status, out, err = run(*args)
     if status != 1 or message not in err or err.count("\n") != 1 or out:
         failures.append("%s: exit %d, %r %r" % (" ".join(args[:1]), status, out, err))
-status, _, err = run("pending")
-if status != 2 or "usage" not in err.lower() and "machine_view.py pending" not in err:
-    failures.append("no machine given: exit %d" % status)
+# A damaged machine.ini: refused as the host vkupdate refuses it, in the same words.
+for label, ini in [
+    ("a key twice", "[windows]\nmajor = 5\nmajor = 4\n"),
+    ("a key twice in another section", "[folders]\ntemp = C:\\T\n[windows]\n[folders]\ntemp = C:\\U\n"),
+    ("an unknown key", "[windows]\nversion = 5\n"),
+    ("a value out of range", "[windows]\nadmin = 2\n"),
+    ("a relative folder", "[folders]\nsystem = WINDOWS\n"),
+    ("no code page", "[windows]\ncodepage = 12345\n"),
+    ("a folder the code page lacks", "[windows]\ncodepage = 1252\n[folders]\ntemp = C:\\\u8868\n"),
+    ("no section", "major = 5\n"),
+]:
+    dir = machine("ini_" + label.replace(" ", "_"))
+    with open(os.path.join(dir, "machine.ini"), "w", encoding="utf-8") as f:
+        f.write(ini)
+    status, out, err = run("pending", dir)
+    host = subprocess.run([os.environ["VKUPDATE"]], env=dict(os.environ, VKUPDATE_MACHINE=dir),
+                          stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    if status != 1 or err.count("\n") != 1 or host.returncode != 1 or \
+            err.split(": ", 1)[1:] != host.stderr.split(": ", 1)[1:]:
+        failures.append("machine.ini with %s: exit %d, %r; vkupdate: exit %d, %r"
+                        % (label, status, err, host.returncode, host.stderr))
+
+# A wrong command line: one line naming the problem, exit code 2.
+for args, message in [([], "no command given"), (["pending"], "pending takes MACHINE, not 0 arguments"),
+                      (["query", good], "query takes MACHINE KEY [NAME], not 1 argument"),
+                      (["attributes", good], "unknown command \"attributes\"")]:
+    status, out, err = run(*args)
+    if status != 2 or err != "machine_view: %s (machine_view.py --help shows the usage)\n" % message or out:
+        failures.append("%s: exit %d, %r" % (args, status, err))
+status, out, _ = run("--help")
+if status != 0 or not out.startswith("Reads an emulated machine") or not out.endswith(".\n"):
+    failures.append("--help: exit %d, %r" % (status, out[-80:]))
 
 for f in failures:
     print("FAIL:", f)
