@@ -433,10 +433,17 @@ def file_changes(before, after):
     lines = []
     old, new = hashes_of(before), hashes_of(after)
     folders = {}
+    # A file gone from one folder and come into another with its name and bytes has moved.
+    gone = {(os.path.basename(rel).lower(), old[rel]): rel for rel in old if rel not in new}
+    came = {(os.path.basename(rel).lower(), new[rel]): rel for rel in new if rel not in old}
+    moved = {}
+    for key in set(gone) & set(came):
+        moved[gone[key]] = "moved to " + windows_path(os.path.dirname(came[key]))
+        moved[came[key]] = "moved here from " + windows_path(os.path.dirname(gone[key]))
     for rel in set(old) | set(new):
         if old.get(rel) == new.get(rel):
             continue
-        kind = "new" if rel not in old else "removed" if rel not in new else "replaced"
+        kind = moved.get(rel) or ("new" if rel not in old else "removed" if rel not in new else "replaced")
         folder, name = os.path.split(rel)
         folders.setdefault(windows_path(folder), {}).setdefault(kind, []).append(name)
     for folder in sorted(folders):
@@ -463,11 +470,16 @@ def changes(before, after):
             text = ", ".join("%s=%s" % (name or "@", shown(vtype, value)) for name, vtype, value in changed)
             lines.append("  registry %s\n           %s: %s" % (key, what, text))
 
-    ops = pending_operations(new_keys)
+    # Operations pending from before the run stay first; one the run registered again (a run
+    # on a machine not restarted since the last) is told apart from the first.
+    old_ops, ops = pending_operations(old_keys), pending_operations(new_keys)
+    kept = len(old_ops) if ops[:len(old_ops)] == old_ops else 0
     if ops:
         lines.append("  pending until the next restart:")
-        for op in ops:
-            lines.append("           " + operation(*op))
+        for n, op in enumerate(ops):
+            note = ("  [pending from before this run]" if n < kept
+                    else "  [registered again by this run]" if op in old_ops else "")
+            lines.append("           " + operation(*op) + note)
     print("\n".join(lines) if lines else "  nothing changed")
     return 0
 

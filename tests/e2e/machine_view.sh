@@ -51,6 +51,26 @@ for label, line, want in [
     if status != 0 or out != want:
         failures.append("pending, %s: exit %d, printed:\n%s%s" % (label, status, out, err))
 
+# What changed between two copies: a file that moved with its name and bytes is said to have
+# moved; an operation pending from before is told apart from the same one registered again.
+one = "\\??\\C:\\t.tmp\0!\\??\\C:\\d.sys\0"
+before = machine("before", pending_line=hexed(7, one + "\0"))
+after = machine("after", pending_line=hexed(7, one + one + "\0"))
+for folder in (before, after):
+    os.makedirs(os.path.join(folder, "drive_c", "Old"))
+    os.makedirs(os.path.join(folder, "drive_c", "New"))
+for folder, rel, text in [(before, "Old/DATA.DB", "d"), (after, "New/DATA.DB", "d"),
+                          (before, "Old/same.txt", "1"), (after, "New/same.txt", "2")]:
+    with open(os.path.join(folder, "drive_c", rel), "w") as f:
+        f.write(text)
+status, out, err = run("changes", before, after)
+for want in ["  files    C:\\New\n           1 moved here from C:\\Old (DATA.DB); 1 new (same.txt)\n",
+             "  files    C:\\Old\n           1 moved to C:\\New (DATA.DB); 1 removed (same.txt)\n",
+             "C:\\t.tmp -> C:\\d.sys (replace existing)  [pending from before this run]\n"
+             "           C:\\t.tmp -> C:\\d.sys (replace existing)  [registered again by this run]\n"]:
+    if status != 0 or want not in out:
+        failures.append("changes: exit %d, wanted %r in:\n%s%s" % (status, want, out, err))
+
 # Bad input: one line on standard error that says what is wrong, exit code 1.
 good = os.path.join(work, "m")
 file = os.path.join(work, "file")
