@@ -446,9 +446,11 @@ def file_changes(before, after):
         kind = moved.get(rel) or ("new" if rel not in old else "removed" if rel not in new else "replaced")
         folder, name = os.path.split(rel)
         folders.setdefault(windows_path(folder), {}).setdefault(kind, []).append(name)
+    # Replaced first, then moved, removed and new: the same order whatever the hashes.
+    order = lambda kv: (["replaced", "moved", "removed", "new"].index(kv[0].split(" ")[0]), kv[0])
     for folder in sorted(folders):
         parts = ["%d %s (%s)" % (len(names), kind, listing(names))
-                 for kind, names in sorted(folders[folder].items(), key=lambda kv: kv[0] != "replaced")]
+                 for kind, names in sorted(folders[folder].items(), key=order)]
         lines.append("  files    %s\n           %s" % (folder, "; ".join(parts)))
     return lines
 
