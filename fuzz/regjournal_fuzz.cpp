@@ -1,6 +1,7 @@
-// The registry journal reader on any text: a whole record that does not read is refused with a
-// message; otherwise reading stops at the first record that is not whole, and what it read is
-// what the writer writes: the text up to the end of the last whole record reads to the same
+// The registry journal reader on any text: damage is refused with a message (a whole record
+// that does not read or fails its check, anything but a record cut off after the last one);
+// otherwise what follows the last whole record holds no whole record, any byte of the whole
+// records changed is refused, and what it read is what the writer writes: the text up to the end of the last whole record reads to the same
 // records, each record written again reads back to the same changes, and the registry the
 // changes make can be written and read back. The input is read as it is, and once more with
 // its NUL-separated parts made into records with their commit lines, so that the fuzzer
@@ -48,6 +49,17 @@ void Check(const std::string& text) {
     }
     Expect(read.end <= text.size(), "the records end inside the text");
     Expect(read.stamp.empty() ? read.records.empty() : true, "no record without a whole header");
+    for (size_t pos = read.end, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1)
+        Expect(text.compare(pos, 9, "; commit ") != 0, "no whole record after the last one read");
+    if (!read.records.empty()) {
+        // One byte of the records changed (a disk error): refused, never read as fewer records.
+        size_t first = RegJournalHeader(read.stamp).size();
+        std::string damaged = text;
+        damaged[first + text.size() * 7919 % (read.end - first)] ^= 0x01;
+        RegJournalRead ignored;
+        Expect(!ParseRegJournal(damaged, true, 1, kFile, &ignored, &error) && !error.empty(),
+               "a changed byte of a whole record is refused");
+    }
 
     RegJournalRead cut;
     Expect(ParseRegJournal(text.substr(0, read.end), true, 1, kFile, &cut, &error), "the whole records read alone");

@@ -9,14 +9,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '2,8s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+# A wrong command line: one line saying what is wrong, exit code 2.
+usage() { echo "demo: $1 (bash scripts/demo.sh --help shows the usage)" >&2; exit 2; }
 keep=0
 windows=xp
 while [ $# -gt 0 ]; do
   case "$1" in
     --keep) keep=1 ;;
-    --windows) [ $# -ge 2 ] || usage; windows=$2; shift ;;
-    *) usage ;;
+    --windows) [ $# -ge 2 ] || usage "--windows needs xp, 2000, nt4 or 98"; windows=$2; shift ;;
+    --help|-h) sed -n '2,8s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -*) usage "unknown option $1" ;;
+    *) usage "unexpected argument \"$1\"" ;;
   esac
   shift
 done
@@ -24,8 +27,9 @@ case "$windows" in
   xp)   family=(--platform 2 --major 5 --minor 1) ;;
   2000) family=(--platform 2 --major 5 --minor 0 --system 'C:\WINNT\system32') ;;
   nt4)  family=(--platform 2 --major 4 --minor 0 --system 'C:\WINNT\system32') ;;
-  98)   family=(--platform 1 --major 4 --minor 10 --system 'C:\WINDOWS\SYSTEM') ;;
-  *) echo "demo: unknown Windows \"$windows\" (xp, 2000, nt4 or 98)" >&2; exit 2 ;;
+  # Windows 98 keeps the documents of its one user in C:\My Documents.
+  98)   family=(--platform 1 --major 4 --minor 10 --system 'C:\WINDOWS\SYSTEM' --documents 'C:\My Documents') ;;
+  *) usage "unknown Windows \"$windows\" (xp, 2000, nt4 or 98)" ;;
 esac
 
 bash scripts/setup.sh
@@ -53,6 +57,12 @@ VKUPDATE_MACHINE="$machine" build/host/vkupdate || status=$?
 echo
 echo "What changed on machines/demo:"
 /usr/bin/python3 scripts/machine_view.py changes "$before" "$machine"
+# What the summary cannot say by itself.
+temp=$(/usr/bin/python3 scripts/machine_view.py path "$machine" 'C:\WINDOWS\TEMP\vk038.tmp')
+if [ -f "$temp" ] && ! cmp -s "$temp" "$before/${temp#"$machine"/}" 2>/dev/null; then
+  echo "  vk038.tmp in the temporary folder is the new driver as the updater unpacked it from itself"
+  echo "  (still compressed); it expanded it into the system folder and leaves this copy behind."
+fi
 echo
 echo "The files and the registry are in machines/demo (drive_c/, registry.reg and the journal of"
 echo "its changes, registry.journal). To restart the machine, which performs the operations pending"

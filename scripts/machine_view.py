@@ -19,7 +19,8 @@ folders.
 
 KEY is written as Windows writes it (HKLM\\..., HKCU\\... or the long root names); key and value
 names are matched without regard to case. A folder that is no machine, or a file of the machine
-that cannot be read whole, is an error of one line and exit code 1; a wrong command line, 2.
+that cannot be read whole (machine.ini as the host vkupdate reads it, a damaged journal), is
+an error of one line and exit code 1; a wrong command line, one line and exit code 2.
 """
 import hashlib
 import json
@@ -115,11 +116,75 @@ def check_folder(machine):
         raise Damaged("%s is not a folder: a machine is a folder made by vkmachine create" % machine)
 
 
+CODEPAGES = (" is not a code page the machine can use: give a Windows ANSI code page such as 932 (Japanese), "
+             "936, 949, 950, 874 or 1250 to 1258")
+INI_KEYS = {"windows": {"platform": (1, 2, "platform must be 1 or 2"),
+                        "major": (0, 255, "major must be a number 0-255"),
+                        "minor": (0, 255, "minor must be a number 0-255"),
+                        "codepage": (0, 65535, None),
+                        "admin": (0, 1, "admin must be 0 or 1"),
+                        "shfolder": (0, 1, "shfolder must be 0 or 1"),
+                        "shortnames": (0, 1, "shortnames must be 0 or 1")},
+            "folders": {"temp": None, "system": None, "documents": None, "programfiles": None}}
+
+
+def read_ini(path):
+    """machine.ini as {key: value}, refused as the host build refuses it: a line that is no
+    comment, section or known key, a value out of its range, a key given twice (every key has
+    its default)."""
+    seen, section, codepage, folders = {}, "", 932, {}
+    for number, line in enumerate(read_text(path).split("\n"), 1):
+        line = line.strip(" \t\r")
+        where = "%s:%d: " % (path, number)
+        if not line or line[0] in "#;":
+            continue
+        if line[0] == "[":
+            if not line.endswith("]"):
+                raise Damaged(where + "section header without ']'")
+            section = line[1:-1].strip(" \t\r")
+            if section not in INI_KEYS:
+                raise Damaged(where + "unknown section [%s] (known: [windows], [folders])" % section)
+            continue
+        key, eq, value = line.partition("=")
+        key, value = key.strip(" \t\r"), value.strip(" \t\r")
+        if not eq:
+            raise Damaged(where + "expected key = value")
+        if not section:
+            raise Damaged(where + "key \"%s\" outside a section" % key)
+        if key not in INI_KEYS[section]:
+            raise Damaged(where + "unknown key \"%s\" in [%s]" % (key, section))
+        if (section, key) in seen:
+            raise Damaged(where + "key \"%s\" given twice in [%s] (first on line %d)"
+                          % (key, section, seen[(section, key)]))
+        seen[(section, key)] = number
+        if section == "folders":
+            if len(value) < 3 or value[1:3] != ":\\":
+                raise Damaged(where + "%s must be a full Windows path such as C:\\WINDOWS" % key)
+            folders[key] = value
+            continue
+        low, high, why = INI_KEYS[section][key]
+        if not value.isdigit() or not low <= int(value) <= high:
+            raise Damaged(where + (why or "codepage %s%s" % (value, CODEPAGES)))
+        if key == "codepage":
+            codepage = int(value)
+    try:
+        "C".encode("cp%d" % codepage)
+    except LookupError:
+        raise Damaged("%s: codepage %d%s" % (path, codepage, CODEPAGES))
+    for key, value in folders.items():
+        try:
+            value.encode("cp%d" % codepage)
+        except UnicodeEncodeError:
+            raise Damaged("%s: folder \"%s\" cannot be written in code page %d" % (path, value, codepage))
+    return {key: value for (_, key), value in seen.items()}
+
+
 def check_machine(machine):
-    """Refuses what is not a machine folder."""
+    """Refuses what is not a machine folder, and a machine whose machine.ini does not read."""
     check_folder(machine)
     if not os.path.exists(os.path.join(machine, "machine.ini")):
         raise Damaged("%s is not a machine (no machine.ini)" % machine)
+    read_ini(os.path.join(machine, "machine.ini"))
 
 
 def apply_lines(keys, lines, where, reader, first=1):
@@ -170,32 +235,56 @@ def apply_lines(keys, lines, where, reader, first=1):
         current[name.lower()] = (name, vtype, value)
 
 
+COMMIT = b"; commit "
+
+
 def journal_records(machine, stamp):
-    """The texts of the whole records of the journal that goes with registry.reg's `stamp`:
-    each ends with "; commit " and the CRC-32 of its lines; the first one that does not (cut off
-    by a kill, or damaged) ends the journal."""
+    """(first line, text) of the whole records of the journal that goes with registry.reg's
+    `stamp`: each ends with "; commit " and the CRC-32 of its lines. After the last one only a
+    record cut off by a kill may follow; raises Damaged, naming the line, for a record whole by
+    its commit line that fails its check, or for any other text."""
+    path = os.path.join(machine, "registry.journal")
     try:
-        with open(os.path.join(machine, "registry.journal"), "rb") as f:
+        with open(path, "rb") as f:
             data = f.read()
     except FileNotFoundError:
         return []
-    header = ("Windows Registry Editor Version 5.00\n; journal %s\n\n" % stamp).encode("utf-8")
-    if not data.startswith(header):
-        return []  # the journal of an older registry.reg, whose records it holds
-    records, start, pos = [], len(header), len(header)
-    while True:
-        end = data.find(b"\n", pos)
-        if end < 0:
-            return records
-        line = data[pos:end]
-        if line.startswith(b"; commit "):
-            crc = line[len(b"; commit "):]
-            if len(crc) != 8 or any(c not in b"0123456789abcdefABCDEF" for c in crc) \
-                    or zlib.crc32(data[start:pos]) != int(crc, 16):
-                return records
-            records.append(data[start:pos].decode("utf-8"))
-            start = end + 1
-        pos = end + 1
+    lines = data.split(b"\n")  # the last item: the text after the last line break
+    head = b"Windows Registry Editor Version 5.00"
+    if len(lines) < 4 or lines[0] != head or not lines[1].startswith(b"; journal ") or lines[2]:
+        if any(line.startswith(COMMIT) for line in lines[:-1]):
+            bad = 1 if lines[0] != head else 2 if len(lines) < 3 or not lines[1].startswith(b"; journal ") else 3
+            raise Damaged("%s:%d: the journal is damaged: its header is not whole, and records follow" % (path, bad))
+        return []  # being made
+    records, first = [], 4
+    for number in range(4, len(lines)):
+        line = lines[number - 1]
+        if number == len(lines) or not line.startswith(COMMIT):
+            continue
+        body = b"".join(l + b"\n" for l in lines[first - 1:number - 1])
+        crc = line[len(COMMIT):]
+        if len(crc) != 8 or crc.strip(b"0123456789abcdefABCDEF") or zlib.crc32(body) != int(crc, 16):
+            raise Damaged("%s:%d: the journal is damaged: the record of lines %d to %d fails its check"
+                          % (path, number, first, number))
+        records.append((first, body.decode("utf-8")))
+        first = number + 1
+    # What follows: a record cut off, the writer's lines (no comment but a commit line's
+    # beginning, last), a value continued past the cut read up to where it began.
+    tail = [l.decode("utf-8", "replace") for l in lines[first - 1:]]
+    for n, line in enumerate(tail):
+        text = line.lstrip(" \t")
+        digits = text[len(COMMIT):]
+        if text.startswith(";") and (n + 1 < len(tail) or not COMMIT.decode().startswith(text[:len(COMMIT)])
+                                     or len(digits) > 8 or digits.strip("0123456789abcdef")):
+            raise Damaged("%s:%d: the journal is damaged: a line no record holds" % (path, first + n))
+    whole = tail[:-1]
+    while whole and whole[-1].rstrip(" \t\r").endswith("\\"):
+        whole.pop()
+    try:
+        apply_lines({}, whole, path, decode, first=first)
+    except Damaged as e:
+        raise Damaged("%s (the journal is damaged)" % e)
+    return records if lines[1][len(b"; journal "):].decode("utf-8", "replace") == stamp else []
 
 
 def load_registry(machine, reader=decode):
@@ -216,8 +305,8 @@ def load_registry(machine, reader=decode):
     second = lines[1].strip()
     if second.startswith("; journal "):
         journal = os.path.join(machine, "registry.journal")
-        for n, record in enumerate(journal_records(machine, second[len("; journal "):]), 1):
-            apply_lines(keys, record.split("\n"), "%s, record %d" % (journal, n), reader)
+        for first, record in journal_records(machine, second[len("; journal "):]):
+            apply_lines(keys, record.split("\n"), journal, reader, first=first)
     return keys
 
 
@@ -344,15 +433,24 @@ def file_changes(before, after):
     lines = []
     old, new = hashes_of(before), hashes_of(after)
     folders = {}
+    # A file gone from one folder and come into another with its name and bytes has moved.
+    gone = {(os.path.basename(rel).lower(), old[rel]): rel for rel in old if rel not in new}
+    came = {(os.path.basename(rel).lower(), new[rel]): rel for rel in new if rel not in old}
+    moved = {}
+    for key in set(gone) & set(came):
+        moved[gone[key]] = "moved to " + windows_path(os.path.dirname(came[key]))
+        moved[came[key]] = "moved here from " + windows_path(os.path.dirname(gone[key]))
     for rel in set(old) | set(new):
         if old.get(rel) == new.get(rel):
             continue
-        kind = "new" if rel not in old else "removed" if rel not in new else "replaced"
+        kind = moved.get(rel) or ("new" if rel not in old else "removed" if rel not in new else "replaced")
         folder, name = os.path.split(rel)
         folders.setdefault(windows_path(folder), {}).setdefault(kind, []).append(name)
+    # Replaced first, then moved, removed and new: the same order whatever the hashes.
+    order = lambda kv: (["replaced", "moved", "removed", "new"].index(kv[0].split(" ")[0]), kv[0])
     for folder in sorted(folders):
         parts = ["%d %s (%s)" % (len(names), kind, listing(names))
-                 for kind, names in sorted(folders[folder].items(), key=lambda kv: kv[0] != "replaced")]
+                 for kind, names in sorted(folders[folder].items(), key=order)]
         lines.append("  files    %s\n           %s" % (folder, "; ".join(parts)))
     return lines
 
@@ -374,11 +472,16 @@ def changes(before, after):
             text = ", ".join("%s=%s" % (name or "@", shown(vtype, value)) for name, vtype, value in changed)
             lines.append("  registry %s\n           %s: %s" % (key, what, text))
 
-    ops = pending_operations(new_keys)
+    # Operations pending from before the run stay first; one the run registered again (a run
+    # on a machine not restarted since the last) is told apart from the first.
+    old_ops, ops = pending_operations(old_keys), pending_operations(new_keys)
+    kept = len(old_ops) if ops[:len(old_ops)] == old_ops else 0
     if ops:
         lines.append("  pending until the next restart:")
-        for op in ops:
-            lines.append("           " + operation(*op))
+        for n, op in enumerate(ops):
+            note = ("  [pending from before this run]" if n < kept
+                    else "  [registered again by this run]" if op in old_ops else "")
+            lines.append("           " + operation(*op) + note)
     print("\n".join(lines) if lines else "  nothing changed")
     return 0
 
@@ -414,11 +517,17 @@ def host_path(machine, path):
 
 
 def main(argv):
-    commands = {"query": ((3, 4), query), "pending": ((2,), pending), "path": ((3,), host_path),
-                "changes": ((3,), changes), "files": ((3,), files), "snapshot": ((3,), snapshot)}
-    counts, command = commands.get(argv[0] if argv else "", ((), None))
+    commands = {"query": ((3, 4), query, "MACHINE KEY [NAME]"), "pending": ((2,), pending, "MACHINE"),
+                "path": ((3,), host_path, "MACHINE PATH"), "changes": ((3,), changes, "BEFORE AFTER"),
+                "files": ((3,), files, "BEFORE AFTER"), "snapshot": ((3,), snapshot, "FOLDER FILE")}
+    if argv[:1] in (["--help"], ["-h"]):
+        print(__doc__.rstrip("\n"))
+        return 0
+    counts, command, usage = commands.get(argv[0] if argv else "", ((), None, ""))
     if len(argv) not in counts:
-        print(__doc__, file=sys.stderr)
+        why = ("no command given" if not argv else "unknown command \"%s\"" % argv[0] if command is None
+               else "%s takes %s, not %d argument%s" % (argv[0], usage, len(argv) - 1, "" if len(argv) == 2 else "s"))
+        print("machine_view: %s (machine_view.py --help shows the usage)" % why, file=sys.stderr)
         return 2
     try:
         return command(*argv[1:])

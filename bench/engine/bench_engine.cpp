@@ -1,7 +1,6 @@
 // Times InstallPayloadFiles on a Windows XP machine against what any engine must pay here:
 // expanding the 41 payloads with libmspack into a folder (the floor), and copying the expanded
-// bytes (the physical floor). Prints the ratios at the end.
-#include <benchmark/benchmark.h>
+// bytes (the physical floor). Prints each figure with its unit and goal.
 #include <mspack.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,9 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
+#include "bench/result_line.h"
 #include "payload/install_engine.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"
@@ -101,106 +100,75 @@ void ResetMachine() {
     platform::DeleteFileA("C:\\WINDOWS\\system32\\vk038.tmp");
 }
 
-void EngineRun(benchmark::State& state) {
-    TheSetup();
-    int registryWrites = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        ResetMachine();
-        platform::host::ClearFaults();
-        state.ResumeTiming();
-        if (InstallPayloadFiles({nullptr, nullptr}, kFolder) != 1) state.SkipWithError("the engine failed");
-        // Every change of the registry is saved to registry.reg at once, and so is the one
-        // registration of the deferred driver rename (PendingFileRenameOperations).
-        registryWrites = platform::host::CallCount("RegSetValueExA") + platform::host::CallCount("RegCreateKeyExA") +
-                         platform::host::CallCount("RegDeleteValueA") + 1;
-    }
-    state.counters["registry_changes"] = registryWrites;
+// One whole run of the engine, its registry saves counted into `saves`.
+bool EngineRun(int* saves) {
+    bool ok = InstallPayloadFiles({nullptr, nullptr}, kFolder) == 1;
+    // Every change of the registry is saved at once, and so is the one registration of the
+    // deferred driver rename (PendingFileRenameOperations).
+    *saves = platform::host::CallCount("RegSetValueExA") + platform::host::CallCount("RegCreateKeyExA") +
+             platform::host::CallCount("RegDeleteValueA") + 1;
+    return ok;
 }
 
-void ExpansionFloor(benchmark::State& state) {
+bool ExpansionFloor() {
     Setup& s = TheSetup();
-    for (auto _ : state) {
-        msszdd_decompressor* expander = mspack_create_szdd_decompressor(nullptr);
-        for (int row = 0; row < PAYLOAD_ROW_COUNT; ++row) {
-            const char* name = PayloadTable[row].tempName;
-            if (expander->decompress(expander, (s.stored + "/" + name).c_str(), (s.out + "/" + name).c_str()) !=
-                MSPACK_ERR_OK)
-                state.SkipWithError("libmspack failed");
-        }
-        mspack_destroy_szdd_decompressor(expander);
+    bool ok = true;
+    msszdd_decompressor* expander = mspack_create_szdd_decompressor(nullptr);
+    for (int row = 0; row < PAYLOAD_ROW_COUNT; ++row) {
+        const char* name = PayloadTable[row].tempName;
+        ok = ok && expander->decompress(expander, (s.stored + "/" + name).c_str(), (s.out + "/" + name).c_str()) ==
+                       MSPACK_ERR_OK;
     }
+    mspack_destroy_szdd_decompressor(expander);
+    return ok;
 }
 
-void CopyFloor(benchmark::State& state) {
+void CopyFloor() {
     Setup& s = TheSetup();
-    for (auto _ : state) {
-        for (int row = 0; row < PAYLOAD_ROW_COUNT; ++row) {
-            const char* name = PayloadTable[row].tempName;
-            fs::copy_file(s.expanded + "/" + name, s.out + "/" + name, fs::copy_options::overwrite_existing);
-        }
+    for (int row = 0; row < PAYLOAD_ROW_COUNT; ++row) {
+        const char* name = PayloadTable[row].tempName;
+        fs::copy_file(s.expanded + "/" + name, s.out + "/" + name, fs::copy_options::overwrite_existing);
     }
 }
 
-// One registry value written: what each write of the engine and its post-install steps costs.
-void RegistryWrite(benchmark::State& state) {
+}  // namespace
+
+int main() {
     TheSetup();
+    bool ok = true;
+    int saves = 0;
+    double engine = MeanMilliseconds(
+        5, 2.0,
+        [] {
+            ResetMachine();
+            platform::host::ClearFaults();
+        },
+        [&] { ok = EngineRun(&saves) && ok; });
+    double floor = MeanMilliseconds(5, 2.0, [] {}, [&] { ok = ExpansionFloor() && ok; });
+    double copy = MeanMilliseconds(5, 2.0, [] {}, CopyFloor);
+    // One registry value written: what each save of the engine and its post-install steps costs.
     HKEY key = nullptr;
     platform::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\VkBench", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                               nullptr);
     DWORD value = 0;
-    for (auto _ : state) {
-        ++value;
-        platform::RegSetValueExA(key, "Value", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    }
+    double write = MeanMilliseconds(
+        200, 0.5, [] {},
+        [&] {
+            ++value;
+            platform::RegSetValueExA(key, "Value", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        });
     platform::RegCloseKey(key);
-}
-
-BENCHMARK(EngineRun)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(ExpansionFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(CopyFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(RegistryWrite)->Unit(benchmark::kMicrosecond)->UseRealTime();
-
-// Keeps each benchmark's mean real time (milliseconds) beside the usual console output.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    // Colours only on a terminal, as the library's own reporter does.
-    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
-    std::map<std::string, double> ms;
-    std::map<std::string, double> writes;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-            double t = run.GetAdjustedRealTime();
-            if (run.time_unit == benchmark::kMicrosecond) t /= 1000.0;
-            std::string name = run.benchmark_name();
-            name = name.substr(0, name.find('/'));
-            ms[name] = t;
-            auto c = run.counters.find("registry_changes");
-            if (c != run.counters.end()) writes[name] = c->second;
-        }
-    }
-};
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    double engine = reporter.ms["EngineRun"], floor = reporter.ms["ExpansionFloor"], copy = reporter.ms["CopyFloor"];
-    if (engine > 0 && floor > 0 && copy > 0) {
-        double registry = reporter.writes["EngineRun"] * reporter.ms["RegistryWrite"];
-        std::printf("engine %.1f ms, expansion floor %.1f ms, cp of the expanded bytes %.1f ms\n", engine, floor, copy);
-        std::printf("engine / expansion floor = %.2f (aim: 1.2 at most); engine / cp = %.2f\n", engine / floor,
-                    engine / copy);
-        std::printf("registry: up to %.0f saves per run (writes, key creations, the deferred rename), about %.1f ms "
-                    "at %.2f ms each\n",
-                    reporter.writes["EngineRun"], registry, reporter.ms["RegistryWrite"]);
-    }
+    if (!ok) std::fprintf(stderr, "bench_engine: the engine or libmspack failed\n");
+    std::printf("installation engine on an XP machine (mean wall time):\n");
+    ResultLine("engine: the 41 payloads installed", engine, "ms", "", false);
+    ResultLine("floor: the 41 payloads expanded by libmspack", floor, "ms", "", false);
+    ResultLine("floor: the expanded bytes copied (cp)", copy, "ms", "", false);
+    ResultLine("engine / expansion floor", engine / floor, "x", "<= 1.2", engine / floor <= 1.2);
+    ResultLine("engine / cp", engine / copy, "x", "", false);
+    ResultLine("registry saves in one engine run", saves, "saves", "", false);
+    ResultLine("one registry save", write, "ms", "", false);
+    ResultLine("registry saves' share of the engine run", 100 * saves * write / engine, "%", "", false);
     platform::host::CloseMachine();
     fs::remove_all(TheSetup().root);
-    return 0;
+    return ok ? 0 : 1;
 }

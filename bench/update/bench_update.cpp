@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/result_line.h"
 #include "payload/payload_table.h"
 #include "platform/host/machine/host.h"
 #include "platform/host/registry/regfile.h"
@@ -256,17 +257,18 @@ int main(int argc, char** argv) {
 
     double base = Median(wall[0]);
     std::printf("\nwhole update (vkupdate, scripted), median of %d runs each:\n", runs);
-    std::printf("  %-44s %9s %9s %8s %6s\n", "machine", "wall ms", "cpu ms", "x fresh", "goal");
     for (size_t k = 0; k < std::size(kKinds); ++k) {
         double w = Median(wall[k]);
+        ResultLine(kKinds[k].name + ": wall time", w * 1000, "ms", "", false);
+        ResultLine(kKinds[k].name + ": cpu time", Median(cpu[k]) * 1000, "ms", "", false);
+        if (k == 0) continue;
         char goal[16] = "";
-        if (kKinds[k].goal > 0) std::snprintf(goal, sizeof goal, "%.1f", kKinds[k].goal);
-        std::printf("  %-44s %9.1f %9.1f %8.2f %6s\n", kKinds[k].name.c_str(), w * 1000, Median(cpu[k]) * 1000,
-                    w / base, goal);
+        if (kKinds[k].goal > 0) std::snprintf(goal, sizeof goal, "<= %.1f", kKinds[k].goal);
+        ResultLine(kKinds[k].name + ": wall time / fresh machine's", w / base, "x", goal, w / base <= kKinds[k].goal);
     }
     double f = Median(floor);
-    std::printf("\nexpansion floor (libmspack, the 41 payloads) %.1f ms; fresh update / floor = %.2f (goal: 1.2)\n",
-                f * 1000, base / f);
+    ResultLine("expansion floor (libmspack, the 41 payloads)", f * 1000, "ms", "", false);
+    ResultLine("fresh machine's update / expansion floor", base / f, "x", "<= 1.2", base / f <= 1.2);
     fs::remove_all(root);
     return 0;
 }

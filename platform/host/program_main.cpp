@@ -18,7 +18,7 @@ int main() {
     DWORD failure = platform::host::DialogFailure();
     platform::host::CloseMachine();
     if (failure != ERROR_SUCCESS) {
-        std::cerr << "vkupdate: the main dialog could not be shown (error " << failure << ")\n";
+        std::cerr << "vkupdate: the main dialog could not be shown: " << platform::host::ErrorText(failure) << "\n";
         return 1;
     }
     return result;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/machine_view.py, the independent reader of a machine: the pending operations of
-# either type with the replace marker, and every bad input a one-line error with exit code 1.
+# either type with the replace marker, every bad input a one-line error with exit code 1 (a
+# damaged machine.ini in the host vkupdate's words), a wrong command line one line and exit 2.
 set -u
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -50,6 +51,26 @@ for label, line, want in [
     if status != 0 or out != want:
         failures.append("pending, %s: exit %d, printed:\n%s%s" % (label, status, out, err))
 
+# What changed between two copies: a file that moved with its name and bytes is said to have
+# moved; an operation pending from before is told apart from the same one registered again.
+one = "\\??\\C:\\t.tmp\0!\\??\\C:\\d.sys\0"
+before = machine("before", pending_line=hexed(7, one + "\0"))
+after = machine("after", pending_line=hexed(7, one + one + "\0"))
+for folder in (before, after):
+    os.makedirs(os.path.join(folder, "drive_c", "Old"))
+    os.makedirs(os.path.join(folder, "drive_c", "New"))
+for folder, rel, text in [(before, "Old/DATA.DB", "d"), (after, "New/DATA.DB", "d"),
+                          (before, "Old/same.txt", "1"), (after, "New/same.txt", "2")]:
+    with open(os.path.join(folder, "drive_c", rel), "w") as f:
+        f.write(text)
+status, out, err = run("changes", before, after)
+for want in ["  files    C:\\New\n           1 moved here from C:\\Old (DATA.DB); 1 new (same.txt)\n",
+             "  files    C:\\Old\n           1 moved to C:\\New (DATA.DB); 1 removed (same.txt)\n",
+             "C:\\t.tmp -> C:\\d.sys (replace existing)  [pending from before this run]\n"
+             "           C:\\t.tmp -> C:\\d.sys (replace existing)  [registered again by this run]\n"]:
+    if status != 0 or want not in out:
+        failures.append("changes: exit %d, wanted %r in:\n%s%s" % (status, want, out, err))
+
 # Bad input: one line on standard error that says what is wrong, exit code 1.
 good = os.path.join(work, "m")
 file = os.path.join(work, "file")
@@ -84,9 +105,38 @@ for args, message in cases:
     status, out, err = run(*args)
     if status != 1 or message not in err or err.count("\n") != 1 or out:
         failures.append("%s: exit %d, %r %r" % (" ".join(args[:1]), status, out, err))
-status, _, err = run("pending")
-if status != 2 or "usage" not in err.lower() and "machine_view.py pending" not in err:
-    failures.append("no machine given: exit %d" % status)
+# A damaged machine.ini: refused as the host vkupdate refuses it, in the same words.
+for label, ini in [
+    ("a key twice", "[windows]\nmajor = 5\nmajor = 4\n"),
+    ("a key twice in another section", "[folders]\ntemp = C:\\T\n[windows]\n[folders]\ntemp = C:\\U\n"),
+    ("an unknown key", "[windows]\nversion = 5\n"),
+    ("a value out of range", "[windows]\nadmin = 2\n"),
+    ("a relative folder", "[folders]\nsystem = WINDOWS\n"),
+    ("no code page", "[windows]\ncodepage = 12345\n"),
+    ("a folder the code page lacks", "[windows]\ncodepage = 1252\n[folders]\ntemp = C:\\\u8868\n"),
+    ("no section", "major = 5\n"),
+]:
+    dir = machine("ini_" + label.replace(" ", "_"))
+    with open(os.path.join(dir, "machine.ini"), "w", encoding="utf-8") as f:
+        f.write(ini)
+    status, out, err = run("pending", dir)
+    host = subprocess.run([os.environ["VKUPDATE"]], env=dict(os.environ, VKUPDATE_MACHINE=dir),
+                          stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    if status != 1 or err.count("\n") != 1 or host.returncode != 1 or \
+            err.split(": ", 1)[1:] != host.stderr.split(": ", 1)[1:]:
+        failures.append("machine.ini with %s: exit %d, %r; vkupdate: exit %d, %r"
+                        % (label, status, err, host.returncode, host.stderr))
+
+# A wrong command line: one line naming the problem, exit code 2.
+for args, message in [([], "no command given"), (["pending"], "pending takes MACHINE, not 0 arguments"),
+                      (["query", good], "query takes MACHINE KEY [NAME], not 1 argument"),
+                      (["attributes", good], "unknown command \"attributes\"")]:
+    status, out, err = run(*args)
+    if status != 2 or err != "machine_view: %s (machine_view.py --help shows the usage)\n" % message or out:
+        failures.append("%s: exit %d, %r" % (args, status, err))
+status, out, _ = run("--help")
+if status != 0 or not out.startswith("Reads an emulated machine") or not out.endswith(".\n"):
+    failures.append("--help: exit %d, %r" % (status, out[-80:]))
 
 for f in failures:
     print("FAIL:", f)

@@ -39,6 +39,29 @@ TEST(Machine, ACommentIsAWholeLine) {
     EXPECT_EQ(error, "m.ini:2: platform must be 1 or 2");
 }
 
+// Every key has its default; one given twice is refused, naming both lines, whatever the
+// two say.
+TEST(Machine, AKeyGivenTwiceIsRefused) {
+    struct Case {
+        const char* text;
+        const char* error;  // "" when it reads
+    } cases[] = {
+        {"[windows]\nplatform = 1\nmajor = 4\nplatform = 1\n",
+         "m.ini:4: key \"platform\" given twice in [windows] (first on line 2)"},
+        {"[folders]\ntemp = C:\\T\n[windows]\nmajor = 4\n[folders]\ntemp = C:\\U\n",
+         "m.ini:6: key \"temp\" given twice in [folders] (first on line 2)"},
+        {"[windows]\nminor = 1\n[folders]\nminor = C:\\x\n", "m.ini:4: unknown key \"minor\" in [folders]"},
+        {"[windows]\n[windows]\nmajor = 4\n", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        host::MachineConfig config;
+        std::string error;
+        EXPECT_EQ(host::ParseMachineIni(c.text, "m.ini", &config, &error), *c.error == '\0') << c.text;
+        EXPECT_EQ(error, c.error) << c.text;
+    }
+}
+
 TEST(Machine, TheCodePageOfTheFileConvertsItsFoldersWhateverMachineIsOpen) {
     vktest::TempMachine m("[windows]\ncodepage = 1252\n");
     host::MachineConfig config;

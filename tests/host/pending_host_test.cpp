@@ -99,7 +99,7 @@ TEST(HostPending, AFailedOperationDoesNotStopTheOthers) {
     ASSERT_TRUE(platform::MoveFileExA("C:\\c.txt", "C:\\d.txt", delay));
     std::string report, error;
     EXPECT_FALSE(host::RestartMachine(&report, &error));
-    EXPECT_NE(error.find("rename C:\\a.txt -> C:\\b.txt: error 183"), std::string::npos) << error;
+    EXPECT_NE(error.find("rename C:\\a.txt -> C:\\b.txt: it exists already (error 183)"), std::string::npos) << error;
     // A source that is gone is passed over, as Windows does, and said so.
     EXPECT_EQ(error.find("missing.txt"), std::string::npos) << error;
     EXPECT_NE(report.find("delete C:\\missing.txt: skipped, the source is gone"), std::string::npos) << report;

@@ -127,11 +127,11 @@ TEST_F(VkMachine, BadCommandLinesAreUsageErrors) {
         std::string args;
         const char* message;
     } cases[] = {
-        {"", "usage: vkmachine create DIR"},
+        {"", "no command given"},
         {"frobnicate " + temp_.dir(), "unknown command \"frobnicate\""},
         {"create", "create needs a folder"},
-        {"create " + m + " --colour blue", "vkmachine: unknown option --colour\n"},
-        {"create " + m + " --bogus", "vkmachine: unknown option --bogus\n"},
+        {"create " + m + " --colour blue", "vkmachine: unknown option --colour ("},
+        {"create " + m + " --bogus", "vkmachine: unknown option --bogus ("},
         {"create " + m + " --admin", "option --admin needs a value"},
         {"create " + m + " --admin 2", "admin must be 0 or 1"},
         {"create " + m + " --codepage 99999",
@@ -139,16 +139,99 @@ TEST_F(VkMachine, BadCommandLinesAreUsageErrors) {
         {"create " + m + " --codepage 12345", "vkmachine: codepage 12345 is not a code page the machine can use"},
         {"create " + m + " --temp relative", "temp must be a full Windows path"},
         {"reboot", "reboot needs exactly one folder"},
-        {"install-product " + m + " --bogus", "vkmachine: unknown option --bogus\n"},
+        {"install-product " + m + " --bogus", "vkmachine: unknown option --bogus ("},
         {"install-product " + m + " --version", "option --version needs a value"},
         {"install-product " + m + " 3.15", "unexpected argument \"3.15\""},
+        {"put " + temp_.dir() + " 'C:\\a' --text a --frob", "vkmachine: unknown option --frob ("},
+        {"set-value " + temp_.dir() + " 'HKCU\\x' v REG_SZ --number 1 extra", "vkmachine: unexpected argument \"extra\" ("},
+        {"put " + temp_.dir() + " 'C:\\a' --size 10 --hex 00", "give the data once: --size takes at most one --text"},
+        {"put " + temp_.dir() + " 'C:\\a' --size 10 --number 1", "give the data once: --size takes at most one --text"},
+        {"put " + temp_.dir() + " 'C:\\a' --hex 00 --hex 01", "give the data once: --hex twice"},
+        {"put " + temp_.dir() + " 'C:\\a' --size 1 --size 2", "give the data once: --size twice"},
     };
+    ASSERT_EQ(Run("create " + temp_.dir()), 0) << out_;  // a machine for the edit commands
     for (const Case& c : cases) {
         EXPECT_EQ(Run(c.args), 2) << c.args;
         EXPECT_NE(out_.find(c.message), std::string::npos) << c.args << ": " << out_;
+        // One line naming the problem, and where the usage is.
+        EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1) << c.args << ": " << out_;
+        EXPECT_NE(out_.find(" (vkmachine --help shows the usage)\n"), std::string::npos) << c.args << ": " << out_;
     }
     EXPECT_FALSE(fs::exists(m));  // nothing made on a usage error
+    EXPECT_FALSE(fs::exists(temp_.path("drive_c/a")));
     EXPECT_EQ(Run("--help"), 0);
+    EXPECT_EQ(out_.substr(0, 7), "usage: ");
+    EXPECT_EQ(out_.back(), '\n');
+}
+
+// What a command could not do is said in words, the Windows error number after them.
+TEST_F(VkMachine, FailuresSayWhatWentWrongInWords) {
+    const std::string m = temp_.path("m");
+    ASSERT_EQ(Run("create " + m), 0) << out_;
+    const std::string session = "'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager'";
+    struct Case {
+        std::string args;
+        int code;
+        std::string message;  // all it prints
+    } cases[] = {
+        {"remove-value " + m + " " + session + " Missing", 1,
+         "cannot remove HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager \"Missing\": no such value (error 2)"},
+        {"remove-value " + m + " 'HKCU\\Nowhere' X", 1, "cannot remove HKCU\\Nowhere \"X\": no such key (error 2)"},
+        {"remove-key " + m + " 'HKCU\\Nowhere'", 1, "cannot remove key HKCU\\Nowhere: no such key (error 2)"},
+        {"remove " + m + " 'C:\\Nowhere'", 1, "C:\\Nowhere: no such file or folder (error 2)"},
+        {"attrib " + m + " 'C:\\Nowhere\\x' +r", 1, "C:\\Nowhere\\x: no such folder (error 3)"},
+        {"put " + m + " 'C:\\WINDOWS' --text x", 1, "cannot write C:\\WINDOWS: access denied (error 5)"},
+        {"attributes " + m + " 'C:\\WINDOWS' +h", 0, ""},  // the word a user tries
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.args), c.code) << c.args;
+        EXPECT_EQ(out_, c.message.empty() ? "" : "vkmachine: " + c.message + "\n") << c.args;
+    }
+}
+
+// An install that fails writes nothing: no folder, file or value of it is left.
+TEST_F(VkMachine, AFailedInstallWritesNothing) {
+    const std::string m = temp_.path("m");
+    ASSERT_EQ(Run("create " + m), 0) << out_;
+    const std::string deep = "D:\\" + std::string(120, 'a') + "\\" + std::string(140, 'b');
+    struct Case {
+        const char* what;
+        std::string before;  // a vkmachine command that readies the machine, "" for none
+        std::string folder;
+        std::string message;
+    } cases[] = {
+        {"a folder past the path limit on a new drive", "", deep, "the path is too long (error 206)"},
+        {"a file where a data file goes", "mkdir " + m + " 'C:\\Program Files\\Orvane\\Velkor TARN\\CHG.LOG'", "",
+         "cannot write C:\\Program Files\\Orvane\\Velkor TARN\\CHG.LOG: access denied (error 5)"},
+        {"a limited user, outside Program Files", "", "C:\\TARN",
+         "cannot write SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\VKTARN.EXE \"Path\": access denied (error 5)"},
+        {"no program menu", "remove-value " + m +
+             " 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders' 'Common Programs'",
+         "", "names no \"Common Programs\" folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.before.empty()) {
+            ASSERT_EQ(Run(c.before), 0) << out_;
+        }
+        const std::string ini = vktest::TempMachine::ReadHostFile(m + "/machine.ini");
+        if (std::string(c.what).find("limited") != std::string::npos)
+            vktest::TempMachine::WriteHostFile(m + "/machine.ini", "[windows]\nadmin = 0\n");
+        auto state = [&]() {
+            std::string all;
+            for (const auto& e : fs::recursive_directory_iterator(m)) all += e.path().string() + "\n";
+            return all + vktest::TempMachine::ReadHostFile(m + "/registry.reg") +
+                   vktest::TempMachine::ReadHostFile(m + "/registry.journal");
+        };
+        const std::string before = state();
+        EXPECT_EQ(Run("install-product " + m + " --version '3, 1, 5, 0'" +
+                      (c.folder.empty() ? "" : " --folder '" + c.folder + "'")),
+                  1);
+        EXPECT_NE(out_.find(c.message), std::string::npos) << out_;
+        EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1) << out_;
+        EXPECT_EQ(state(), before);
+        vktest::TempMachine::WriteHostFile(m + "/machine.ini", ini);
+    }
 }
 
 // The bytes and type of a value, read back through the machine; "<none>" when it is absent.
@@ -313,7 +396,7 @@ TEST_F(VkMachine, TheUpdaterFailsLoudlyWhenItsDialogCannotBeShownOrAFaultCannotF
         const char* faults;
         const char* message;
     } cases[] = {
-        {"DialogBoxParamA:1:1813", "vkupdate: the main dialog could not be shown (error 1813)"},
+        {"DialogBoxParamA:1:1813", "vkupdate: the main dialog could not be shown: the program has no resource of that type (error 1813)"},
         {"DialogBox:1:5", "\"DialogBox\" is not a platform call"},
     };
     for (const Case& c : cases) {

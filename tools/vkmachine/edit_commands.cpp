@@ -15,6 +15,7 @@
 const char kEditUsage[] =
     "       vkmachine attrib DIR PATH +r|-r|+h|-h|+s|-s|+a|-a...\n"
     "                                        set or clear a file's or folder's attributes\n"
+    "                                        (attributes is the same command)\n"
     "       vkmachine put DIR PATH --text TEXT | --hex HH,HH,... | --size N [--text FILL]\n"
     "                                        write a file (and the folders above it): the text in\n"
     "                                        the machine's code page, these bytes, or N bytes of\n"
@@ -46,8 +47,8 @@ struct Failure {
 };
 
 int Report(const Failure& f) {
+    if (f.code == 2) return UsageError(f.why);
     std::cerr << "vkmachine: " << f.why << "\n";
-    if (f.code == 2) std::cerr << "usage: (see vkmachine --help)\n" << kEditUsage;
     return f.code;
 }
 
@@ -82,30 +83,40 @@ bool Data(const std::vector<std::string>& args, size_t from, bool nulTerminated,
     const std::string* number = nullptr;
     const std::string* size = nullptr;
     for (size_t i = from; i < args.size(); i += 2) {
-        if (i + 1 >= args.size()) {
-            *f = {2, "option " + args[i] + " needs a value"};
+        const std::string& option = args[i];
+        bool known = option == "--text" || option == "--hex" || option == "--number" || option == "--size";
+        if (!known || i + 1 >= args.size()) {
+            *f = {2, known                             ? "option " + option + " needs a value"
+                     : option.compare(0, 2, "--") == 0 ? "unknown option " + option
+                                                       : "unexpected argument \"" + option + "\""};
             return false;
         }
         const std::string& value = args[i + 1];
         std::string ansi;
-        if (args[i] == "--text" && host::Utf8ToAnsi(value, &ansi)) {
-            texts.push_back(ansi);
-        } else if (args[i] == "--text") {
+        if (option == "--text" && !host::Utf8ToAnsi(value, &ansi)) {
             *f = {2, "the text \"" + value + "\" has characters the machine's code page lacks"};
             return false;
-        } else if (args[i] == "--hex" || args[i] == "--number" || args[i] == "--size") {
-            (args[i] == "--hex" ? hex : args[i] == "--number" ? number : size) = &value;
-        } else {
-            *f = {2, "unknown option " + args[i]};
+        }
+        const std::string** once = option == "--hex" ? &hex : option == "--number" ? &number : &size;
+        if (option != "--text" && *once != nullptr) {
+            *f = {2, "give the data once: " + option + " twice"};
             return false;
         }
+        if (option == "--text")
+            texts.push_back(ansi);
+        else
+            *once = &value;
     }
     int kinds = (texts.empty() ? 0 : 1) + (hex ? 1 : 0) + (number ? 1 : 0) + (size ? 1 : 0);
     unsigned long long n = 0;
     data->clear();
     if (size != nullptr) {
-        if (kinds > 2 || texts.size() > 1 || !Number(*size, 64u << 20, &n)) {
-            *f = {2, "--size needs a number of bytes up to 64 MB, with at most one --text"};
+        if (kinds > (texts.empty() ? 1 : 2) || texts.size() > 1) {
+            *f = {2, "give the data once: --size takes at most one --text as its fill, and no --hex or --number"};
+            return false;
+        }
+        if (!Number(*size, 64u << 20, &n)) {
+            *f = {2, "--size needs a number of bytes up to 64 MB, not \"" + *size + "\""};
             return false;
         }
         std::string fill = texts.empty() || texts[0].empty() ? "x" : texts[0];
@@ -208,18 +219,20 @@ Failure SetValue(const std::vector<std::string>& args, const Key& key) {
                                      reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(data.size()));
         platform::RegCloseKey(k);
     }
-    if (r != ERROR_SUCCESS) return {1, "cannot set " + args[1] + " \"" + args[2] + "\" (error " + std::to_string(r) + ")"};
+    if (r != ERROR_SUCCESS) return {1, "cannot set " + args[1] + " \"" + args[2] + "\": " + host::ErrorText(r, "no such key")};
     return {0, ""};
 }
 
 Failure RemoveValue(const std::vector<std::string>& args, const Key& key) {
     HKEY k = nullptr;
     LONG r = platform::RegOpenKeyExA(key.root, key.below.c_str(), 0, KEY_ALL_ACCESS, &k);
+    const char* missing = "no such key";
     if (r == ERROR_SUCCESS) {
         r = platform::RegDeleteValueA(k, ValueName(args[2]).c_str());
         platform::RegCloseKey(k);
+        missing = "no such value";
     }
-    if (r != ERROR_SUCCESS) return {1, "cannot remove " + args[1] + " \"" + args[2] + "\" (error " + std::to_string(r) + ")"};
+    if (r != ERROR_SUCCESS) return {1, "cannot remove " + args[1] + " \"" + args[2] + "\": " + host::ErrorText(r, missing)};
     return {0, ""};
 }
 
@@ -234,7 +247,7 @@ Failure RemoveKey(const std::vector<std::string>& args, const Key& key) {
         changes->push_back(change);
         return ERROR_SUCCESS;
     });
-    if (r != ERROR_SUCCESS) return {1, "cannot remove key " + args[1] + " (error " + std::to_string(r) + ")"};
+    if (r != ERROR_SUCCESS) return {1, "cannot remove key " + args[1] + ": " + host::ErrorText(r, "no such key")};
     return {0, ""};
 }
 
@@ -270,7 +283,7 @@ Failure Attrib(const std::vector<std::string>& args, const std::string& path) {
     if (args.size() < 3) return {2, "attrib needs DIR PATH and at least one of +r -r +h -h +s -s +a -a"};
     DWORD bits = platform::GetFileAttributesA(path.c_str());
     if (bits == INVALID_FILE_ATTRIBUTES)
-        return {1, "no file or folder " + args[1] + " (error " + std::to_string(platform::GetLastError()) + ")"};
+        return {1, args[1] + ": " + host::ErrorText(platform::GetLastError(), "no such file or folder")};
     bits &= FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
     for (size_t i = 2; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -284,7 +297,7 @@ Failure Attrib(const std::vector<std::string>& args, const std::string& path) {
         if (!known) return {2, "not an attribute change: " + a};
     }
     if (!platform::SetFileAttributesA(path.c_str(), bits == 0 ? FILE_ATTRIBUTE_NORMAL : bits))
-        return {1, "cannot set the attributes of " + args[1] + " (error " + std::to_string(platform::GetLastError()) + ")"};
+        return {1, "cannot set the attributes of " + args[1] + ": " + host::ErrorText(platform::GetLastError())};
     return {0, ""};
 }
 
@@ -292,7 +305,7 @@ Failure Attrib(const std::vector<std::string>& args, const std::string& path) {
 bool Remove(const std::string& path, std::string* error) {
     DWORD bits = platform::GetFileAttributesA(path.c_str());
     if (bits == INVALID_FILE_ATTRIBUTES) {
-        *error = "no file or folder " + host::Utf8(path) + " (error " + std::to_string(platform::GetLastError()) + ")";
+        *error = host::Utf8(path) + ": " + host::ErrorText(platform::GetLastError(), "no such file or folder");
         return false;
     }
     if (bits & FILE_ATTRIBUTE_READONLY) platform::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -311,7 +324,7 @@ bool Remove(const std::string& path, std::string* error) {
     BOOL removed = (bits & FILE_ATTRIBUTE_DIRECTORY) ? platform::RemoveDirectoryA(path.c_str())
                                                      : platform::DeleteFileA(path.c_str());
     if (!removed)
-        *error = "cannot remove " + host::Utf8(path) + " (error " + std::to_string(platform::GetLastError()) + ")";
+        *error = "cannot remove " + host::Utf8(path) + ": " + host::ErrorText(platform::GetLastError());
     return removed != 0;
 }
 

@@ -26,12 +26,7 @@ namespace host = platform::host;
 const char kDefaultFolder[] = "C:\\Program Files\\Orvane\\Velkor TARN";
 const uint32_t kAnySize = 4000000;  // for builds whose size the table does not fix
 
-int Usage(const std::string& why) {
-    std::cerr << "vkmachine: " << why << "\n"
-              << "usage: vkmachine install-product DIR --version TEXT [--size N] [--folder PATH]\n"
-              << "                                        [--database-size N] [--driver loaded|unloaded|none]\n";
-    return 2;
-}
+int Usage(const std::string& why) { return UsageError(why); }
 
 const KnownVersionEntry* KnownBuild(const std::string& version) {
     for (const KnownVersionEntry& e : KnownVersionTable)
@@ -69,7 +64,7 @@ bool SetValue(HKEY root, const std::string& key, const std::string& name, DWORD 
                                            static_cast<DWORD>(text.size() + 1));
         platform::RegCloseKey(k);
     }
-    if (r != ERROR_SUCCESS) *error = "cannot write " + key + " \"" + name + "\" (error " + std::to_string(r) + ")";
+    if (r != ERROR_SUCCESS) *error = "cannot write " + key + " \"" + name + "\": " + host::ErrorText(r);
     return r == ERROR_SUCCESS;
 }
 
@@ -217,13 +212,18 @@ int InstallProduct(const std::vector<std::string>& args) {
         host::CloseMachine();
         return Usage("--folder needs a full Windows path below a drive root, such as " + std::string(kDefaultFolder));
     }
-    bool ok = Seed(folder, version, size, databaseSize, &error) &&
+    // A failed install writes nothing: what is looked up is checked before the first write,
+    // and the folders and files made before a failure are taken away again.
+    std::string programs;
+    WriteLog made;
+    bool ok = CommonPrograms(&programs, &error) && Seed(folder, version, size, databaseSize, &error) &&
               (driver == DRIVER_NONE || SeedDrivers(version, &error));
     if (ok && driver == DRIVER_LOADED) {
         DWORD r = host::LoadStartDrivers(&loaded);
         if (r != ERROR_SUCCESS) error = "cannot record the loaded drivers (error " + std::to_string(r) + ")";
         ok = r == ERROR_SUCCESS;
     }
+    if (!ok) made.Undo();
     host::CloseMachine();
     if (!ok) {
         std::cerr << "vkmachine: " << error << "\n";

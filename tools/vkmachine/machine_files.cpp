@@ -2,12 +2,45 @@
 
 #include <cctype>
 #include <filesystem>
+#include <iostream>
 
 #include "platform/files.h"
 #include "platform/host/machine/host.h"
 #include "platform/system.h"
 
 namespace host = platform::host;
+
+namespace {
+
+WriteLog* current = nullptr;
+
+}  // namespace
+
+int UsageError(const std::string& why) {
+    std::cerr << "vkmachine: " << why << " (vkmachine --help shows the usage)\n";
+    return 2;
+}
+
+WriteLog::WriteLog() : outer_(current) { current = this; }
+
+WriteLog::~WriteLog() { current = outer_; }
+
+void WriteLog::Note(bool folder, const std::string& path, bool onHost) {
+    if (current != nullptr) current->made_.push_back({folder, onHost, path});
+}
+
+void WriteLog::Undo() {
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+        std::error_code ignored;
+        if (it->onHost)
+            std::filesystem::remove(it->path, ignored);  // only when empty
+        else if (it->folder)
+            platform::RemoveDirectoryA(it->path.c_str());
+        else
+            platform::DeleteFileA(it->path.c_str());
+    }
+    made_.clear();
+}
 
 bool MachinePath(const std::string& utf8, std::string* ansi) {
     return host::Utf8ToAnsi(utf8, ansi) && ansi->size() >= 4 && std::isalpha(static_cast<unsigned char>((*ansi)[0])) &&
@@ -38,8 +71,9 @@ bool MakeFolders(const std::string& path, std::string* error) {
     if (host::ToHostPath(path.substr(0, 3), &mapped) != ERROR_SUCCESS) {
         // A drive the machine does not have yet: its folder is made first.
         std::error_code ec;
-        std::filesystem::create_directories(
-            host::MachineDir() + "/drive_" + static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))), ec);
+        std::string drive =
+            host::MachineDir() + "/drive_" + static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
+        if (std::filesystem::create_directories(drive, ec)) WriteLog::Note(true, drive, true);
     }
     // Every folder on the way, split by character of the code page.
     for (size_t i = 3; i <= path.size(); ++i) {
@@ -49,11 +83,12 @@ bool MakeFolders(const std::string& path, std::string* error) {
         }
         std::string part = path.substr(0, i);
         if (host::EndsWithBackslash(part)) continue;  // a doubled or trailing backslash
+        if (platform::GetFileAttributesA(part.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
         if (!MakeFolder(part)) {
-            *error = "cannot create folder " + host::Utf8(part) + " (error " +
-                     std::to_string(platform::GetLastError()) + ")";
+            *error = "cannot create folder " + host::Utf8(part) + ": " + host::ErrorText(platform::GetLastError());
             return false;
         }
+        WriteLog::Note(true, part);
     }
     DWORD bits = platform::GetFileAttributesA(path.c_str());
     if (bits == INVALID_FILE_ATTRIBUTES || !(bits & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -64,6 +99,7 @@ bool MakeFolders(const std::string& path, std::string* error) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error) {
+    bool there = platform::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     HANDLE h = platform::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                      nullptr);
     DWORD written = 0;
@@ -72,7 +108,8 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, std::stri
               written == bytes.size();
     DWORD failure = platform::GetLastError();
     if (h != INVALID_HANDLE_VALUE) platform::CloseHandle(h);
-    if (!ok) *error = "cannot write " + host::Utf8(path) + " (error " + std::to_string(failure) + ")";
+    if (h != INVALID_HANDLE_VALUE && !there) WriteLog::Note(false, path);
+    if (!ok) *error = "cannot write " + host::Utf8(path) + ": " + host::ErrorText(failure);
     return ok;
 }
 

@@ -3,6 +3,34 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+// A command line vkmachine cannot take: one line saying what is wrong and where the usage is.
+// Returns the exit code of a usage error, 2.
+int UsageError(const std::string& why);
+
+// While one exists, MakeFolders and WriteWholeFile note what they make (the folders, and the
+// files that were not there), so that a command that fails can take it away: Undo removes
+// them, the last first, each folder only when nothing else is in it.
+class WriteLog {
+public:
+    WriteLog();
+    ~WriteLog();
+    WriteLog(const WriteLog&) = delete;
+    WriteLog& operator=(const WriteLog&) = delete;
+    void Undo();
+    // Notes a folder or file made (a Windows path), or a host folder made for a new drive.
+    static void Note(bool folder, const std::string& path, bool onHost = false);
+
+private:
+    struct Made {
+        bool folder;
+        bool onHost;
+        std::string path;
+    };
+    std::vector<Made> made_;
+    WriteLog* outer_;
+};
 
 // A Windows path given on the command line (UTF-8) in the machine's code page; false unless it
 // is a full path below a drive root ("C:\...").

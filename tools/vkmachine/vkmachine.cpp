@@ -60,10 +60,7 @@ struct Options {
                                  {"documents", "C:\\Documents and Settings\\user\\My Documents"}};
 };
 
-int Usage(const std::string& why) {
-    std::cerr << "vkmachine: " << why << "\n" << kUsage << kEditUsage << kCreateOptions;
-    return 2;
-}
+int Usage(const std::string& why) { return UsageError(why); }
 
 // machine.ini with every key and what it means; `admin` overrides the chosen rights.
 std::string MachineIni(const Options& o, const std::string& admin) {
@@ -111,7 +108,7 @@ bool SetString(HKEY root, const std::string& subKey, const std::string& name, co
     }
     if (key != nullptr) platform::RegCloseKey(key);
     if (r != ERROR_SUCCESS) {
-        *error = "cannot write registry key " + subKey + " value \"" + name + "\" (error " + std::to_string(r) + ")";
+        *error = "cannot write registry key " + subKey + " value \"" + name + "\": " + host::ErrorText(r);
         return false;
     }
     return true;
@@ -265,6 +262,7 @@ int main(int argc, char** argv) {
     if (args.empty()) return Usage("no command given");
     std::string command = args[0];
     args.erase(args.begin());
+    if (command == "attributes") command = "attrib";  // the word a user tries
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kUsage << kEditUsage << kCreateOptions;
         return 0;

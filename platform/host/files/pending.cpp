@@ -154,7 +154,7 @@ bool RestartMachine(std::string* report, std::string* error) {
         return StartAgain(report, error);
     }
     if (r != ERROR_SUCCESS) {
-        *error = "cannot read PendingFileRenameOperations (error " + std::to_string(r) + ")";
+        *error = "cannot read PendingFileRenameOperations: " + ErrorText(r, "no such value");
         return false;
     }
     std::vector<std::string> unpaired;
@@ -170,10 +170,10 @@ bool RestartMachine(std::string* report, std::string* error) {
             *report += what + "\n";
         } else if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) {
             // Windows passes over an operation whose source is gone and does the rest.
-            *report += what + ": skipped, the source is gone (error " + std::to_string(e) + ")\n";
+            *report += what + ": skipped, the source is gone: " + ErrorText(e) + "\n";
         } else {
-            *report += what + ": failed, error " + std::to_string(e) + "\n";
-            *error += (error->empty() ? "" : "; ") + what + ": error " + std::to_string(e);
+            *report += what + ": failed: " + ErrorText(e) + "\n";
+            *error += (error->empty() ? "" : "; ") + what + ": " + ErrorText(e);
             ok = false;
         }
     }
@@ -181,8 +181,7 @@ bool RestartMachine(std::string* report, std::string* error) {
         *report += "skipped " + Utf8(StripPrefix(entry)) + ": an entry without its target\n";
     r = RegDeleteSystemValue(kLocalMachine, kSessionManager, kPending);
     if (r != ERROR_SUCCESS) {
-        *error += (error->empty() ? "" : "; ") + std::string("cannot clear PendingFileRenameOperations (error ") +
-                  std::to_string(r) + ")";
+        *error += (error->empty() ? "" : "; ") + std::string("cannot clear PendingFileRenameOperations: ") + ErrorText(r, "no such value");
         return false;
     }
     return StartAgain(report, error) && ok;

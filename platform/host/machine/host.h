@@ -41,6 +41,11 @@ const MachineConfig& Config();
 bool ParseMachineIni(const std::string& text, const std::string& file, MachineConfig* config,
                      std::string* error);
 
+// A Windows error number in words for messages, "no such folder (error 3)"; `notFound` names
+// what error 2 means where it is not a file ("no such value"). A number the table lacks
+// shows alone.
+std::string ErrorText(DWORD error, const char* notFound = nullptr);
+
 // Code page conversions between the machine's ANSI code page and UTF-8 / UTF-16.
 bool AnsiToUtf8(const std::string& ansi, std::string* utf8);
 bool Utf8ToAnsi(const std::string& utf8, std::string* ansi);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -66,6 +67,7 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
     std::string line, section;
     std::string folders[4];  // UTF-8 until the code page is known
     bool folderSet[4] = {false, false, false, false};
+    std::map<std::string, int> seen;  // section and key: the line it was given on
     int number = 0;
     auto fail = [&](const std::string& why) {
         *error = file + ":" + std::to_string(number) + ": " + why;
@@ -88,6 +90,12 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
         std::string key = Trim(line.substr(0, eq));
         std::string value = Trim(line.substr(eq + 1));
         if (section.empty()) return fail("key \"" + key + "\" outside a section");
+        // A key given twice would leave a reader to guess which one counts.
+        int& first = seen[section + "\n" + key];
+        if (first != 0)
+            return fail("key \"" + key + "\" given twice in [" + section + "] (first on line " +
+                        std::to_string(first) + ")");
+        first = number;
         unsigned long n = 0;
         if (section == "windows") {
             if (key == "platform") {
@@ -191,7 +199,7 @@ bool WriteEmptyRegistry(const std::string& dir, std::string* error) {
     if (!FormatRegFile(RegTree(), &text, error)) return false;
     DWORD result = ReplaceFileDurably(dir + "/registry.reg", text);
     if (result != ERROR_SUCCESS) {
-        *error = "cannot write " + dir + "/registry.reg (error " + std::to_string(result) + ")";
+        *error = "cannot write " + dir + "/registry.reg: " + ErrorText(result);
         return false;
     }
     return true;

@@ -913,6 +913,60 @@ std::string RegJournalCommitLine(const std::string& lines) {
     return commit;
 }
 
+namespace {
+
+// True when `text` holds a whole commit line: a record, whole by its own framing, follows.
+bool HoldsCommitLine(View text) {
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == View::npos) return false;
+        if (text.substr(pos, sizeof kCommitLine - 1) == kCommitLine) return true;
+        pos = end + 1;
+    }
+    return false;
+}
+
+// Checks the text after the last whole record, from line `line`: a record a kill cut off is
+// lines the writer writes, the last of them possibly cut inside, and nothing else. A line no
+// record holds (a comment, text that does not read, more than a commit line's beginning) is
+// damage.
+bool CheckCutOffTail(View tail, int line, const std::string& file, std::string* error) {
+    size_t whole = tail.rfind('\n');
+    whole = whole == View::npos ? 0 : whole + 1;
+    int number = line;
+    for (size_t pos = 0; pos <= whole; ++number) {
+        size_t end = pos < whole ? tail.find('\n', pos) : tail.size();
+        View text = TrimLeft(tail.substr(pos, end - pos));
+        size_t prefix = std::min(text.size(), sizeof kCommitLine - 1);
+        View digits = text.substr(prefix);
+        // The writer writes no comment in a record: the only one is its commit line, which can
+        // be only the last line, cut inside its eight hex digits.
+        if (text.substr(0, 1) == ";" &&
+            (pos < whole || text.substr(0, prefix) != View(kCommitLine).substr(0, prefix) || digits.size() > 8 ||
+             digits.find_first_not_of("0123456789abcdef") != View::npos)) {
+            *error = file + ":" + std::to_string(number) + ": the journal is damaged: a line no record holds";
+            return false;
+        }
+        pos = end + 1;
+    }
+    // A value whose continued lines were cut off is read up to the line it began on.
+    View lines = tail.substr(0, whole);
+    while (lines.size() > 1) {
+        size_t begin = lines.rfind('\n', lines.size() - 2);
+        begin = begin == View::npos ? 0 : begin + 1;
+        View text = TrimRight(lines.substr(begin, lines.size() - 1 - begin));
+        if (text.empty() || text.back() != '\\') break;
+        lines = lines.substr(0, begin);
+    }
+    std::vector<RegChange> changes;
+    Parser parser(file, &changes);
+    if (parser.ParseRecord(lines, line, error)) return true;
+    *error += " (the journal is damaged)";
+    return false;
+}
+
+}  // namespace
+
 bool ParseRegJournal(const std::string& text, bool header, int firstLine, const std::string& file,
                      RegJournalRead* read, std::string* error) {
     *read = RegJournalRead();
@@ -920,12 +974,21 @@ bool ParseRegJournal(const std::string& text, bool header, int firstLine, const 
     size_t pos = 0;
     int line = firstLine;
     if (header) {
-        // A header not yet whole (the journal was being made) holds no record.
+        // A header not yet whole (the journal was being made) holds no record; one before whole
+        // records was damaged.
         std::string first = std::string(kHeader) + "\n" + kJournalLine;
         size_t stampEnd = all.find('\n', first.size());
         if (all.compare(0, first.size(), first) != 0 || stampEnd == View::npos || stampEnd + 1 >= all.size() ||
-            all[stampEnd + 1] != '\n')
-            return true;
+            all[stampEnd + 1] != '\n') {
+            if (!HoldsCommitLine(all)) return true;
+            int bad = all.compare(0, sizeof kHeader, std::string(kHeader) + "\n") != 0 ? 1
+                      : stampEnd == View::npos || all.compare(sizeof kHeader, sizeof kJournalLine - 1, kJournalLine) != 0
+                          ? 2
+                          : 3;
+            *error = file + ":" + std::to_string(firstLine + bad - 1) +
+                     ": the journal is damaged: its header is not whole, and records follow";
+            return false;
+        }
         read->stamp = std::string(all.substr(first.size(), stampEnd - first.size()));
         pos = stampEnd + 2;
         line = firstLine + 3;
@@ -943,10 +1006,14 @@ bool ParseRegJournal(const std::string& text, bool header, int firstLine, const 
             ++line;
             continue;
         }
+        // Whole by its framing: a record that fails its check was damaged after it was written.
         unsigned long crc = 0;
         if (!ParseHexNumber(text.substr(sizeof kCommitLine - 1), 8, &crc) ||
-            crc != Crc32(all.data() + start, pos - start))
-            break;  // damaged: the journal ends before it
+            crc != Crc32(all.data() + start, pos - start)) {
+            *error = file + ":" + std::to_string(line) + ": the journal is damaged: the record of lines " +
+                     std::to_string(startLine) + " to " + std::to_string(line) + " fails its check";
+            return false;
+        }
         std::vector<RegChange> changes;
         Parser parser(file, &changes);
         if (!parser.ParseRecord(all.substr(start, pos - start), startLine, error)) return false;
@@ -958,7 +1025,7 @@ bool ParseRegJournal(const std::string& text, bool header, int firstLine, const 
         read->end = pos;
         read->lines = line - 1;
     }
-    return true;
+    return CheckCutOffTail(all.substr(start), startLine, file, error);
 }
 
 }  // namespace platform::host

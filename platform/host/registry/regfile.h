@@ -33,8 +33,8 @@ bool RegNameStorable(const std::string& name);
 // file it belongs to) and a blank line, then one record per save. A record is the lines of its
 // changes as a .reg file writes them ("[key]" makes a key and is the key of the values below
 // it, "[-key]" deletes one, "name"=- deletes a value), then "; commit XXXXXXXX", the CRC-32 of
-// the record's lines. A record cut off or damaged (a process killed while writing it, a crash
-// before it reached the disk) ends the journal.
+// the record's lines. A record cut off (a process killed while writing it) ends the journal;
+// a damaged one does not end it quietly, since records after it would be lost with it.
 
 // The start of a journal of the registry file stamped `stamp`.
 std::string RegJournalHeader(const std::string& stamp);
@@ -50,9 +50,11 @@ struct RegJournalRead {
     int lines = 0;                                  // lines before `end`
 };
 // Reads the records of journal text `text`, which starts with the header when `header` is
-// set and else at a record, on line `firstLine`. Stops at the first record that is not whole;
-// a whole record that does not read fails with "FILE:LINE: what is wrong". A header not yet
-// whole gives no stamp and no record.
+// set and else at a record, on line `firstLine`. What follows the last whole record must be a
+// record cut off: lines a record holds, the last possibly cut inside. Damage fails with
+// "FILE:LINE: what is wrong": a record whole by its commit line that fails its check or does
+// not read, a line no record holds after the last one, a header not whole before records. A
+// header not yet whole and nothing after it gives no stamp and no record.
 bool ParseRegJournal(const std::string& text, bool header, int firstLine, const std::string& file,
                      RegJournalRead* read, std::string* error);
 
