@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Libraries planted beside vkupdate.exe: a copy of the updater in a download folder of the
+# prefix, with a library beside it under the name of every library the updater imports or loads
+# (tests/win/planted_library.cpp, which marks its own loading). Wine is made to look in the
+# program's folder first for the names each Windows family does not hold as known DLLs (native
+# before builtin, as on 95/98/Me, which has no default list); kernel32, user32 and gdi32 stay
+# Wine's own, as every family loads them from the system folder. A whole update then runs on
+# the screen (Start, OK, Exit, No to the restart): it must complete, and no planted library may
+# have been loaded (no mark, and no load from the download folder in Wine's load log).
+#
+#   planted_libraries.sh LOADER EXE PLANTED_DLL MKPE ARTIFACTS
+#
+# WINEPREFIX and DISPLAY set, one wineserver kept running for the prefix.
+set -uo pipefail
+loader=$1 exe=$2 planted=$3 mkpe=$4 artifacts=$5
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/wine-lib.sh"
+caption='^TARN アップデーター$'
+failures=0
+fail() { echo "planted libraries: FAIL: $*"; failures=$((failures + 1)); }
+
+# Every library vkupdate.exe imports (check_exe.py) or loads (system_libraries.cpp, and the
+# documents-folder lookup), and the ones not known on every family.
+libraries=(kernel32 user32 gdi32 advapi32 comctl32 ole32 shell32 version shfolder)
+searched_first=advapi32,comctl32,ole32,shell32,version,shfolder
+
+"$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
+seed_product "$mkpe" || fail "seeding build 3.15"
+downloads="$drive/Downloads"
+mkdir -p "$downloads"
+cp "$exe" "$downloads/vkupdate.exe"
+for name in "${libraries[@]}"; do cp "$planted" "$downloads/$name.dll"; done
+
+log="$artifacts/planted-libraries.loaddll"
+(cd "$downloads" && WINEDLLOVERRIDES="mscoree,mshtml=;$searched_first=n,b" WINEDEBUG=+loaddll \
+  "$loader" vkupdate.exe 2>"$log") &
+app=$!
+main=$(window '^Velkor TARN' 60)
+if [ -z "$main" ]; then
+  fail "the dialog did not appear"
+else
+  sleep 0.5
+  press "$main" Return
+  box=$(window "$caption" 120)
+  if [ -z "$box" ]; then
+    fail "no message after Start"
+  else
+    sleep 0.5
+    /usr/bin/import -window root "$artifacts/planted-libraries.png" 2>/dev/null
+    press "$box" Return
+    gone "$caption" || fail "the message stayed open"
+    [ -z "$(window "$caption" 2)" ] || fail "an error was reported (see planted-libraries.png)"
+    box=$(leave_dialog "$main")
+    if [ -z "$box" ]; then
+      fail "Exit did not offer the restart: the update did not complete"
+    else
+      sleep 0.3
+      press "$box" n
+    fi
+  fi
+fi
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+kill "$app" 2>/dev/null
+wait "$app" 2>/dev/null
+
+for name in "${libraries[@]}"; do
+  [ -e "$downloads/$name.dll.loaded" ] && fail "the planted $name.dll was loaded"
+done
+grep -qi 'Loaded.*Downloads' "$log" && fail "Wine loaded from the download folder: $(grep -i 'Loaded.*Downloads' "$log" | tr -d '\r' | head -n 3)"
+# The updater did load the libraries it needs, from the system folder.
+for name in comctl32 shfolder version; do
+  grep -qi "Loaded.*system32.$name\.dll" "$log" || fail "$name.dll was not loaded from the system folder"
+done
+[ "$failures" -eq 0 ] || { echo "planted libraries: $failures failures"; exit 1; }
+echo "planted libraries: ${#libraries[@]} planted (${libraries[*]}), none loaded; the update completed"
