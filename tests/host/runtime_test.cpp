@@ -67,7 +67,8 @@ TEST(Runtime, MeasuresAndSearchesTexts) {
     EXPECT_EQ(runtime_strnlen(unterminated, sizeof unterminated), 4u);
     EXPECT_EQ(runtime_strnlen(text, 3), 3u);
     EXPECT_EQ(runtime_strnlen(text, 100), std::strlen(text));
-    for (int c : {'\\', 'a', 't', 'z', 0, 0x95, 0x5C + 0x100}) {
+    const int searched[] = {'\\', 'a', 't', 'z', 0, 0x95, 0x5C + 0x100};
+    for (int c : searched) {
         EXPECT_EQ(runtime_strrchr(text, c), std::strrchr(text, c)) << c;
     }
 }
