@@ -73,8 +73,9 @@ for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 kill "$app" 2>/dev/null
 wait "$app" 2>/dev/null
 
+# The mark takes the name's case from the load (SHFOLDER.DLL.loaded): looked for without it.
 for name in "${libraries[@]}"; do
-  [ -e "$downloads/$name.dll.loaded" ] && fail "the planted $name.dll was loaded"
+  [ -n "$(find "$downloads" -maxdepth 1 -iname "$name.dll.loaded")" ] && fail "the planted $name.dll was loaded"
 done
 loaded=$(grep -i 'Loaded.*Downloads.*: native' "$log" | grep -vi 'vkupdate\.exe' | tr -d '\r')
 [ -z "$loaded" ] || fail "Wine loaded from the download folder: $(head -n 3 <<<"$loaded")"
