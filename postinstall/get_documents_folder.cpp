@@ -1,5 +1,6 @@
 // The user's documents folder through SHGetFolderPathA, which older systems lack: looked up by
-// name in SHFOLDER.DLL, or in SHELL32.DLL when SHFOLDER.DLL does not load.
+// name in SHFOLDER.DLL, or in SHELL32.DLL when SHFOLDER.DLL does not load, each from the system
+// folder by its full path.
 #include "platform/module.h"
 #include "platform/shell.h"
 #include "postinstall/data_relocation.h"
@@ -8,8 +9,8 @@ int GetDocumentsFolder(char* output, size_t outputSize) {
     if (outputSize == 0) return 0;
     output[0] = '\0';
     if (outputSize < MAX_PATH) return 0;
-    HMODULE library = platform::LoadLibraryA("SHFOLDER.DLL");
-    if (library == nullptr) library = platform::LoadLibraryA("SHELL32.DLL");
+    HMODULE library = LoadSystemLibrary("SHFOLDER.DLL");
+    if (library == nullptr) library = LoadSystemLibrary("SHELL32.DLL");
     if (library == nullptr) return 0;
     int result = 0;
     FARPROC found = platform::GetProcAddress(library, "SHGetFolderPathA");

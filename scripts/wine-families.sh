@@ -1,5 +1,6 @@
-# The Windows build's update on every Windows family the updater tells apart (95/98/Me, NT 4.0,
-# 2000, XP), each on a prefix set to that version of Windows and seeded as the demo machine is
+# The Windows build's update on every Windows family the updater tells apart (95/98/Me, as
+# Windows 95 and as 98; NT 4.0, 2000, XP), each on a prefix set to that version of Windows and
+# seeded as the demo machine is
 # (build 3.15 installed with its App Paths entry, its data files and its program-menu shortcut),
 # driven on the Xvfb screen as a person would: Start, OK to the success message (kept as a
 # screenshot in build/artifacts), Exit, and Yes to the restart, which Wine carries out as a
@@ -16,6 +17,7 @@
 
 # family | Windows version of the prefix | vkmachine create options (as scripts/demo.sh makes them)
 wine_families=(
+  "95|win95|--platform 1 --major 4 --minor 0 --system C:\\WINDOWS\\SYSTEM"
   "98|win98|--platform 1 --major 4 --minor 10 --system C:\\WINDOWS\\SYSTEM"
   "nt4|nt40|--platform 2 --major 4 --minor 0 --system C:\\WINNT\\system32"
   "2000|win2k|--platform 2 --major 5 --minor 0 --system C:\\WINNT\\system32"

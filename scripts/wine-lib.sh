@@ -17,12 +17,12 @@ choose_wine_arch() {
   server=/usr/lib/wine/wineserver
 }
 
-# Configures build/win64. A stand-in for the product under Wine, not the executable that ships:
-# its vkupdate.exe links the libraries the test programs link rather than compile them once
-# more as a release.
+# Configures build/win64. A stand-in for the product under Wine, not the executable that ships,
+# but built as the product is (a release of its own, no C runtime, its libraries loaded from the
+# system folder), so that what Wine runs starts as the product does.
 configure_win64() {
   cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-    -DVK_RELEASE_PRODUCT=OFF
+    -DVK_RELEASE_PRODUCT=ON
 }
 
 # The environment of every Wine call: Japanese locale (code page 932), no debug output, no

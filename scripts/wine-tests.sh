@@ -142,6 +142,15 @@ else
   failed=$((failed + 1))
 fi
 
+# Libraries planted beside the updater under the name of each library it imports or loads.
+echo "-- planted libraries ($arch)"
+if use_prefix planted &&
+   bash tests/win/planted_libraries.sh "$loader" "$build/vkupdate.exe" "$build/tests/planted_library.dll" "$mkpe" "$artifacts"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
 # The update on every Windows family, each compared whole with the emulated machine's.
 source scripts/wine-families.sh
 run_families

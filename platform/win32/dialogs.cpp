@@ -1,5 +1,7 @@
-// Dialog, control and drawing calls: straight to user32, gdi32 and comctl32.
+// Dialog, control and drawing calls: straight to user32 and gdi32, and to comctl32 loaded from
+// the system folder.
 #include "platform/dialogs.h"
+#include "platform/win32/system_libraries.h"
 
 namespace platform {
 
@@ -25,7 +27,10 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     return ::MessageBoxA(owner, text, caption, style);
 }
 
-void InitCommonControls() { ::InitCommonControls(); }
+void InitCommonControls() {
+    if (auto function = SystemFunctionAs<decltype(&::InitCommonControls)>(COMCTL32_DLL, "InitCommonControls"))
+        function();
+}
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) { return ::BeginPaint(window, paint); }
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) { return ::EndPaint(window, paint); }
 BOOL DeleteObject(HGDIOBJ object) { return ::DeleteObject(object); }
@@ -34,17 +39,17 @@ COLORREF SetBkColor(HDC dc, COLORREF color) { return ::SetBkColor(dc, color); }
 COLORREF SetTextColor(HDC dc, COLORREF color) { return ::SetTextColor(dc, color); }
 
 HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int grow) {
-    return ::ImageList_Create(width, height, flags, initial, grow);
+    CALL_SYSTEM_FUNCTION(COMCTL32_DLL, ImageList_Create, nullptr, width, height, flags, initial, grow);
 }
 
 int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
-    return ::ImageList_AddMasked(list, bitmap, mask);
+    CALL_SYSTEM_FUNCTION(COMCTL32_DLL, ImageList_AddMasked, -1, list, bitmap, mask);
 }
 
 BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style) {
-    return ::ImageList_Draw(list, index, dc, x, y, style);
+    CALL_SYSTEM_FUNCTION(COMCTL32_DLL, ImageList_Draw, FALSE, list, index, dc, x, y, style);
 }
 
-BOOL ImageList_Destroy(HIMAGELIST list) { return ::ImageList_Destroy(list); }
+BOOL ImageList_Destroy(HIMAGELIST list) { CALL_SYSTEM_FUNCTION(COMCTL32_DLL, ImageList_Destroy, FALSE, list); }
 
 }  // namespace platform

@@ -3,7 +3,9 @@
 
 namespace platform {
 
-HMODULE LoadLibraryA(LPCSTR name) { return ::LoadLibraryA(name); }
+// The logic loads libraries by full path only (the host refuses a bare name). Windows then
+// looks for the libraries that one imports in its own folder before the updater's.
+HMODULE LoadLibraryA(LPCSTR name) { return ::LoadLibraryExA(name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH); }
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) { return ::GetProcAddress(module, name); }
 BOOL FreeLibrary(HMODULE module) { return ::FreeLibrary(module); }
 

@@ -1,5 +1,6 @@
-// System calls: straight to kernel32, advapi32 and user32.
+// System calls: straight to kernel32 and user32, and to advapi32 loaded from the system folder.
 #include "platform/system.h"
+#include "platform/win32/system_libraries.h"
 
 namespace platform {
 
@@ -12,16 +13,17 @@ int lstrcmpiA(LPCSTR a, LPCSTR b) { return ::lstrcmpiA(a, b); }
 HANDLE GetCurrentProcess() { return ::GetCurrentProcess(); }
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
-    return ::OpenProcessToken(process, access, token);
+    CALL_SYSTEM_FUNCTION(ADVAPI32_DLL, OpenProcessToken, FALSE, process, access, token);
 }
 
 BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
-    return ::LookupPrivilegeValueA(system, name, luid);
+    CALL_SYSTEM_FUNCTION(ADVAPI32_DLL, LookupPrivilegeValueA, FALSE, system, name, luid);
 }
 
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD size,
                            PTOKEN_PRIVILEGES previous, PDWORD returnedSize) {
-    return ::AdjustTokenPrivileges(token, disableAll, newState, size, previous, returnedSize);
+    CALL_SYSTEM_FUNCTION(ADVAPI32_DLL, AdjustTokenPrivileges, FALSE, token, disableAll, newState, size,
+                         previous, returnedSize);
 }
 
 BOOL ExitWindowsEx(UINT flags, DWORD reason) { return ::ExitWindowsEx(flags, reason); }

@@ -171,6 +171,9 @@ TEST_F(RelocationHost, NothingMovedWhenTheDataFolderIsNotSafe) {
         bool dataFolderMade;
     } cases[] = {
         {"no SHGetFolderPathA", "[windows]\nshfolder = 0\n", nullptr, false, 2, false},
+        // SHELL32.DLL is no known DLL on 98: it loads (and is freed) only by its full path.
+        {"no SHGetFolderPathA on 98", "[windows]\nplatform = 1\nmajor = 4\nminor = 10\nshfolder = 0\n", nullptr,
+         false, 2, false},
         {"documents folder missing", "", nullptr, true, 1, false},
         {"copy fails", "", "CopyFileA", false, 1, true},
     };

@@ -3,8 +3,9 @@
 program that needs no MinGW DLLs, carries the administrator manifest, the dialog, the
 welcome text and the version block 3.1.6.0 in Japanese, and every resource of the .res that
 the host build embeds, unchanged. As the executable ships: it loads on Windows 95 to XP
-(subsystem and OS version 4.0, every import by name and on the list below) and, apart from
-its stored payloads, stays under the size budget.
+(subsystem and OS version 4.0, no C runtime library, every import by name from a library each
+family loads from the system folder, and exported by Windows 95 and NT 4.0, as the lists below
+say) and, apart from its stored payloads, stays under the size budget.
 
 usage: /usr/bin/python3 tests/win/check_exe.py vkupdate.exe vkupdate.res
 """
@@ -18,30 +19,88 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
                                 "scripts"))
 import platform_calls  # noqa: E402  the table of platform calls
 
-# Every function the executable may import, by DLL: the platform calls of the table
-# platform/platform_calls.def, and what the C and C++ runtime needs today, listed here. Each is
-# exported by Windows 95, 98, Me, NT 4.0, 2000 and XP. A new import (a library call that pulls
-# in a newer function) fails here until someone has checked that those systems export it and
-# added it.
-RUNTIME_IMPORTS = {
-    # the MinGW start-up code and runtime
+# Where each library the executable imports is known to come from the system folder, whatever
+# lies beside the program, on every Windows family it runs on. A library off this table (it would
+# be looked for first in the folder the updater was started from) is refused: load it at run time
+# from the system folder by full path instead (platform/win32/system_libraries.cpp).
+#  - NT 4.0: the default values of HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs
+#    that Microsoft Knowledge Base article Q102985 lists (advapi32, comdlg32, crtdll, gdi32,
+#    kernel32, lz32, olecli32, olesvr32, rpcrt4, shell32, user32, version; DllDirectory
+#    %SystemRoot%\system32); Q164501, "Windows NT/2000/XP Uses KnownDLLs Registry Entry to Find
+#    DLLs", says implicitly loaded 32-bit DLLs on those names come from there.
+#  - 2000 and XP: the same key and rule (Q164501); their lists extend NT 4.0's, and "Search Path
+#    Used by Windows to Locate a DLL" (Visual C++ documentation) names Kernel32.dll and User32.dll
+#    as known DLLs searched before the program's folder.
+#  - 95/98/Me: Q151646, "Windows 95, Windows 98, or Windows Me Uses KnownDLLs Registry Key to Find
+#    32-bit DLLs", gives the mechanism but no default list, so no name is taken from it. KERNEL32,
+#    USER32 and GDI32 are the system's own 32-bit core, loaded at start-up into the shared memory
+#    of every process before a program's imports are resolved; "Dynamic-Link Library Search
+#    Order": a DLL whose module name is already loaded is used, whatever lies in other folders.
+KNOWN_SYSTEM_LIBRARIES = {
+    "kernel32.dll": ("95/98/Me: system core, loaded before any program",
+                     "NT 4.0, 2000, XP: KnownDLLs (Q102985, Q164501)"),
+    "user32.dll": ("95/98/Me: system core, loaded before any program",
+                   "NT 4.0, 2000, XP: KnownDLLs (Q102985, Q164501)"),
+    "gdi32.dll": ("95/98/Me: system core, loaded before any program",
+                  "NT 4.0, 2000, XP: KnownDLLs (Q102985, Q164501)"),
+}
+
+# The first Windows releases of each family whose library exports each function the executable
+# may import, from Microsoft's documentation of the function (the Requirements of the Platform
+# SDK reference: "Windows 95/98/Me: Included in Windows 95 and later", "Windows NT/2000/XP:
+# Included in Windows NT 3.1 and later"). Each must be Windows 95 and NT 4.0 or earlier. A new
+# import fails here until someone has looked its requirements up and added it.
+W95_NT31 = ("95", "3.1")
+FIRST_EXPORTED = {
     "kernel32.dll": {
-        "DeleteCriticalSection", "EnterCriticalSection", "GetModuleHandleA", "GetStartupInfoA",
-        "InitializeCriticalSection", "LeaveCriticalSection", "SetUnhandledExceptionFilter", "Sleep",
-        "TlsGetValue", "VirtualProtect", "VirtualQuery",
+        # the platform calls of platform/platform_calls.def
+        "CloseHandle": W95_NT31, "CopyFileA": W95_NT31, "CreateDirectoryA": W95_NT31,
+        "CreateFileA": W95_NT31, "DeleteFileA": W95_NT31, "FindClose": W95_NT31,
+        "FindFirstFileA": W95_NT31, "FindNextFileA": W95_NT31, "FindResourceExA": W95_NT31,
+        "FreeLibrary": W95_NT31, "GetACP": W95_NT31, "LoadLibraryA": W95_NT31, "GetCurrentProcess": W95_NT31,
+        "GetFileAttributesA": W95_NT31, "GetLastError": W95_NT31, "GetModuleFileNameA": W95_NT31,
+        "GetProcAddress": W95_NT31, "GetSystemDirectoryA": W95_NT31, "GetTempPathA": W95_NT31,
+        "GetVersionExA": ("95", "3.5"), "IsDBCSLeadByte": W95_NT31, "LoadResource": W95_NT31,
+        "LockResource": W95_NT31, "MoveFileA": W95_NT31,
+        # exported by 95/98/Me, where it fails with ERROR_CALL_NOT_IMPLEMENTED (the updater knows)
+        "MoveFileExA": W95_NT31,
+        "MultiByteToWideChar": W95_NT31, "ReadFile": W95_NT31, "RemoveDirectoryA": W95_NT31,
+        "SetFileAttributesA": W95_NT31, "SetLastError": W95_NT31, "SizeofResource": W95_NT31,
+        "WriteFile": W95_NT31, "lstrcmpiA": W95_NT31,
+        # the platform layer's own: libraries loaded by full path (runtime/, system_libraries.cpp)
+        "LoadLibraryExA": W95_NT31,
+        # the executable's own start-up and heap (runtime/win32/)
+        "ExitProcess": W95_NT31, "GetCommandLineA": W95_NT31, "GetModuleHandleA": W95_NT31,
+        "GetStartupInfoA": W95_NT31, "GetProcessHeap": W95_NT31, "HeapAlloc": W95_NT31,
+        "HeapFree": W95_NT31,
     },
-    "user32.dll": {"wsprintfA"},
-    # the C runtime every Windows of the family carries
-    "msvcrt.dll": {
-        "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
-        "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit", "_initterm", "_iob",
-        "_onexit", "abort", "calloc", "exit", "fprintf", "free", "fwrite", "malloc", "memcpy",
-        "memmove", "memset", "signal", "strcmp", "strlen", "strncmp", "strrchr", "vfprintf",
+    "user32.dll": {
+        "BeginPaint": W95_NT31, "DialogBoxParamA": W95_NT31, "EnableWindow": W95_NT31,
+        "EndDialog": W95_NT31, "EndPaint": W95_NT31, "ExitWindowsEx": W95_NT31,
+        "GetDlgItem": W95_NT31, "GetParent": W95_NT31, "GetWindowLongA": W95_NT31,
+        "GetWindowRect": W95_NT31, "LoadBitmapA": W95_NT31, "LoadStringA": W95_NT31,
+        "MessageBoxA": W95_NT31, "ScreenToClient": W95_NT31, "SendDlgItemMessageA": W95_NT31,
+        "SetWindowTextA": W95_NT31,
+    },
+    "gdi32.dll": {
+        "DeleteObject": W95_NT31, "GetStockObject": W95_NT31, "SetBkColor": W95_NT31,
+        "SetTextColor": W95_NT31,
     },
 }
-ALLOWED_IMPORTS = platform_calls.imports()
-for dll, names in RUNTIME_IMPORTS.items():
-    ALLOWED_IMPORTS.setdefault(dll, set()).update(names)
+# No C runtime library at all: not every Windows 95 carries msvcrt.dll, and the copies of the
+# families differ in what they export.
+C_RUNTIMES = {"msvcrt.dll", "crtdll.dll", "msvcr70.dll", "msvcr71.dll", "msvcr80.dll", "ucrtbase.dll"}
+
+
+# Every platform call the table says the executable imports is on the list above.
+for _dll, _names in platform_calls.imports().items():
+    if _dll in KNOWN_SYSTEM_LIBRARIES:
+        assert _names <= set(FIRST_EXPORTED[_dll]), "%s: %s" % (_dll, _names - set(FIRST_EXPORTED[_dll]))
+
+
+def release_number(text):
+    return tuple(int(part) for part in text.split("."))
+
 
 # The executable without its stored payloads (RCDATA 130 to 170) stays under this many bytes.
 SIZE_BUDGET = 96 * 1024
@@ -98,18 +157,35 @@ def main(path, res_path):
         if version != (4, 0):
             problems.append("%s version %d.%d, not 4.0: Windows 95 and NT 4.0 refuse it" % ((what,) + version))
     dlls = set()
+    listed = []
     for entry in pe.DIRECTORY_ENTRY_IMPORT:
         dll = entry.dll.decode().lower()
         dlls.add(dll)
-        allowed = ALLOWED_IMPORTS.get(dll)
-        if allowed is None:
-            problems.append("imports %s, which is not on the list" % dll)
+        if dll in C_RUNTIMES or dll.startswith("api-ms-win-crt"):
+            problems.append("imports the C runtime %s (%d functions)" % (dll, len(entry.imports)))
             continue
+        if dll not in KNOWN_SYSTEM_LIBRARIES:
+            problems.append("imports %s, which not every family loads from the system folder: load it by"
+                            " full path at run time" % dll)
+            continue
+        exported = FIRST_EXPORTED.get(dll, {})
         for imported in entry.imports:
             if imported.name is None:
                 problems.append("imports %s by ordinal %d" % (dll, imported.ordinal))
-            elif imported.name.decode() not in allowed:
-                problems.append("imports %s!%s, which is not on the list" % (dll, imported.name.decode()))
+                continue
+            name = imported.name.decode()
+            first = exported.get(name)
+            if first is None:
+                problems.append("imports %s!%s, whose first Windows releases are not on the list" % (dll, name))
+            elif release_number(first[0]) > (95,) or release_number(first[1]) > (4, 0):
+                problems.append("imports %s!%s, first exported by Windows %s and NT %s" % ((dll, name) + first))
+            else:
+                listed.append("%s!%s: Windows %s, NT %s" % (dll, name, first[0], first[1]))
+    print("check_exe: %d imported functions, each with the first releases exporting it:" % len(listed))
+    for line in sorted(listed):
+        print("  " + line)
+    for dll in sorted(dlls & set(KNOWN_SYSTEM_LIBRARIES)):
+        print("  %s from the system folder on every family: %s" % (dll, "; ".join(KNOWN_SYSTEM_LIBRARIES[dll])))
     have = pe_entries(pe)
     want = res_entries(open(res_path, "rb").read())
     problems += ["resource %s: missing" % (key,) for key in want if key not in have]
@@ -147,7 +223,7 @@ def main(path, res_path):
     for problem in problems:
         print("check_exe: %s: %s" % (path, problem))
     if not problems:
-        print("check_exe: %s: 32-bit GUI for Windows 4.0, %d DLLs imported as listed, manifest, dialog,"
+        print("check_exe: %s: 32-bit GUI for Windows 4.0, %d system DLLs imported as listed, manifest, dialog,"
               " welcome text, version 3.1.6.0, %d resources as in the .res" % (path, len(dlls), len(want)))
     return 1 if problems else 0
 

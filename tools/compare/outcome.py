@@ -314,6 +314,7 @@ def normal_form(before, after):
 # family: (files of the family's route in the install folder, in the system folder by
 # sub-folder, the driver replaced at the restart, the shortcut rewritten)
 FAMILIES = {
+    "95": (3, {"IOSUBSYS": 1}, False, False),
     "98": (3, {"IOSUBSYS": 1}, False, False),
     "nt4": (0, {"Drivers": 2}, False, False),
     "2000": (0, {"": 1}, True, False),

@@ -1,8 +1,11 @@
 // Libraries loaded by name and module paths on the emulated machine. Two system libraries can
-// be loaded: SHFOLDER.DLL, and SHELL32.DLL. With `shfolder = 1` in machine.ini SHFOLDER.DLL
+// be loaded, from the system folder: SHFOLDER.DLL, and SHELL32.DLL. A bare name is taken only
+// for a known DLL of the machine's family, as Windows then loads it from the system folder
+// whatever lies beside the program. With `shfolder = 1` in machine.ini SHFOLDER.DLL
 // exports SHGetFolderPathA; with `shfolder = 0` it is missing and SHELL32.DLL lacks the
 // function, as on Windows 95 and NT 4.0 without the later shell. The updater's own executable
 // is <temp folder>\vkupdate.exe, where a downloaded updater is started from.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,20 +38,43 @@ Library* Loaded(HMODULE module) {
     return nullptr;
 }
 
-// The file name of `name` in upper case, with ".DLL" added when it has no extension.
-std::string LibraryFileName(const std::string& name) {
+// The folder of `name` (up to its last separator, without it; "" for a bare name) and its file
+// name in upper case, with ".DLL" added when it has no extension.
+void SplitLibraryName(const std::string& name, std::string* folder, std::string* file) {
     std::vector<std::string> chars = host::SplitCharacters(name);
-    std::string file;
+    folder->clear();
+    file->clear();
+    std::string done;
     for (const std::string& c : chars) {
+        done += c;
         if (c == "\\" || c == "/" || c == ":") {
-            file.clear();
+            *folder = done.substr(0, c == ":" ? done.size() : done.size() - 1);
+            file->clear();
             continue;
         }
         bool lower = c.size() == 1 && c[0] >= 'a' && c[0] <= 'z';
-        file += lower ? std::string(1, static_cast<char>(c[0] - 'a' + 'A')) : c;
+        *file += lower ? std::string(1, static_cast<char>(c[0] - 'a' + 'A')) : c;
     }
-    if (file.find('.') == std::string::npos) file += ".DLL";
-    return file;
+    if (file->find('.') == std::string::npos) *file += ".DLL";
+}
+
+// The libraries each family loads from the system folder when named bare: the default
+// KnownDLLs of NT 4.0 (2000 and XP add to them); on 95/98/Me, the system's own core, loaded
+// before any program.
+const char* const kKnownNt[] = {"ADVAPI32.DLL", "COMDLG32.DLL", "CRTDLL.DLL", "GDI32.DLL",
+                                "KERNEL32.DLL", "LZ32.DLL", "OLECLI32.DLL", "OLESVR32.DLL",
+                                "RPCRT4.DLL", "SHELL32.DLL", "USER32.DLL", "VERSION.DLL"};
+const char* const kKnown9x[] = {"GDI32.DLL", "KERNEL32.DLL", "USER32.DLL"};
+
+bool KnownLibrary(const std::string& file) {
+    if (host::Config().platformId == VER_PLATFORM_WIN32_NT) {
+        for (const char* known : kKnownNt)
+            if (file == known) return true;
+        return false;
+    }
+    for (const char* known : kKnown9x)
+        if (file == known) return true;
+    return false;
 }
 
 }  // namespace
@@ -59,7 +85,21 @@ HMODULE LoadLibraryA(LPCSTR name) {
         host::SetError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    std::string file = LibraryFileName(name);
+    std::string folder, file;
+    SplitLibraryName(name, &folder, &file);
+    // Named bare, a library that is not a known one of the family would be looked for first in
+    // the folder the updater was started from: refused, so that no such load goes unseen.
+    if (folder.empty() && !KnownLibrary(file)) {
+        std::fprintf(stderr, "vkupdate: LoadLibraryA(\"%s\"): a bare name that is not a known DLL of this Windows\n",
+                     host::Utf8(name).c_str());
+        host::SetError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    // The machine's libraries lie in its system folder and nowhere else.
+    if (!folder.empty() && !host::SameName(folder, host::Config().system)) {
+        host::SetError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
     for (size_t i = 0; i < sizeof libraries / sizeof libraries[0]; ++i) {
         if (file != libraries[i].name) continue;
         if (i == kShfolder && !host::Config().shfolder) break;
