@@ -22,6 +22,6 @@ enum Replacement {
 // destinationFolder under the row's temp name, checks that it lies there complete, then
 // replaces the row's target: at once with one replacing rename (on 95/98/Me a delete and a
 // rename), or at the next restart. Returns 1 when the target was replaced (or scheduled), 0 when a
-// step failed: the old target is then as it was, unless it was deleted and the rename failed,
-// in which case the new file stays under its temp name.
+// step failed: the old target is then as it was, unless (on 95/98/Me) it was deleted and the
+// rename failed, in which case the new file stays under its temp name.
 int InstallOneFile(InstallRun* run, int row, const char* destinationFolder, Replacement replacement);
