@@ -2,6 +2,7 @@
 // post-install steps.
 #include "payload/install_engine.h"
 
+#include "payload/check_free_space.h"
 #include "payload/check_install_targets.h"
 #include "payload/driver_service.h"
 #include "payload/install_routes.h"
@@ -116,8 +117,13 @@ int InstallPayloadFiles(const InstallDialog& dialog, const char* installFolder) 
     // finish leaves the installation as it was rather than half updated.
     const InstallRoute* routes[] = {&CommonRoute, &family};
     char failed[kFailedPathSize];
+    // The data files move into the documents folder's drive; none move without one.
+    char documents[PATH_BUFFER_SIZE] = {};
+    GetDocumentsFolder(documents, sizeof documents);
     if (!CheckInstallTargets(routes, 2, run.stagingFolder, installFolder, systemFolder, ntFamily, failed,
-                             sizeof failed)) {
+                             sizeof failed) ||
+        !CheckFreeSpace(routes, 2, run.stagingFolder, installFolder, systemFolder, documents, &ForEachDataFile,
+                        failed, sizeof failed)) {
         ReportFailure(dialog.owner, failed);
         return 0;
     }

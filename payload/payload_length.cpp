@@ -15,6 +15,11 @@ const DWORD kLengthOffset = 10;
 }  // namespace
 
 int InstalledPayloadLength(uint32_t payloadIndex, uint32_t* length) {
+    uint32_t stored = 0;
+    return PayloadLengths(payloadIndex, &stored, length);
+}
+
+int PayloadLengths(uint32_t payloadIndex, uint32_t* stored, uint32_t* length) {
     LPCSTR name = MAKEINTRESOURCEA(static_cast<WORD>(payloadIndex + PAYLOAD_RESOURCE_BASE));
     HRSRC found = platform::FindResourceExA(AppModule, RT_RCDATA, name, 0);
     if (found == nullptr) return 0;
@@ -22,6 +27,7 @@ int InstalledPayloadLength(uint32_t payloadIndex, uint32_t* length) {
     const unsigned char* bytes = static_cast<const unsigned char*>(platform::LockResource(loaded));
     DWORD size = platform::SizeofResource(AppModule, found);
     if (bytes == nullptr) return 0;
+    *stored = size;
     bool szdd = size >= sizeof kSzddMagic;
     for (DWORD i = 0; szdd && i < sizeof kSzddMagic; ++i) szdd = bytes[i] == kSzddMagic[i];
     if (!szdd) {

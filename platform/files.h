@@ -23,5 +23,12 @@ BOOL FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found);
 BOOL FindClose(HANDLE search);
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                       LPDWORD totalClusters);
+
+// The free space of the drive that holds a folder, found by name in KERNEL32.DLL at run time
+// ("GetDiskFreeSpaceExA"), since the first Windows 95 lacks it.
+typedef BOOL(WINAPI* GetDiskFreeSpaceExAProc)(LPCSTR folder, PULARGE_INTEGER availableToCaller,
+                                               PULARGE_INTEGER totalBytes, PULARGE_INTEGER freeBytes);
 
 }  // namespace platform

@@ -10,5 +10,7 @@ HMODULE LoadLibraryA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+// A module this process has loaded already (KERNEL32.DLL): no load, nothing to free.
+HMODULE GetModuleHandleA(LPCSTR name);
 
 }  // namespace platform

@@ -7,6 +7,11 @@
 
 void RelocateDataFiles(const char* installFolder);
 
+// Calls `visit` with the name of each data file of the install folder, in the order they move:
+// "VKCDDB.DB" and "CHG.LOG" (whether or not they are there), then every "*.LST" found.
+typedef void (*DataFileVisitor)(const char* name, void* context);
+void ForEachDataFile(const char* installFolder, DataFileVisitor visit, void* context);
+
 // Fills `output` (`outputSize` bytes) with the data folder: the documents folder joined with
 // the string `nameId` of `module`, created when it does not exist, and returns 1. When the
 // documents folder cannot be looked up, or gives no path, or the data folder's path does not

@@ -41,6 +41,35 @@ void MoveDataFile(const char* installFolder, const char* dataFolder, const char*
 
 }  // namespace
 
+void ForEachDataFile(const char* installFolder, DataFileVisitor visit, void* context) {
+    visit("VKCDDB.DB", context);
+    visit("CHG.LOG", context);
+    char pattern[PATH_BUFFER_SIZE];
+    if (!JoinPath(pattern, sizeof pattern, installFolder, "*.LST")) return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = platform::FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        visit(found.cFileName, context);
+    } while (platform::FindNextFileA(search, &found));
+    platform::FindClose(search);
+}
+
+namespace {
+
+struct Relocation {
+    const char* installFolder;
+    const char* dataFolder;
+    const char* partial;
+};
+
+void MoveVisited(const char* name, void* context) {
+    const Relocation& move = *static_cast<const Relocation*>(context);
+    MoveDataFile(move.installFolder, move.dataFolder, move.partial, name);
+}
+
+}  // namespace
+
 void RelocateDataFiles(const char* installFolder) {
     char dataFolder[PATH_BUFFER_SIZE] = {0};
     if (!GetDataFolder(dataFolder, sizeof dataFolder, AppModule, IDS_DATA_FOLDER)) return;
@@ -48,16 +77,6 @@ void RelocateDataFiles(const char* installFolder) {
     if (!JoinPath(partial, sizeof partial, dataFolder, kPartialCopy)) return;
     // A partial copy that an interrupted run left behind.
     DeleteAnyFile(partial);
-    MoveDataFile(installFolder, dataFolder, partial, "VKCDDB.DB");
-    MoveDataFile(installFolder, dataFolder, partial, "CHG.LOG");
-
-    char pattern[PATH_BUFFER_SIZE];
-    if (!JoinPath(pattern, sizeof pattern, installFolder, "*.LST")) return;
-    WIN32_FIND_DATAA found;
-    HANDLE search = platform::FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        MoveDataFile(installFolder, dataFolder, partial, found.cFileName);
-    } while (platform::FindNextFileA(search, &found));
-    platform::FindClose(search);
+    Relocation move = {installFolder, dataFolder, partial};
+    ForEachDataFile(installFolder, &MoveVisited, &move);
 }

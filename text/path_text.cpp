@@ -89,3 +89,30 @@ int DriveAndDirectory(const char* path, char* out, size_t size) {
     out[drive + directory] = '\0';
     return 1;
 }
+
+int DriveRoot(const char* path, char* out, size_t size) {
+    if (size == 0) return 0;
+    out[0] = '\0';
+    const char* end = nullptr;
+    if (path[0] != '\0' && path[1] == ':') {
+        end = path + 2;
+    } else if (IsSeparator(path[0]) && IsSeparator(path[1])) {
+        // The server's name, a separator, the share's name: each named, counted by character.
+        const char* p = path + 2;
+        for (int name = 0; name < 2; ++name) {
+            const char* start = p;
+            while (*p != '\0' && !IsSeparator(*p)) p += CharLength(p);
+            if (p == start || (name == 0 && *p == '\0')) return 0;
+            if (name == 0) ++p;
+        }
+        end = p;
+    } else {
+        return 0;
+    }
+    size_t length = static_cast<size_t>(end - path);
+    if (length + 2 > size) return 0;
+    std::memcpy(out, path, length);
+    out[length] = '\\';
+    out[length + 1] = '\0';
+    return 1;
+}

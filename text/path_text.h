@@ -33,3 +33,8 @@ int AppendText(char* out, size_t size, const char* text);
 // "C:\a\" gives itself, "D:" gives "D:", a text without drive or separator gives "".
 // Returns 1; 0 when the result would not fit `size`, with out set to "". `out` may be `path`.
 int DriveAndDirectory(const char* path, char* out, size_t size);
+
+// The root of the drive that holds `path`: "X:\" for a path that starts with a drive letter and
+// a colon, "\\server\share\" for a UNC path. Returns 1; 0 for a path without either, or when
+// the root would not fit `size`, with out set to "".
+int DriveRoot(const char* path, char* out, size_t size);

@@ -339,6 +339,14 @@ typedef INT_PTR (*FARPROC)();
 // their methods in the order Windows declares them.
 typedef LONG HRESULT;
 typedef uint32_t ULONG;
+typedef uint64_t ULONGLONG;
+typedef union _ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    ULONGLONG QuadPart;
+} ULARGE_INTEGER, *PULARGE_INTEGER;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef WCHAR* LPOLESTR;

@@ -30,5 +30,9 @@ BOOL FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found) { return ::FindNextF
 BOOL FindClose(HANDLE search) { return ::FindClose(search); }
 DWORD GetTempPathA(DWORD size, LPSTR buffer) { return ::GetTempPathA(size, buffer); }
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) { return ::GetSystemDirectoryA(buffer, size); }
+BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                       LPDWORD totalClusters) {
+    return ::GetDiskFreeSpaceA(root, sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
+}
 
 }  // namespace platform

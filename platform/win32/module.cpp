@@ -8,6 +8,7 @@ namespace platform {
 HMODULE LoadLibraryA(LPCSTR name) { return ::LoadLibraryExA(name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH); }
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) { return ::GetProcAddress(module, name); }
 BOOL FreeLibrary(HMODULE module) { return ::FreeLibrary(module); }
+HMODULE GetModuleHandleA(LPCSTR name) { return ::GetModuleHandleA(name); }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     return ::GetModuleFileNameA(module, buffer, size);

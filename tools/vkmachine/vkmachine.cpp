@@ -15,6 +15,7 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tools/vkmachine/edit_commands.h"
+#include "tools/vkmachine/free_space_command.h"
 #include "tools/vkmachine/holds_command.h"
 #include "tools/vkmachine/install_product.h"
 #include "tools/vkmachine/machine_files.h"
@@ -34,7 +35,10 @@ const char kUsage[] =
     "                                        another program keeps the file open\n"
     "       vkmachine run DIR PATH           the file is a running program's executable\n"
     "       vkmachine release DIR PATH       the program holding the file closes it\n"
-    "       vkmachine stop DIR               every running program ends\n";
+    "       vkmachine stop DIR               every running program ends\n"
+    "       vkmachine free-space DIR DRIVE BYTES|host\n"
+    "                                        the drive (C:) has BYTES free from now on, whatever is\n"
+    "                                        written later taking from it; host: the host's free space\n";
 const char kCreateOptions[] =
     "\n"
     "options of create (defaults in brackets):\n"
@@ -274,6 +278,7 @@ int main(int argc, char** argv) {
     if (command == "run") return RunCommand(args);
     if (command == "release") return ReleaseCommand(args);
     if (command == "stop") return StopCommand(args);
+    if (command == "free-space") return FreeSpaceCommand(args);
     int code = 0;
     if (EditCommand(command, args, &code)) return code;
     return Usage("unknown command \"" + command + "\"");

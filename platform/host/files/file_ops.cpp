@@ -33,9 +33,12 @@ DWORD CopyBytes(const std::string& from, const std::string& to, bool replaces) {
         close(in);
         return ErrorFromErrno(e);
     }
-    DWORD error = ERROR_SUCCESS;
+    // Windows sets the copy's length first: a drive without room for it fails the copy at once.
+    struct stat source;
+    DWORD error = fstat(in, &source) != 0 ? ErrorFromErrno(errno)
+                                          : RoomToGrow(to, 0, static_cast<uint64_t>(source.st_size));
     char buffer[65536];
-    for (;;) {
+    while (error == ERROR_SUCCESS) {
         ssize_t n = read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) error = ErrorFromErrno(errno);

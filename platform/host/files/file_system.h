@@ -2,6 +2,7 @@
 // modules that implement the file calls. Not for the logic, tools or tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,17 @@ DWORD ResolveTarget(LPCSTR name, Target* target);
 // user may not change: the system folder or what it holds, and from Windows 2000 on the
 // program files folder too; ERROR_SUCCESS otherwise.
 DWORD CheckWriteAccess(const WindowsPath& path);
+
+// The host folder of drive `drive` ('A' to 'Z'), whether or not the machine has it.
+std::string DriveFolder(char drive);
+// ERROR_SUCCESS when the file at `host` may grow from `oldSize` to `newSize` bytes on its
+// drive; ERROR_DISK_FULL when the drive's free clusters do not take it (disk_space.cpp).
+DWORD RoomToGrow(const std::string& host, uint64_t oldSize, uint64_t newSize);
+// The same for a write of `bytes` at the position of `fd`, the open file at `host`.
+DWORD RoomToWrite(const std::string& host, int fd, uint64_t bytes);
+// GetDiskFreeSpaceExA, which KERNEL32.DLL offers by name (GetProcAddress).
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR folder, PULARGE_INTEGER availableToCaller, PULARGE_INTEGER totalBytes,
+                                PULARGE_INTEGER freeBytes);
 
 // The key of a host path in the machine's stores: its path relative to the machine folder, or
 // "" outside it.

@@ -271,6 +271,8 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAP
     else if (!f->write) error = ERROR_ACCESS_DENIED;
     else if (data == nullptr && size > 0) error = ERROR_INVALID_PARAMETER;
     size_t done = 0;
+    // A write the drive has no room for writes nothing, as on a full disk.
+    if (error == ERROR_SUCCESS) error = RoomToWrite(f->host, f->fd, size);
     if (error == ERROR_SUCCESS) {
         int failure = WriteAll(f->fd, data, size, &done);
         if (failure != 0) error = ErrorFromErrno(failure);

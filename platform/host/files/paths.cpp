@@ -133,7 +133,7 @@ DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* 
 
 DWORD MapWindowsPath(const WindowsPath& path, size_t count, std::string* hostPath) {
     if (!MachineIsOpen()) return ERROR_PATH_NOT_FOUND;
-    std::string dir = MachineDir() + "/drive_" + static_cast<char>(path.drive - 'A' + 'a');
+    std::string dir = DriveFolder(path.drive);
     if (!IsDirectory(dir)) return ERROR_PATH_NOT_FOUND;
     if (count > path.parts.size()) count = path.parts.size();
     bool matching = true;

@@ -23,6 +23,9 @@ struct MachineConfig {
     std::string documents = "C:\\Documents and Settings\\user\\My Documents";
     // What a limited user may not change from Windows 2000 on (machine code page).
     std::string programFiles = "C:\\Program Files";
+    // [drives]: the size in bytes of each drive A to Z that has one; 0 for a drive as large as
+    // the host file system that holds the machine.
+    unsigned long long driveSize[26] = {};
 };
 
 // Opens the machine kept in folder `dir`: reads machine.ini and registry.reg. On failure
@@ -148,6 +151,9 @@ namespace platform::host {
 // line (UTF-8) per operation and driver; false when an operation or the registry failed, with
 // `error` saying which (the other operations are still done).
 bool RestartMachine(std::string* report, std::string* error);
+// The bytes the files of drive `drive` ('A' to 'Z') of the open machine take, in whole
+// clusters; false when the machine has no such drive (disk_space.cpp).
+bool DriveHeldBytes(char drive, unsigned long long* bytes);
 // Loads the drivers the NT family loads as it starts: every service under
 // SYSTEM\CurrentControlSet\Services of a kernel or file-system driver type (1, 2) with start
 // type 0, 1 or 2 whose file exists (its ImagePath, or Drivers\<service>.SYS in the system

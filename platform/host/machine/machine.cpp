@@ -81,8 +81,8 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
         if (line[0] == '[') {
             if (line.back() != ']') return fail("section header without ']'");
             section = Trim(line.substr(1, line.size() - 2));
-            if (section != "windows" && section != "folders")
-                return fail("unknown section [" + section + "] (known: [windows], [folders])");
+            if (section != "windows" && section != "folders" && section != "drives")
+                return fail("unknown section [" + section + "] (known: [windows], [folders], [drives])");
             continue;
         }
         size_t eq = line.find('=');
@@ -113,6 +113,17 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
             } else {
                 return fail("unknown key \"" + key + "\" in [windows]");
             }
+        } else if (section == "drives") {
+            char letter = key.size() == 1 ? key[0] : 0;
+            if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+            if (letter < 'A' || letter > 'Z') return fail("a drive is a letter A to Z, not \"" + key + "\"");
+            unsigned long long size = 0;
+            char* end = nullptr;
+            errno = 0;
+            if (!value.empty() && value[0] >= '0' && value[0] <= '9') size = std::strtoull(value.c_str(), &end, 10);
+            if (end == nullptr || *end != '\0' || errno != 0 || size == 0)
+                return fail("the size of drive " + std::string(1, letter) + ": must be a number of bytes above 0");
+            result.driveSize[letter - 'A'] = size;
         } else {
             int i = key == "temp" ? 0 : key == "system" ? 1 : key == "documents" ? 2 : key == "programfiles" ? 3 : -1;
             if (i < 0) return fail("unknown key \"" + key + "\" in [folders]");

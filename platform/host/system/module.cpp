@@ -1,5 +1,6 @@
 // Libraries loaded by name and module paths on the emulated machine. Two system libraries can
-// be loaded, from the system folder: SHFOLDER.DLL, and SHELL32.DLL. A bare name is taken only
+// be loaded, from the system folder: SHFOLDER.DLL, and SHELL32.DLL; KERNEL32.DLL is loaded
+// with every process. A bare name is taken only
 // for a known DLL of the machine's family, as Windows then loads it from the system folder
 // whatever lies beside the program. With `shfolder = 1` in machine.ini SHFOLDER.DLL
 // exports SHGetFolderPathA; with `shfolder = 0` it is missing and SHELL32.DLL lacks the
@@ -13,6 +14,7 @@
 #include "platform/host/files/file_system.h"
 #include "platform/host/machine/machine_state.h"
 #include "platform/host/shell/shell_state.h"
+#include "platform/files.h"
 #include "platform/module.h"
 #include "platform/shell.h"
 
@@ -24,8 +26,9 @@ struct Library {
     int loads;  // LoadLibraryA calls not yet matched by FreeLibrary
 };
 
-Library libraries[] = {{"SHFOLDER.DLL", 0}, {"SHELL32.DLL", 0}};
+Library libraries[] = {{"SHFOLDER.DLL", 0}, {"SHELL32.DLL", 0}, {"KERNEL32.DLL", 0}};
 const size_t kShfolder = 0;
+const size_t kKernel32 = 2;  // loaded with every process: GetModuleHandleA has it
 
 HMODULE HandleOf(size_t index) {
     return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7E000000u + 0x10000u * index));
@@ -34,7 +37,7 @@ HMODULE HandleOf(size_t index) {
 // The loaded library of a handle, or nullptr.
 Library* Loaded(HMODULE module) {
     for (size_t i = 0; i < sizeof libraries / sizeof libraries[0]; ++i)
-        if (HandleOf(i) == module && libraries[i].loads > 0) return &libraries[i];
+        if (HandleOf(i) == module && (libraries[i].loads > 0 || i == kKernel32)) return &libraries[i];
     return nullptr;
 }
 
@@ -117,12 +120,33 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
         host::SetError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
+    bool named = !IS_INTRESOURCE(name);
+    // KERNEL32.DLL has GetDiskFreeSpaceExA on every family but the first Windows 95 (4.0 of the
+    // 95/98/Me family here: its second release, also 4.0, is taken to be the first).
+    const host::MachineConfig& c = host::Config();
+    bool firstWindows95 = c.platformId == VER_PLATFORM_WIN32_WINDOWS && c.major == 4 && c.minor == 0;
+    if (library == &libraries[kKernel32]) {
+        if (named && !firstWindows95 && std::strcmp(name, "GetDiskFreeSpaceExA") == 0) {
+            GetDiskFreeSpaceExAProc proc = &host::GetDiskFreeSpaceExA;
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(proc));
+        }
     // SHELL32.DLL gained the function with the same shell update that brought SHFOLDER.DLL.
-    if (host::Config().shfolder && !IS_INTRESOURCE(name) && std::strcmp(name, "SHGetFolderPathA") == 0) {
+    } else if (c.shfolder && named && std::strcmp(name, "SHGetFolderPathA") == 0) {
         SHGetFolderPathAProc proc = &host::SHGetFolderPathA;
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(proc));
     }
     host::SetError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    if (host::InjectedFailure(host::Call::GetModuleHandleA)) return nullptr;
+    if (name == nullptr) return host::ModuleHandle();
+    std::string folder, file;
+    SplitLibraryName(name, &folder, &file);
+    if (file == libraries[kKernel32].name && (folder.empty() || host::SameName(folder, host::Config().system)))
+        return HandleOf(kKernel32);
+    host::SetError(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }
 
@@ -133,7 +157,7 @@ BOOL FreeLibrary(HMODULE module) {
         host::SetError(ERROR_MOD_NOT_FOUND);
         return FALSE;
     }
-    --library->loads;
+    if (library->loads > 0) --library->loads;
     return TRUE;
 }
 

@@ -78,10 +78,11 @@ DWORD WriteInstalled(const std::string& source, const std::string& out) {
     std::string expanded;
     const std::string& bytes = szdd::Decode(source, &expanded) ? expanded : source;
     int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    int failure = fd < 0 ? errno : WriteAll(fd, bytes.data(), bytes.size());
+    DWORD error = fd < 0 ? ErrorFromErrno(errno) : RoomToGrow(out, 0, bytes.size());
+    int failure = fd >= 0 && error == ERROR_SUCCESS ? WriteAll(fd, bytes.data(), bytes.size()) : 0;
     if (fd >= 0 && close(fd) != 0 && failure == 0) failure = errno;
-    if (failure == 0) return 0;
-    DWORD error = ErrorFromErrno(failure);
+    if (failure != 0) error = ErrorFromErrno(failure);
+    if (error == ERROR_SUCCESS) return 0;
     return Fail(DestinationBits(error), error);
 }
 
