@@ -125,7 +125,9 @@ INI_KEYS = {"windows": {"platform": (1, 2, "platform must be 1 or 2"),
                         "admin": (0, 1, "admin must be 0 or 1"),
                         "shfolder": (0, 1, "shfolder must be 0 or 1"),
                         "shortnames": (0, 1, "shortnames must be 0 or 1")},
-            "folders": {"temp": None, "system": None, "documents": None, "programfiles": None}}
+            "folders": {"temp": None, "system": None, "documents": None, "programfiles": None},
+            # the size of a drive in bytes, by its letter
+            "drives": {chr(c): None for c in range(ord("A"), ord("Z") + 1)}}
 
 
 def read_ini(path):
@@ -143,10 +145,14 @@ def read_ini(path):
                 raise Damaged(where + "section header without ']'")
             section = line[1:-1].strip(" \t\r")
             if section not in INI_KEYS:
-                raise Damaged(where + "unknown section [%s] (known: [windows], [folders])" % section)
+                raise Damaged(where + "unknown section [%s] (known: [windows], [folders], [drives])" % section)
             continue
         key, eq, value = line.partition("=")
         key, value = key.strip(" \t\r"), value.strip(" \t\r")
+        if section == "drives":
+            key = key.upper()
+            if key not in INI_KEYS[section]:
+                raise Damaged(where + "a drive is a letter A to Z, not \"%s\"" % key)
         if not eq:
             raise Damaged(where + "expected key = value")
         if not section:
@@ -161,6 +167,10 @@ def read_ini(path):
             if len(value) < 3 or value[1:3] != ":\\":
                 raise Damaged(where + "%s must be a full Windows path such as C:\\WINDOWS" % key)
             folders[key] = value
+            continue
+        if section == "drives":
+            if not value.isdigit() or int(value) == 0:
+                raise Damaged(where + "the size of drive %s: must be a number of bytes above 0" % key)
             continue
         low, high, why = INI_KEYS[section][key]
         if not value.isdigit() or not low <= int(value) <= high:

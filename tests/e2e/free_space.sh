@@ -8,8 +8,7 @@ set -u
 src=$VK_SOURCE_DIR
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL [$case]: $*"; failures=$((failures + 1)); }
+fail() { echo "FAIL [$case]: $*"; }
 text() { /usr/bin/python3 - "$src/resources/strings.rc" "$1" <<'EOF'
 import sys
 sys.path.insert(0, sys.argv[1].rsplit("/resources/", 1)[0] + "/tests/e2e")
@@ -31,46 +30,54 @@ cases=(
 # The bytes of every file of machine $1 but its settings, sorted by name.
 digest() { (cd "$1" && find . -type f ! -name machine.ini ! -name '*.lock' -print0 | sort -z | xargs -0 md5sum); }
 
-# Runs the update on a copy of the seed with $1 bytes free on the short drive. Prints
+# Runs the update on a copy of the case's seed with $1 bytes free on the short drive. Prints
 # "completed", "refused" (before any change, naming a folder of the drive) or what went wrong.
 probe() {
-  local m="$work/run"
-  rm -rf "$m" && cp -a "$work/seed" "$m" && "$VKMACHINE" free-space "$m" "$drive" "$1" >/dev/null || { echo "no machine"; return; }
-  digest "$m" >"$work/before"
-  printf 'start\nok\nok\nexit\nno\n' | VKUPDATE_MACHINE="$m" "$VKUPDATE" >"$work/events" 2>"$work/err"
-  if grep -qF "$done_text" "$work/events"; then echo completed; return; fi
+  local m="$work/$case/run"
+  rm -rf "$m" && cp -a "$work/$case/seed" "$m" && "$VKMACHINE" free-space "$m" "$drive" "$1" >/dev/null || { echo "no machine"; return; }
+  digest "$m" >"$m.before"
+  printf 'start\nok\nok\nexit\nno\n' | VKUPDATE_MACHINE="$m" "$VKUPDATE" >"$m.events" 2>"$m.err"
+  if grep -qF "$done_text" "$m.events"; then echo completed; return; fi
   local first
-  first=$(grep -F '"style":16' "$work/events" | head -1 | sed 's/.*"text":"//; s/"}$//; s/\\\\/\\/g')
-  digest "$m" >"$work/after"
-  if ! cmp -s "$work/before" "$work/after"; then echo "stopped halfway after \"$first\""; return; fi
+  first=$(grep -F '"style":16' "$m.events" | head -1 | sed 's/.*"text":"//; s/"}$//; s/\\\\/\\/g')
+  digest "$m" >"$m.after"
+  if ! cmp -s "$m.before" "$m.after"; then echo "stopped halfway after \"$first\""; return; fi
   case "$first" in
     "$expect"*) echo refused ;;
     *) echo "refused naming \"$first\"" ;;
   esac
 }
 
-for row in "${cases[@]}"; do
-  IFS='|' read -r case options folder drive expect <<<"$row"
-  rm -rf "$work/seed"
+# Narrows down the free space of one case; prints a FAIL line for each fault.
+narrow() {
+  mkdir -p "$work/$case"
   # shellcheck disable=SC2086
-  "$VKMACHINE" create "$work/seed" $options >/dev/null &&
-    "$VKMACHINE" install-product "$work/seed" --version "3, 1, 5, 0" --folder "$folder" --database-size 1048576 \
-      >/dev/null || { fail "no seed machine"; continue; }
-  low=0 high=$((16 << 20))
-  [ "$(probe $low)" = refused ] || { fail "no room at all: $(probe $low)"; continue; }
-  [ "$(probe $high)" = completed ] || { fail "16 MB free: $(probe $high)"; continue; }
+  "$VKMACHINE" create "$work/$case/seed" $options >/dev/null &&
+    "$VKMACHINE" install-product "$work/$case/seed" --version "3, 1, 5, 0" --folder "$folder" \
+      --database-size 1048576 >/dev/null || { fail "no seed machine"; return; }
+  local low=0 high=$((16 << 20)) middle result
+  [ "$(probe $low)" = refused ] || { fail "no room at all: $(probe $low)"; return; }
+  [ "$(probe $high)" = completed ] || { fail "16 MB free: $(probe $high)"; return; }
   while [ $((high - low)) -gt $cluster ]; do
     middle=$(((low + high) / 2 / cluster * cluster))
-    [ "$middle" -le "$low" ] && middle=$((low + cluster))
     result=$(probe "$middle")
     case "$result" in
       completed) high=$middle ;;
       refused) low=$middle ;;
-      *) fail "$middle bytes free: $result"; break ;;
+      *) fail "$middle bytes free: $result"; return ;;
     esac
   done
-  [ $((high - low)) -eq $cluster ] && echo "free_space [$case]: refused with $low bytes free, completes with $high"
-done
+  echo "free_space [$case]: refused with $low bytes free, completes with $high"
+}
 
+# The cases two at a time.
+for row in "${cases[@]}"; do
+  IFS='|' read -r case options folder drive expect <<<"$row"
+  narrow >"$work/$case.out" 2>&1 &
+  [ "$(jobs -r | wc -l)" -ge 2 ] && wait -n
+done
+wait
+cat "$work"/*.out
+failures=$(cat "$work"/*.out | grep -c '^FAIL')
 [ "$failures" -eq 0 ] || { echo "free_space: $failures failures"; exit 1; }
 echo "free_space: ok"

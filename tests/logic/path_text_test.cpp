@@ -77,4 +77,29 @@ TEST_F(PathText, DriveAndDirectoryKeepTheSeparatorAndWholeCharacters) {
     EXPECT_EQ(buffer, "C:\\" + std::string(253, 'a'));
 }
 
+TEST_F(PathText, DriveRootOfDrivesAndShares) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\Program Files\\Writer", "C:\\"},
+        {"d:", "d:\\"},
+        {"\\\\server\\share\\data\\x", "\\\\server\\share\\"},
+        {"\\\\server\\share", "\\\\server\\share\\"},
+        {"\\\\" + kSo + "\\" + kHyo + "\\x", "\\\\" + kSo + "\\" + kHyo + "\\"},  // 0x5C trail bytes
+        {"\\\\server", ""},  // no share
+        {"\\\\server\\", ""},
+        {"\\\\\\share", ""},  // no server
+        {"Writer\\x", ""},
+        {"\\Writer", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        char out[270];
+        EXPECT_EQ(DriveRoot(c.first.c_str(), out, sizeof out), c.second.empty() ? 0 : 1) << c.first;
+        EXPECT_EQ(out, c.second) << c.first;
+    }
+    char small[4];
+    EXPECT_EQ(DriveRoot("C:\\x", small, sizeof small), 1);
+    EXPECT_EQ(DriveRoot("\\\\ab\\c", small, sizeof small), 0);
+    EXPECT_STREQ(small, "");
+}
+
 }  // namespace

@@ -90,6 +90,9 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
         std::string key = Trim(line.substr(0, eq));
         std::string value = Trim(line.substr(eq + 1));
         if (section.empty()) return fail("key \"" + key + "\" outside a section");
+        // A drive is one letter whatever its case: "c" and "C" are one key.
+        if (section == "drives" && key.size() == 1 && key[0] >= 'a' && key[0] <= 'z')
+            key[0] = static_cast<char>(key[0] - 'a' + 'A');
         // A key given twice would leave a reader to guess which one counts.
         int& first = seen[section + "\n" + key];
         if (first != 0)
@@ -115,7 +118,6 @@ bool ParseMachineIni(const std::string& text, const std::string& file, MachineCo
             }
         } else if (section == "drives") {
             char letter = key.size() == 1 ? key[0] : 0;
-            if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
             if (letter < 'A' || letter > 'Z') return fail("a drive is a letter A to Z, not \"" + key + "\"");
             unsigned long long size = 0;
             char* end = nullptr;
