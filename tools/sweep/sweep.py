@@ -346,8 +346,8 @@ class Sweep:
         if claimed:
             booted = os.path.join(folder, "restarted")
             problem = self.reboot(machine, booted)
-            stale = [t for t in ref.targets if machine_view.file_hashes(booted).get(t) != ref.new[t]] \
-                if not problem else []
+            installed = machine_view.file_hashes(booted) if not problem else {}
+            stale = [t for t in ref.targets if installed.get(t) != ref.new[t]] if not problem else []
             if problem or stale:
                 found.append("success shown, but %s" % (problem or "not installed: " + listing(stale)))
             shutil.rmtree(booted, ignore_errors=True)
