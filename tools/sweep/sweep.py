@@ -292,9 +292,11 @@ class Sweep:
         return result.returncode, result.stdout + result.stderr
 
     def reboot(self, machine, into):
-        """A restarted copy of `machine` in `into`; the restart's complaint, or None."""
-        copy_machine(machine, into)
-        code, output = self.vkmachine("reboot", into)
+        """A restarted copy of `machine` in `into` (`machine` itself restarted when `into` is
+        None); the restart's complaint, or None."""
+        if into is not None:
+            copy_machine(machine, into)
+        code, output = self.vkmachine("reboot", into or machine)
         return None if code == 0 else "the restart failed: " + output.strip()
 
     def prepare(self, kind):
@@ -444,13 +446,15 @@ class Sweep:
             return found
         found += ref.check_data(machine_view.file_hashes(machine))
         found += ref.check_registry(machine, after_update=True)
-        booted = os.path.join(folder, "restarted")
-        problem = self.reboot(machine, booted)
+        # Nothing reads the machine after this: it restarts in place, unless it is to be kept.
+        booted = os.path.join(folder, "restarted") if self.args.keep else machine
+        problem = self.reboot(machine, None if booted == machine else booted)
         if problem:
             return found + ["after the second run: " + problem]
         found += ref.check_files_as_good_update(booted)
         found += ref.check_writable(booted)
-        shutil.rmtree(booted, ignore_errors=True)
+        if booted != machine:
+            shutil.rmtree(booted, ignore_errors=True)
         return ["after the second run: " + f for f in found]
 
 
@@ -569,7 +573,7 @@ class Reference:
             if files.get(path) == digest and any(files.get(p) == digest for p in places[1:]):
                 continue
             if path.lower().endswith(".lnk") and path in files and path in self.new and \
-                    shortcut(os.path.join(machine, path)) == self.shortcut(path):
+                    shortcut(os.path.join(machine, path), files[path]) == self.shortcut(path):
                 continue
             found.append("%s differs from a good update's" % path)
         return found
@@ -954,11 +958,19 @@ def value_of(registry, key, name):
     return None if found is None else found[1:]
 
 
-def shortcut(path):
-    """What a shortcut points at, as lnkinfo reads it."""
+SHORTCUTS = {}  # SHA-1 of a shortcut file: what lnkinfo reads in it
+
+
+def shortcut(path, digest=None):
+    """What a shortcut points at, as lnkinfo reads it; read once for the bytes of `digest`."""
+    if digest in SHORTCUTS:
+        return SHORTCUTS[digest]
     result = subprocess.run(["lnkinfo", "-c", "windows-932", path], capture_output=True, text=True)
-    return [line.strip() for line in result.stdout.splitlines()
-            if line.strip().startswith(("Local path", "Working directory", "Command line arguments"))]
+    found = [line.strip() for line in result.stdout.splitlines()
+             if line.strip().startswith(("Local path", "Working directory", "Command line arguments"))]
+    if digest is not None:
+        SHORTCUTS[digest] = found
+    return found
 
 
 def summary(event):
