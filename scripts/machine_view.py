@@ -25,12 +25,15 @@ an error of one line and exit code 1; a wrong command line, one line and exit co
 import hashlib
 import json
 import os
+import re
 import sys
 import zlib
 
 ROOTS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
 SESSION_MANAGER = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
 PENDING = "PendingFileRenameOperations"
+HEX_ITEMS = re.compile("[0-9a-fA-F,]*")
+NOT_TWO = re.compile(r"[^,]{3}|(?<![^,])[^,](?![^,])")  # an item of one character, or of three or more
 TYPES = {1: "REG_SZ", 2: "REG_EXPAND_SZ", 3: "REG_BINARY", 4: "REG_DWORD", 7: "REG_MULTI_SZ"}
 
 
@@ -71,11 +74,13 @@ def value_bytes(data):
     kind, colon, items = data.partition(":")
     if not colon or not (kind == "hex" or (kind.startswith("hex(") and kind.endswith(")"))):
         raise ValueError("unknown data \"%s\"" % data[:20])
-    items = [b for b in items.replace("\\", "").replace(" ", "").split(",") if b]
-    bad = [b for b in items if len(b) != 2 or b.strip("0123456789abcdefABCDEF")]
+    items = items.replace("\\", "").replace(" ", "")
+    # Checked whole first: a value of a megabyte is two million items.
+    bad = [] if HEX_ITEMS.fullmatch(items) and not NOT_TWO.search(items) else \
+        [b for b in items.split(",") if b and (len(b) != 2 or b.strip("0123456789abcdefABCDEF"))]
     if bad or (kind != "hex" and kind[4:-1].strip("0123456789abcdefABCDEF")) or kind == "hex()":
         raise ValueError("\"%s\" is not hex" % (bad[0] if bad else kind))
-    return (3 if kind == "hex" else int(kind[4:-1], 16)), bytes(int(b, 16) for b in items)
+    return (3 if kind == "hex" else int(kind[4:-1], 16)), bytes.fromhex(items.replace(",", ""))
 
 
 def decode(data):
@@ -197,6 +202,16 @@ def check_machine(machine):
     read_ini(os.path.join(machine, "machine.ini"))
 
 
+def first_char(parts):
+    """The first character of the pieces joined, or ""."""
+    return next((part[0] for part in parts if part), "")
+
+
+def last_filled(parts):
+    """The index of the last piece that is not empty (it ends the pieces joined), or None."""
+    return next((n for n in range(len(parts) - 1, -1, -1) if parts[n]), None)
+
+
 def apply_lines(keys, lines, where, reader, first=1):
     """Applies .reg lines to `keys`: "[key]" makes a key and names the key of the values below
     it, "[-key]" deletes a key with the keys below it, "name"=- deletes a value. Raises
@@ -205,10 +220,17 @@ def apply_lines(keys, lines, where, reader, first=1):
     current = None
     i = 0
     while i < len(lines):
-        number, line = i + first, lines[i].lstrip(" \t")
-        while line.endswith("\\") and not line.startswith("[") and i + 1 < len(lines):
+        number, parts = i + first, [lines[i].lstrip(" \t")]
+        # A line ending with a backslash goes on in the next, stripped. The pieces are joined
+        # once, as a value of a megabyte spans tens of thousands of lines.
+        last = last_filled(parts)
+        while last is not None and parts[last].endswith("\\") and (parts[0][:1] or first_char(parts)) != "[" \
+                and i + 1 < len(lines):
+            parts[last] = parts[last][:-1]
             i += 1
-            line = line[:-1] + lines[i].strip()
+            parts.append(lines[i].strip())
+            last = len(parts) - 1 if parts[-1] else last_filled(parts)
+        line = "".join(parts)
         i += 1
         if not line or line.startswith(";"):
             continue

@@ -58,6 +58,7 @@ sys.dont_write_bytecode = True  # nothing written into the source tree
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 sys.path[:0] = [os.path.join(SOURCE, "tests", "e2e"), os.path.join(SOURCE, "scripts")]
+import hashlib  # noqa: E402
 import converse  # noqa: E402  the dialog driver of the end-to-end tests
 import machine_view  # noqa: E402  the independent reader of a machine
 import platform_calls  # noqa: E402  the table of platform calls
@@ -74,10 +75,20 @@ PRODUCT = "C:\\Program Files\\Orvane\\Velkor TARN"
 OLD_BUILD = "3, 1, 5, 0"
 # A disc database of a user's years: its copy into the data folder spans many kill points.
 DATABASE_SIZE = 16 << 20
+# The database of every other run: a piece and a part of one (the copy goes 64 KiB a piece),
+# so that a run copies, reads and hashes little. Only the kill points inside the large
+# database's copy need the large one.
+SMALL_DATABASE_SIZE = 100 << 10
+PIECE = "CopyFileA.piece"
 # What the product keeps beside itself and the update moves to the data folder.
 DATA_FILE = re.compile(r"^(VKCDDB\.DB|CHG\.LOG|.*\.LST)$", re.IGNORECASE)
 TEMP_NAME = re.compile(r"^vk\d+\.tmp$", re.IGNORECASE)
 SANITIZER = re.compile(r"Sanitizer|runtime error:")
+# vkupdate and vkmachine allocate in huge pages where the kernel allows it: an update reads and
+# writes megabytes, and taking that memory a 4 KiB page at a time was half of its time. Only
+# the placement of memory changes; a sanitizer's allocator ignores it.
+CHILD_ENV = dict(os.environ, GLIBC_TUNABLES=":".join(
+    t for t in (os.environ.get("GLIBC_TUNABLES"), "glibc.malloc.hugetlb=1") if t))
 # Message box styles: MB_YESNO with MB_ICONQUESTION, MB_YESNO with MB_ICONINFORMATION, MB_OK
 # with MB_ICONINFORMATION.
 QUESTION, RESTART_QUESTION, OUTCOME = 0x24, 0x44, 0x40
@@ -104,6 +115,39 @@ def copy_machine(source, target):
     shutil.copytree(source, target, symlinks=True)
 
 
+REGISTRIES = {}  # (digests of registry.reg and registry.journal): the registry they hold
+LARGE_REGISTRY = 256 << 10
+
+
+def load_registry(machine):
+    """machine_view.load_registry; a large registry (a state's value of a megabyte takes
+    seconds to read) read once for each content of its files, and then shared between
+    callers, who never change it."""
+    machine_view.check_machine(machine)
+    contents = []
+    for name in ("registry.reg", "registry.journal"):
+        path = os.path.join(machine, name)
+        contents.append(open(path, "rb").read() if os.path.exists(path) else None)
+    if sum(len(c or b"") for c in contents) < LARGE_REGISTRY:
+        return machine_view.load_registry(machine)
+    key = tuple(c and hashlib.sha1(c).hexdigest() for c in contents)
+    if key not in REGISTRIES:
+        REGISTRIES[key] = machine_view.load_registry(machine)
+    return REGISTRIES[key]
+
+
+def folder_digest(folder):
+    """{path below the folder: SHA-1 of a file, or "folder"} of everything in it."""
+    found = {}
+    for at, folders, files in os.walk(folder):
+        for name in folders:
+            found[os.path.relpath(os.path.join(at, name), folder)] = "folder"
+        for name in files:
+            with open(os.path.join(at, name), "rb") as f:
+                found[os.path.relpath(os.path.join(at, name), folder)] = hashlib.sha1(f.read()).hexdigest()
+    return found
+
+
 class Run:
     """One run of the updater over a machine: its events, its end, what it wrote on stderr."""
 
@@ -123,13 +167,29 @@ class Sweep:
         self.texts = converse.string_table(os.path.join(SOURCE, "resources", "strings.rc"))
         self.errors = platform_calls.natural_errors()
         self.work = args.work
+        self.seals = {}  # seed folder: its folder_digest when made
+
+    def seal(self, seed):
+        """Takes the digest of a seed that runs copy, for changed_seeds at the end."""
+        self.seals[seed] = folder_digest(seed)
+
+    def changed_seeds(self):
+        """A line for each seed that is no longer as it was made: a run wrote into it."""
+        found = []
+        for seed, sealed in sorted(self.seals.items()):
+            now = folder_digest(seed) if os.path.isdir(seed) else {}
+            differ = sorted(p for p in set(sealed) | set(now) if sealed.get(p) != now.get(p))
+            if differ:
+                found.append("the seed %s changed during the sweep: %s" % (os.path.relpath(seed, self.work),
+                                                                          listing(differ)))
+        return found
 
     # -- running the updater -------------------------------------------------------------
 
     def run(self, machine, answer, env_extra, log, kill_after=None):
         """Runs vkupdate on `machine`; `answer(event, state)` gives the lines to send. With
         `kill_after` (seconds) it is killed then, wherever it is."""
-        env = dict(os.environ, VKUPDATE_MACHINE=machine, **env_extra)
+        env = dict(CHILD_ENV, VKUPDATE_MACHINE=machine, **env_extra)
         for name in ("VKUPDATE_FAULTS", "VKUPDATE_KILL_AT", "VKUPDATE_CALLS"):
             if name not in env_extra:
                 env.pop(name, None)
@@ -228,23 +288,41 @@ class Sweep:
     # -- the machines --------------------------------------------------------------------
 
     def vkmachine(self, *args):
-        result = subprocess.run([self.args.vkmachine] + list(args), capture_output=True, text=True)
+        result = subprocess.run([self.args.vkmachine] + list(args), capture_output=True, text=True, env=CHILD_ENV)
         return result.returncode, result.stdout + result.stderr
 
     def reboot(self, machine, into):
-        """A restarted copy of `machine` in `into`; the restart's complaint, or None."""
-        copy_machine(machine, into)
-        code, output = self.vkmachine("reboot", into)
+        """A restarted copy of `machine` in `into` (`machine` itself restarted when `into` is
+        None); the restart's complaint, or None."""
+        if into is not None:
+            copy_machine(machine, into)
+        code, output = self.vkmachine("reboot", into or machine)
         return None if code == 0 else "the restart failed: " + output.strip()
 
     def prepare(self, kind):
-        """Seeds the machine, runs the counting update, and takes what a good update leaves."""
-        base = os.path.join(self.work, kind)
+        """Seeds the machine twice, with the large database and with the small one, runs the
+        counting update on each, and takes what a good update leaves. The Reference returned
+        is the large seed's; its `small` the small seed's."""
+        ref = self.counted(kind, os.path.join(self.work, kind), DATABASE_SIZE)
+        ref.small = self.counted(kind, os.path.join(self.work, kind, "small"), SMALL_DATABASE_SIZE)
+        ref.copy_points, ref.extra_points = database_copy(ref.calls, ref.small.calls)
+        ref.small.copy_points, ref.small.extra_points = ref.copy_points, 0
+        differ = [what for what, a, b in (("targets", ref.targets, ref.small.targets),
+                                          ("data files", sorted(ref.data), sorted(ref.small.data)),
+                                          ("registry changes", sorted(ref.changed), sorted(ref.small.changed)))
+                  if a != b]
+        if differ:
+            raise SystemExit("sweep: with the small database the update on %s changes other %s" %
+                             (kind, " and ".join(differ)))
+        return ref
+
+    def counted(self, kind, base, database_size):
+        """A seeded machine in `base`/seed, and the counting update on it: its Reference."""
         seed = os.path.join(base, "seed")
         os.makedirs(base, exist_ok=True)
         shutil.rmtree(seed, ignore_errors=True)
         for args in (["create", seed] + MACHINES[kind],
-                     ["install-product", seed, "--version", OLD_BUILD, "--database-size", str(DATABASE_SIZE)]):
+                     ["install-product", seed, "--version", OLD_BUILD, "--database-size", str(database_size)]):
             code, output = self.vkmachine(*args)
             if code != 0:
                 raise SystemExit("sweep: vkmachine %s: %s" % (" ".join(args), output))
@@ -254,6 +332,7 @@ class Sweep:
         ref, problem = self.reference(kind, seed, base, PRODUCT, {"VKUPDATE_CALLS": calls})
         if problem:
             raise SystemExit("sweep: the update without fault failed on %s: %s" % (kind, problem))
+        self.seal(seed)
         ref.calls = [tuple(line.rsplit(" ", 1)) for line in open(calls, encoding="utf-8").read().splitlines()]
         missing = sorted({name for name, _ in ref.calls if is_call(name)} - set(self.errors))
         if missing:
@@ -289,11 +368,15 @@ class Sweep:
     # -- one case ------------------------------------------------------------------------
 
     def case(self, ref, what, value):
-        """Runs one case on a fresh copy; returns its violations (texts)."""
+        """Runs one case on a fresh copy of its seed; returns its violations (texts)."""
         label = "%s %s %s" % (ref.kind, what, value)
+        ref, value = seed_of(ref, what, value)
         folder = tempfile.mkdtemp(prefix="case-", dir=os.path.join(self.work, ref.kind))
         machine = os.path.join(folder, "m")
-        copy_machine(ref.seed, machine)
+        if self.args.run_on_seed:
+            machine = ref.seed  # the seed check's own check: this must fail the sweep
+        else:
+            copy_machine(ref.seed, machine)
         calls = os.path.join(folder, "calls")
         if what == "fault":
             name, occurrence = value.rsplit(":", 1)
@@ -346,8 +429,8 @@ class Sweep:
         if claimed:
             booted = os.path.join(folder, "restarted")
             problem = self.reboot(machine, booted)
-            stale = [t for t in ref.targets if machine_view.file_hashes(booted).get(t) != ref.new[t]] \
-                if not problem else []
+            installed = machine_view.file_hashes(booted) if not problem else {}
+            stale = [t for t in ref.targets if installed.get(t) != ref.new[t]] if not problem else []
             if problem or stale:
                 found.append("success shown, but %s" % (problem or "not installed: " + listing(stale)))
             shutil.rmtree(booted, ignore_errors=True)
@@ -363,13 +446,15 @@ class Sweep:
             return found
         found += ref.check_data(machine_view.file_hashes(machine))
         found += ref.check_registry(machine, after_update=True)
-        booted = os.path.join(folder, "restarted")
-        problem = self.reboot(machine, booted)
+        # Nothing reads the machine after this: it restarts in place, unless it is to be kept.
+        booted = os.path.join(folder, "restarted") if self.args.keep else machine
+        problem = self.reboot(machine, None if booted == machine else booted)
         if problem:
             return found + ["after the second run: " + problem]
         found += ref.check_files_as_good_update(booted)
         found += ref.check_writable(booted)
-        shutil.rmtree(booted, ignore_errors=True)
+        if booted != machine:
+            shutil.rmtree(booted, ignore_errors=True)
         return ["after the second run: " + f for f in found]
 
 
@@ -380,7 +465,7 @@ class Reference:
         self.kind = kind
         self.seed = seed
         self.old = machine_view.file_hashes(seed)
-        self.old_registry = machine_view.load_registry(seed)
+        self.old_registry = load_registry(seed)
         self.install_path = install
         self.install = rel(seed, install)
         self.system = rel(seed, ini_value(seed, "system"))
@@ -390,7 +475,7 @@ class Reference:
     def learn(self, after, booted):
         self.booted = booted
         self.new = machine_view.file_hashes(booted)
-        self.new_registry = machine_view.load_registry(after)
+        self.new_registry = load_registry(after)
         self.derive()
 
     def derive(self, targets=None):
@@ -445,7 +530,7 @@ class Reference:
 
     def check_registry(self, machine, after_update=False):
         try:
-            now = machine_view.load_registry(machine)
+            now = load_registry(machine)
         except Exception as e:  # noqa: BLE001  any failure to read it is the finding
             return ["registry.reg does not read: %r" % e]
         found = []
@@ -488,7 +573,7 @@ class Reference:
             if files.get(path) == digest and any(files.get(p) == digest for p in places[1:]):
                 continue
             if path.lower().endswith(".lnk") and path in files and path in self.new and \
-                    shortcut(os.path.join(machine, path)) == self.shortcut(path):
+                    shortcut(os.path.join(machine, path), files[path]) == self.shortcut(path):
                 continue
             found.append("%s differs from a good update's" % path)
         return found
@@ -528,7 +613,7 @@ class StateSweep:
         places["data"] = places["documents"] + "\\VkTARN Data"
         drivers = states.driver_places(kind)
         places.update(drivers, drivers=places["system"] + "\\" + drivers["drivers"])
-        shell = machine_view.load_registry(machine).get(machine_view.long_key(states.KEYS["shellfolders"]).upper())
+        shell = load_registry(machine).get(machine_view.long_key(states.KEYS["shellfolders"]).upper())
         if shell and "common programs" in shell[1]:
             places["programs"] = shell[1]["common programs"][2]
         return places
@@ -569,6 +654,7 @@ class StateSweep:
             return layout
         layout.made = True
         layout.places = self.places(seed, kind, layout.install)
+        self.sweep.seal(seed)
         if key == (kind, (), (), ()):
             layout.ref = default
             return layout
@@ -711,7 +797,7 @@ class StateSweep:
             problem = self.apply(scratch, state.after, layout.places)
             if problem:
                 return None, problem
-            files, after = machine_view.file_hashes(scratch), machine_view.load_registry(scratch)
+            files, after = machine_view.file_hashes(scratch), load_registry(scratch)
             for p in set(files) | set(made):
                 if files.get(p) != made.get(p):
                     put(p, files.get(p))
@@ -778,7 +864,7 @@ def changes(before, after):
     differ = sorted(p for p in set(a) | set(b) if a.get(p, 0x20) != b.get(p, 0x20))
     if differ:
         found.append("attributes changed: " + listing(differ))
-    a, b = machine_view.load_registry(before), machine_view.load_registry(after)
+    a, b = load_registry(before), load_registry(after)
     differ = sorted("%s \"%s\"" % kn for kn in values(a) | values(b) if value_of(a, *kn) != value_of(b, *kn))
     if differ:
         found.append("registry changed: " + listing(differ))
@@ -824,6 +910,39 @@ def attributes(machine):
     return found
 
 
+def database_copy(large, small):
+    """The kill points (numbers from 1) of the copy of the large database in the counting run
+    `large`, and how many more it has than the copy of the small one in `small`. Both runs
+    must make the same calls but for those pieces, and number the later pieces on."""
+    extra = len(large) - len(small)
+    first = next((i for i, (a, b) in enumerate(zip(large, small)) if a != b), len(small))
+    start, end = first, first + extra
+    while start > 0 and large[start - 1][0] == PIECE:
+        start -= 1
+    while end < len(large) and large[end][0] == PIECE:
+        end += 1
+
+    def moved(entry):
+        name, occurrence = entry
+        return (name, str(int(occurrence) - extra)) if name == PIECE else entry
+    if extra <= 0 or any(name != PIECE for name, _ in large[first:first + extra]) or \
+            [moved(e) for e in large[first + extra:]] != small[first:]:
+        raise SystemExit("sweep: with the small database the update makes other calls than the "
+                         "pieces of its copy (%d calls counted, %d with the large one)" % (len(small), len(large)))
+    return range(start + 1, end + 1), extra
+
+
+def seed_of(ref, what, value):
+    """The Reference a case runs on and its value there: a kill point inside the copy of the
+    large database, and a kill at a moment, on the large seed; every other case on the small
+    one, a kill point after the copy numbered as the small seed's run counts it."""
+    if what == "timed" or (what == "kill" and value in ref.copy_points):
+        return ref, value
+    if what == "kill" and value >= ref.copy_points.stop:
+        return ref.small, value - ref.extra_points
+    return ref.small, value
+
+
 def is_call(name):
     """A platform call, which a fault can fail, rather than a kill point inside one
     ("CopyFileA.piece")."""
@@ -839,11 +958,19 @@ def value_of(registry, key, name):
     return None if found is None else found[1:]
 
 
-def shortcut(path):
-    """What a shortcut points at, as lnkinfo reads it."""
+SHORTCUTS = {}  # SHA-1 of a shortcut file: what lnkinfo reads in it
+
+
+def shortcut(path, digest=None):
+    """What a shortcut points at, as lnkinfo reads it; read once for the bytes of `digest`."""
+    if digest in SHORTCUTS:
+        return SHORTCUTS[digest]
     result = subprocess.run(["lnkinfo", "-c", "windows-932", path], capture_output=True, text=True)
-    return [line.strip() for line in result.stdout.splitlines()
-            if line.strip().startswith(("Local path", "Working directory", "Command line arguments"))]
+    found = [line.strip() for line in result.stdout.splitlines()
+             if line.strip().startswith(("Local path", "Working directory", "Command line arguments"))]
+    if digest is not None:
+        SHORTCUTS[digest] = found
+    return found
 
 
 def summary(event):
@@ -922,6 +1049,9 @@ def main():
     parser.add_argument("--state-machines", default=",".join(MACHINES),
                         help="the machine kinds the states run on (those each state names)")
     parser.add_argument("--catalogue", default=os.path.join(HERE, "states.txt"))
+    parser.add_argument("--run-on-seed", action="store_true",
+                        help="a check of the sweep itself: the fault and kill cases run on their seed "
+                             "instead of a copy, which the check of the seeds must report")
     args = parser.parse_args()
     if not args.vkupdate or not args.vkmachine:
         parser.error("--vkupdate and --vkmachine (or VKUPDATE and VKMACHINE) are needed")
@@ -949,6 +1079,12 @@ def main():
             if not cases:
                 continue  # prepared for the state sweep alone
             print("sweep [%s]: %d calls counted; %d runs to do" % (kind, len(ref.calls), len(cases)), flush=True)
+            inside = [value for what, value in cases if what == "kill" and value in ref.copy_points]
+            if n_kills:
+                print("sweep [%s]: kill points %d-%d lie inside the copy of the %d MiB database; %d of them are "
+                      "tried on a seed holding it, every other run on a seed with a %d KiB one" %
+                      (kind, ref.copy_points[0], ref.copy_points[-1], DATABASE_SIZE >> 20, len(inside),
+                       SMALL_DATABASE_SIZE >> 10), flush=True)
             bad = done = faults_done = 0
             shown = time.monotonic()
             with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
@@ -991,6 +1127,12 @@ def main():
                   (len({s.name for _, s in cases}), len(catalogue.catalogue), len(cases), bad,
                    time.monotonic() - begun), flush=True)
             tried, violations = len(cases), violations + bad
+        changed = sweep.changed_seeds()
+        for text in changed:
+            print("VIOLATION: " + text, flush=True)
+        if not changed:
+            print("sweep: %d seeds unchanged after their runs" % len(sweep.seals), flush=True)
+        violations += len(changed)
     finally:
         if own_work and not args.keep:
             shutil.rmtree(args.work, ignore_errors=True)
