@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz/expect.h"
-#include "platform/host/registry/regfile.h"
+#include "emulator/registry/regfile.h"
 
 namespace {
 

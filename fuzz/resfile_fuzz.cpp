@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fuzz/expect.h"
-#include "platform/host/resources/resfile.h"
+#include "emulator/resources/resfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace platform::host;

@@ -18,7 +18,7 @@
 #include <mspack.h>
 
 #include "fuzz/expect.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/version.h"
 #include "tools/szdd/szdd.h"
 

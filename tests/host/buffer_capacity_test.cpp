@@ -11,7 +11,7 @@
 #include "discovery/browse_for_install_folder.h"
 #include "discovery/locate_installation.h"
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "postinstall/data_relocation.h"
 #include "process/process_state.h"
 #include "support/temp_machine.h"

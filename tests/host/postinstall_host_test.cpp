@@ -9,8 +9,8 @@
 
 #include "payload/driver_service.h"
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
-#include "platform/host/shell/shell_control.h"
+#include "emulator/machine/host.h"
+#include "emulator/shell/shell_control.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "postinstall/data_relocation.h"

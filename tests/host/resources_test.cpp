@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/dialogs.h"
-#include "platform/host/machine/host.h"
-#include "platform/host/resources/resfile.h"
+#include "emulator/machine/host.h"
+#include "emulator/resources/resfile.h"
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "resources/resource.h"

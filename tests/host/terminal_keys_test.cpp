@@ -1,7 +1,7 @@
 // Keys in the terminal's message boxes answer as MessageBoxA takes them.
 #include <gtest/gtest.h>
 
-#include "platform/host/dialogs/terminal_view.h"
+#include "emulator/dialogs/terminal_view.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/dialogs.h"
-#include "platform/host/dialogs/host_dialog.h"
-#include "platform/host/dialogs/terminal_view.h"
-#include "platform/host/machine/host.h"
+#include "emulator/dialogs/host_dialog.h"
+#include "emulator/dialogs/terminal_view.h"
+#include "emulator/machine/host.h"
 #include "resources/resource.h"
 #include "support/temp_machine.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/version/version_reader.h"
+#include "emulator/version/version_reader.h"
 #include "tools/pewriter/pe_writer.h"
 
 namespace {

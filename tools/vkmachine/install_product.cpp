@@ -13,7 +13,7 @@
 #include "discovery/known_versions.h"
 #include "payload/driver_service.h"
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tools/pewriter/pe_writer.h"
