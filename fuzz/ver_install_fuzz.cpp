@@ -20,7 +20,7 @@
 #include "fuzz/expect.h"
 #include "emulator/machine/host.h"
 #include "platform/version.h"
-#include "tools/szdd/szdd.h"
+#include "formats/szdd.h"
 
 namespace {
 

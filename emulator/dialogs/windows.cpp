@@ -7,7 +7,7 @@
 #include "emulator/machine/machine_state.h"
 #include "platform/dialogs.h"
 #include "platform/resources.h"
-#include "emulator/resources/resfile.h"
+#include "emulator/resources/module_resources.h"
 #include "emulator/dialogs/windows_model.h"
 
 namespace platform::host {

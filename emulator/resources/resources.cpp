@@ -1,4 +1,4 @@
-// Resource and string-table calls over the module's embedded .res (resfile.h).
+// Resource and string-table calls over the module's embedded .res (module_resources.h).
 // A resource handle (HRSRC) is the address of the module's entry; the loaded resource
 // (HGLOBAL) is the address of its bytes, read-only as on Windows.
 #include <string>
@@ -6,7 +6,7 @@
 #include "emulator/machine/host.h"
 #include "emulator/machine/machine_state.h"
 #include "platform/resources.h"
-#include "emulator/resources/resfile.h"
+#include "emulator/resources/module_resources.h"
 
 namespace platform {
 namespace {

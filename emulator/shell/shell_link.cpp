@@ -12,8 +12,8 @@
 #include "emulator/files/file_system.h"
 #include "emulator/machine/machine_state.h"
 #include "emulator/shell/shell_control.h"
-#include "emulator/shell/shell_link_file.h"
 #include "emulator/shell/shell_state.h"
+#include "formats/shell_link_file.h"
 
 namespace platform::host {
 namespace {
@@ -138,7 +138,7 @@ public:
         while (file[length] != 0) ++length;
         std::string path, bytes;
         if (!Utf16ToAnsi(file, length, &path)) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-        if (!ShellLinkFileBytes(link_, &bytes)) return E_FAIL;
+        if (!formats::ShellLinkFileBytes(link_, AnsiToUtf16, &bytes)) return E_FAIL;
         // Replaces an existing file; fails when its folder does not exist.
         HANDLE h = platform::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -166,7 +166,7 @@ private:
     }
 
     ULONG references_ = 1;
-    ShellLinkProperties link_;
+    formats::ShellLinkProperties link_;
     std::string current_;
     bool dirty_ = true;
     DWORD injected_ = 0;

@@ -15,7 +15,7 @@
 #include "emulator/files/file_system.h"
 #include "emulator/machine/machine_state.h"
 #include "platform/version.h"
-#include "tools/szdd/szdd.h"
+#include "formats/szdd.h"
 
 namespace platform::host {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "contract/fixture.h"
 #include "platform/version.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "support/temp_machine.h"
 #include "text/load_text.h"
 #include "text/path_text.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "payload/payload_table.h"
 #include "platform/files.h"
 #include "emulator/machine/host.h"
-#include "emulator/resources/resfile.h"
+#include "emulator/resources/module_resources.h"
 #include "process/process_state.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"

@@ -1,6 +1,7 @@
 // The layers, read from their sources: the logic reaches the machine only through platform/*.h,
 // a step never reaches back into the run that calls it, discovery stands before payload, and the
-// boundary (platform/) knows nothing of the emulated machine (emulator/) that implements it.
+// boundary (platform/) knows nothing of the emulated machine (emulator/) that implements it, and
+// the file formats (formats/) lie below the machine, which lies below the tools.
 #include <gtest/gtest.h>
 
 #include <filesystem>

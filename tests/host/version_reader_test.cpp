@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "emulator/version/version_reader.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 namespace vktest {
 

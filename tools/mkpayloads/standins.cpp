@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "tools/pewriter/pe_writer.h"
-#include "tools/szdd/szdd.h"
+#include "formats/pe_writer.h"
+#include "formats/szdd.h"
 
 namespace mkpayloads {
 namespace {

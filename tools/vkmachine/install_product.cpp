@@ -16,7 +16,7 @@
 #include "emulator/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 #include "tools/vkmachine/machine_files.h"
 
 namespace {

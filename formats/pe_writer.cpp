@@ -1,12 +1,19 @@
 // PE32 layout: headers (0x400), .text (one tiny entry point), .rsrc (version resource, if any),
 // .data (the body), then zero padding up to the requested size. Sections are aligned to 0x1000
 // in memory and 0x200 in the file, as linkers lay them out.
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 #include <vector>
 
+#include "formats/little_endian.h"
+
 namespace pewriter {
 namespace {
+
+using formats::Put16;
+using formats::Put32;
+using formats::PutUtf16;
+using formats::Set16;
 
 const uint32_t kFileAlign = 0x200;
 const uint32_t kSectionAlign = 0x1000;
@@ -14,18 +21,6 @@ const uint32_t kHeadersSize = 0x400;
 
 uint32_t AlignUp(uint32_t value, uint32_t align) { return (value + align - 1) / align * align; }
 
-void Put16(std::string* out, uint32_t v) {
-    out->push_back(static_cast<char>(v & 0xFF));
-    out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string* out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-void Set16(std::string* out, size_t at, uint32_t v) {
-    (*out)[at] = static_cast<char>(v & 0xFF);
-    (*out)[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
 void Pad4(std::string* out) {
     while (out->size() % 4 != 0) out->push_back('\0');
 }
@@ -60,7 +55,7 @@ std::u16string Utf16(const std::string& text) {
 }
 
 void PutWide(std::string* out, const std::u16string& text) {
-    for (char16_t c : text) Put16(out, c);
+    PutUtf16(out, text);
     Put16(out, 0);
 }
 

@@ -1,44 +1,30 @@
 // The .lnk writer: a header, the link-info structure with the target's local path, the string
 // data (relative path, working folder, arguments, description, icon) and the terminal block.
-#include "emulator/shell/shell_link_file.h"
+#include "formats/shell_link_file.h"
 
-#include "emulator/machine/host.h"
+#include "formats/little_endian.h"
 
-namespace platform::host {
+namespace formats {
 namespace {
 
 // LinkFlags.
-const DWORD kHasLinkInfo = 0x2;
-const DWORD kHasName = 0x4;
-const DWORD kHasRelativePath = 0x8;
-const DWORD kHasWorkingDir = 0x10;
-const DWORD kHasArguments = 0x20;
-const DWORD kHasIconLocation = 0x40;
-const DWORD kIsUnicode = 0x80;
+const uint32_t kHasLinkInfo = 0x2;
+const uint32_t kHasName = 0x4;
+const uint32_t kHasRelativePath = 0x8;
+const uint32_t kHasWorkingDir = 0x10;
+const uint32_t kHasArguments = 0x20;
+const uint32_t kHasIconLocation = 0x40;
+const uint32_t kIsUnicode = 0x80;
 
-const DWORD kHeaderSize = 0x4C;
-const DWORD kLinkInfoHeaderSize = 0x24;  // with the UTF-16 copy of the local base path
-const DWORD kVolumeIdAndLocalBasePath = 0x1;
-const DWORD kDriveFixed = 3;
-const DWORD kVolumeIdSize = 0x11;  // the four fields and an empty volume label
+const uint32_t kHeaderSize = 0x4C;
+const uint32_t kLinkInfoHeaderSize = 0x24;  // with the UTF-16 copy of the local base path
+const uint32_t kVolumeIdAndLocalBasePath = 0x1;
+const uint32_t kDriveFixed = 3;
+const uint32_t kVolumeIdSize = 0x11;  // the four fields and an empty volume label
 
 // CLSID_ShellLink as stored: Data1..Data3 little-endian, then Data4.
 const unsigned char kShellLinkClassId[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                              0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-
-void Put16(std::string* out, uint32_t v) {
-    out->push_back(static_cast<char>(v & 0xFF));
-    out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-
-void Put32(std::string* out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
-void PutWide(std::string* out, const std::u16string& text) {
-    for (char16_t c : text) Put16(out, c);
-}
 
 bool IsFullLocalPath(const std::string& path) {
     return path.size() >= 3 && path[1] == ':' && path[2] == '\\' &&
@@ -46,23 +32,23 @@ bool IsFullLocalPath(const std::string& path) {
 }
 
 // A StringData entry: the count of UTF-16 units, then the units without a terminator.
-bool PutString(std::string* out, const std::string& ansi) {
+bool PutString(std::string* out, const std::string& text, ToUtf16 toUtf16) {
     std::u16string wide;
-    if (!AnsiToUtf16(ansi, &wide) || wide.size() > 0xFFFF) return false;
+    if (!toUtf16(text, &wide) || wide.size() > 0xFFFF) return false;
     Put16(out, static_cast<uint32_t>(wide.size()));
-    PutWide(out, wide);
+    PutUtf16(out, wide);
     return true;
 }
 
-bool LinkInfo(const std::string& path, std::string* out) {
+bool LinkInfo(const std::string& path, ToUtf16 toUtf16, std::string* out) {
     std::u16string wide;
-    if (!AnsiToUtf16(path, &wide)) return false;
-    DWORD volumeOffset = kLinkInfoHeaderSize;
-    DWORD pathOffset = volumeOffset + kVolumeIdSize;
-    DWORD suffixOffset = pathOffset + static_cast<DWORD>(path.size()) + 1;
-    DWORD widePathOffset = suffixOffset + 1;
-    DWORD wideSuffixOffset = widePathOffset + 2 * static_cast<DWORD>(wide.size() + 1);
-    DWORD size = wideSuffixOffset + 2;
+    if (!toUtf16(path, &wide)) return false;
+    uint32_t volumeOffset = kLinkInfoHeaderSize;
+    uint32_t pathOffset = volumeOffset + kVolumeIdSize;
+    uint32_t suffixOffset = pathOffset + static_cast<uint32_t>(path.size()) + 1;
+    uint32_t widePathOffset = suffixOffset + 1;
+    uint32_t wideSuffixOffset = widePathOffset + 2 * static_cast<uint32_t>(wide.size() + 1);
+    uint32_t size = wideSuffixOffset + 2;
     Put32(out, size);
     Put32(out, kLinkInfoHeaderSize);
     Put32(out, kVolumeIdAndLocalBasePath);
@@ -81,7 +67,7 @@ bool LinkInfo(const std::string& path, std::string* out) {
     out->append(path);
     out->push_back('\0');
     out->push_back('\0');  // empty common path suffix
-    PutWide(out, wide);
+    PutUtf16(out, wide);
     Put16(out, 0);
     Put16(out, 0);  // empty common path suffix, UTF-16
     return true;
@@ -89,9 +75,9 @@ bool LinkInfo(const std::string& path, std::string* out) {
 
 }  // namespace
 
-bool ShellLinkFileBytes(const ShellLinkProperties& link, std::string* bytes) {
+bool ShellLinkFileBytes(const ShellLinkProperties& link, ToUtf16 toUtf16, std::string* bytes) {
     bool local = IsFullLocalPath(link.target);
-    DWORD flags = kIsUnicode;
+    uint32_t flags = kIsUnicode;
     if (local) flags |= kHasLinkInfo;
     if (!link.description.empty()) flags |= kHasName;
     if (!local && !link.target.empty()) flags |= kHasRelativePath;
@@ -118,16 +104,16 @@ bool ShellLinkFileBytes(const ShellLinkProperties& link, std::string* bytes) {
     Put32(&out, 0);
     Put32(&out, 0);
 
-    if (local && !LinkInfo(link.target, &out)) return false;
+    if (local && !LinkInfo(link.target, toUtf16, &out)) return false;
     // String data, in the order the format gives.
-    if ((flags & kHasName) && !PutString(&out, link.description)) return false;
-    if ((flags & kHasRelativePath) && !PutString(&out, link.target)) return false;
-    if ((flags & kHasWorkingDir) && !PutString(&out, link.workingDirectory)) return false;
-    if ((flags & kHasArguments) && !PutString(&out, link.arguments)) return false;
-    if ((flags & kHasIconLocation) && !PutString(&out, link.iconPath)) return false;
+    if ((flags & kHasName) && !PutString(&out, link.description, toUtf16)) return false;
+    if ((flags & kHasRelativePath) && !PutString(&out, link.target, toUtf16)) return false;
+    if ((flags & kHasWorkingDir) && !PutString(&out, link.workingDirectory, toUtf16)) return false;
+    if ((flags & kHasArguments) && !PutString(&out, link.arguments, toUtf16)) return false;
+    if ((flags & kHasIconLocation) && !PutString(&out, link.iconPath, toUtf16)) return false;
     Put32(&out, 0);  // terminal block: no extra data
     *bytes = out;
     return true;
 }
 
-}  // namespace platform::host
+}  // namespace formats

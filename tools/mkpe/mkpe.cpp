@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

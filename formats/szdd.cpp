@@ -1,6 +1,6 @@
 // SZDD compression: an optimal parse over hash-chain matches, shaping to an exact size,
 // encoding, and a plain expander for checks.
-#include "tools/szdd/szdd.h"
+#include "formats/szdd.h"
 
 #include <algorithm>
 
