@@ -43,6 +43,15 @@ TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
         // The logic reaches the machine only through the platform headers.
         {logic, "emulator/"},
         {logic, "windows.h"},
+        // The boundary names the calls; the machine that implements them lies behind it.
+        {{"platform"}, "emulator/"},
+        // The file formats serve the machine and the tools, not the product.
+        {logic, "formats/"},
+        {{"formats"}, "emulator/"},
+        {{"formats"}, "tools/"},
+        {{"formats"}, "platform"},
+        // The tools use the machine; the machine uses no tool.
+        {{"emulator"}, "tools/"},
         // The steps take the state they share from below them, and the run orders them.
         {belowTheRun, "app/"},
         // Discovery calls no installation step: the run hands it what it needs.
