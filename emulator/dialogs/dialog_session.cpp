@@ -87,16 +87,16 @@ void Redraw() {
     DrawDialog(session.dialog, session.scroll, white, session.restarts > 0);
 }
 
-// The next command for the dialog: IDOK for Start, IDCANCEL for Exit, 0 at the end of input.
+// The next command for the dialog: IDOK or IDCANCEL, as the key pressing its button; 0 at the
+// end of input.
 int NextCommand() {
     if (session.interactive) {
         for (;;) {
             Redraw();
-            switch (ReadKey()) {
-            case Key::Start:
-            case Key::Enter: return IDOK;  // Start is the default button
-            case Key::Exit:
-            case Key::Esc: return IDCANCEL;
+            char letter = 0;
+            Key key = ReadKey(&letter);
+            if (int button = DialogButtonForKey(session.dialog, key, letter)) return button;
+            switch (key) {
             case Key::End: return 0;
             case Key::Up: session.scroll = session.scroll > 0 ? session.scroll - 1 : 0; break;
             case Key::Down: ++session.scroll; break;
@@ -231,7 +231,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     if (host::session.interactive) {
         host::DrawMessageBox(title, body, style);
         for (;;) {
-            int answer = host::BoxAnswer(host::ReadKey(), style);
+            char letter = 0;
+            int answer = host::BoxAnswer(host::ReadKey(&letter), style);
             if (answer != 0) return answer;
         }
     }

@@ -75,10 +75,24 @@ std::string Label(const std::string& ansiText) {
     return label;
 }
 
+// The letter after a label's '&', in upper case; 0 when the label has none.
+char Mnemonic(const std::string& label) {
+    size_t at = label.find('&');
+    if (at == std::string::npos || at + 1 >= label.size()) return 0;
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(label[at + 1])));
+}
+
 const Window* Control(const Window* dialog, int id) {
     for (auto& child : dialog->children)
         if (child->id == id) return child.get();
     return nullptr;
+}
+
+// The keys that press the OK or Cancel button: its mnemonic, then Enter or Esc ("S/Enter").
+std::string ButtonKeys(const Window* dialog, int id) {
+    const Window* button = Control(dialog, id);
+    char mnemonic = button != nullptr ? Mnemonic(button->text) : 0;
+    return (mnemonic != 0 ? std::string(1, mnemonic) + "/" : "") + (id == IDOK ? "Enter" : "Esc");
 }
 
 // The template's first control of a window class ("edit", "msctls_progress32").
@@ -103,16 +117,20 @@ RawTerminal::~RawTerminal() {
     if (active_) tcsetattr(0, TCSANOW, &saved_);
 }
 
-Key ReadKey() {
+Key ReadKey(char* letter) {
+    *letter = 0;
     unsigned char c = 0;
     if (read(0, &c, 1) != 1) return Key::End;
+    if (std::isalpha(c)) *letter = static_cast<char>(std::toupper(c));
+    switch (*letter) {
+    case 'Y': return Key::Yes;
+    case 'N': return Key::No;
+    case 'O': return Key::Ok;
+    case 0: break;
+    default: return Key::Letter;
+    }
     switch (c) {
     case '\r': case '\n': return Key::Enter;
-    case 's': case 'S': return Key::Start;
-    case 'c': case 'C': return Key::Exit;
-    case 'y': case 'Y': return Key::Yes;
-    case 'n': case 'N': return Key::No;
-    case 'o': case 'O': return Key::Ok;
     case 0x1B: break;
     default: return Key::None;
     }
@@ -182,8 +200,8 @@ void DrawDialog(const Window* dialog, int scroll, bool textBoxWhite, bool restar
     // On Windows the system's shutdown would end the program now; here nothing restarts.
     if (restartAsked)
         out += "\n Restart asked: on Windows the system now shuts down and ends this program, the dialog\n"
-               " open meanwhile. Nothing restarts here: C/Esc, then N, leaves the dialog;\n"
-               " vkmachine reboot then restarts the machine.\n";
+               " open meanwhile. Nothing restarts here: " + ButtonKeys(dialog, IDCANCEL) +
+               ", then N, leaves the dialog;\n vkmachine reboot then restarts the machine.\n";
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
 }
@@ -193,14 +211,20 @@ std::string KeyHelp(const Window* dialog) {
     for (int id : {IDOK, IDCANCEL}) {
         const Window* button = Control(dialog, id);
         if (button == nullptr) continue;
-        size_t mnemonic = button->text.find('&');
-        std::string keys;
-        if (mnemonic != std::string::npos && mnemonic + 1 < button->text.size())
-            keys = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(button->text[mnemonic + 1])))) + "/";
-        keys += id == IDOK ? "Enter" : "Esc";
-        help += (help.empty() ? " " : "   ") + keys + ": " + Label(button->text);
+        help += (help.empty() ? " " : "   ") + ButtonKeys(dialog, id) + ": " + Label(button->text);
     }
     return help;
+}
+
+int DialogButtonForKey(const Window* dialog, Key key, char letter) {
+    if (key == Key::Enter) return IDOK;  // the default button
+    if (key == Key::Esc) return IDCANCEL;
+    if (letter == 0) return 0;
+    for (int id : {IDOK, IDCANCEL}) {
+        const Window* button = Control(dialog, id);
+        if (button != nullptr && Mnemonic(button->text) == letter) return id;
+    }
+    return 0;
 }
 
 void DrawMessageBox(const std::string& caption, const std::string& text, UINT style) {

@@ -3,8 +3,11 @@
 // for a known DLL of the machine's family, as Windows then loads it from the system folder
 // whatever lies beside the program. With `shfolder = 1` in machine.ini SHFOLDER.DLL
 // exports SHGetFolderPathA; with `shfolder = 0` it is missing and SHELL32.DLL lacks the
-// function, as on Windows 95 and NT 4.0 without the later shell. The updater's own executable
-// is <temp folder>\vkupdate.exe, where a downloaded updater is started from.
+// function, as on Windows 95 and NT 4.0 without the later shell. The running program's own
+// executable is <temp folder>\<name>.exe, where a downloaded updater is started from, <name>
+// being the host program's as its command line gives it.
+#include <errno.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -143,7 +146,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     if (host::InjectedFailure(host::Call::GetModuleFileNameA)) return 0;
     std::string path;
     if (module == nullptr || module == host::ModuleHandle()) {
-        path = host::Config().temp + "vkupdate.exe";
+        path = host::Config().temp + program_invocation_short_name + ".exe";
     } else if (Library* library = Loaded(module)) {
         path = host::Config().system + "\\" + library->name;
     } else {

@@ -25,9 +25,8 @@ TEST(TerminalMessageBox, KeysAnswerAsWindowsBoxesTakeThem) {
         {Key::End, question, IDNO}, {Key::End, error, IDOK},
         // A Yes/No box has no Cancel: Esc does nothing there (an OK box takes it as OK); keys
         // of other buttons neither.
-        {Key::Esc, restart, 0}, {Key::Exit, restart, 0}, {Key::Ok, restart, 0}, {Key::Start, question, 0},
-        {Key::Exit, error, 0},
-        {Key::Yes, error, 0}, {Key::No, error, 0}, {Key::Start, error, 0}, {Key::None, error, 0},
+        {Key::Esc, restart, 0}, {Key::Letter, restart, 0}, {Key::Ok, restart, 0}, {Key::Letter, question, 0},
+        {Key::Yes, error, 0}, {Key::No, error, 0}, {Key::Letter, error, 0}, {Key::None, error, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(BoxAnswer(c.key, c.style), c.answer) << "key " << static_cast<int>(c.key) << " style " << c.style;
