@@ -162,27 +162,27 @@ struct Section {
 
 }  // namespace
 
-bool BuildPe(const PeSpec& spec, std::string* image, std::string* error) {
+bool BuildPe(const PeLayout& layout, std::string* image, std::string* error) {
     std::vector<Section> sections;
     // Entry point: "ret" for an executable, "mov eax, 1; ret 12" (DllMain says TRUE) for a DLL.
-    std::string code = spec.dll ? std::string("\xB8\x01\x00\x00\x00\xC2\x0C\x00", 8) : std::string("\xC3", 1);
+    std::string code = layout.dll ? std::string("\xB8\x01\x00\x00\x00\xC2\x0C\x00", 8) : std::string("\xC3", 1);
     sections.push_back({".text", code, 0x60000020});  // code, execute, read
-    bool withVersion = !spec.fileVersion.empty();
+    bool withVersion = !layout.fileVersion.empty();
     if (withVersion) sections.push_back({".rsrc", "", 0x40000040});  // initialised data, read
-    sections.push_back({".data", spec.body.empty() ? std::string(4, '\0') : spec.body, 0xC0000040});
+    sections.push_back({".data", layout.body.empty() ? std::string(4, '\0') : layout.body, 0xC0000040});
 
     uint32_t rva = kSectionAlign;
     uint32_t offset = kHeadersSize;
     for (Section& section : sections) {
         section.rva = rva;
         section.fileOffset = offset;
-        if (std::string(section.name) == ".rsrc") section.data = ResourceSection(VersionInfo(spec.fileVersion, spec.dll), rva);
+        if (std::string(section.name) == ".rsrc") section.data = ResourceSection(VersionInfo(layout.fileVersion, layout.dll), rva);
         rva += AlignUp(static_cast<uint32_t>(section.data.size()), kSectionAlign);
         offset += AlignUp(static_cast<uint32_t>(section.data.size()), kFileAlign);
     }
-    if (spec.size != 0 && offset > spec.size) {
+    if (layout.size != 0 && offset > layout.size) {
         *error = "the image needs " + std::to_string(offset) + " bytes, more than the " +
-                 std::to_string(spec.size) + " asked for";
+                 std::to_string(layout.size) + " asked for";
         return false;
     }
 
@@ -199,7 +199,7 @@ bool BuildPe(const PeSpec& spec, std::string* image, std::string* error) {
     Put32(&out, 0);                                     // symbol table
     Put32(&out, 0);
     Put16(&out, 0xE0);                                  // optional header size
-    Put16(&out, spec.dll ? 0x2102 : 0x0102);            // executable, 32-bit (, DLL)
+    Put16(&out, layout.dll ? 0x2102 : 0x0102);            // executable, 32-bit (, DLL)
     // Optional header (PE32).
     Put16(&out, 0x10B);
     out += std::string("\x06\x00", 2);                  // linker version
@@ -209,7 +209,7 @@ bool BuildPe(const PeSpec& spec, std::string* image, std::string* error) {
     Put32(&out, sections[0].rva);                       // entry point
     Put32(&out, sections[0].rva);                       // base of code
     Put32(&out, sections[1].rva);                       // base of data
-    Put32(&out, spec.dll ? 0x10000000 : 0x400000);      // image base
+    Put32(&out, layout.dll ? 0x10000000 : 0x400000);      // image base
     Put32(&out, kSectionAlign);
     Put32(&out, kFileAlign);
     Put16(&out, 4); Put16(&out, 0);                     // OS version 4.0
@@ -250,7 +250,7 @@ bool BuildPe(const PeSpec& spec, std::string* image, std::string* error) {
         out += section.data;
         out.resize(AlignUp(static_cast<uint32_t>(out.size()), kFileAlign), '\0');
     }
-    if (spec.size != 0) out.resize(spec.size, '\0');
+    if (layout.size != 0) out.resize(layout.size, '\0');
     *image = std::move(out);
     return true;
 }

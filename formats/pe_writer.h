@@ -8,7 +8,8 @@
 
 namespace pewriter {
 
-struct PeSpec {
+// What the image holds and how large it is.
+struct PeLayout {
     std::string fileVersion;  // UTF-8 FileVersion (and ProductVersion) text; empty: no version resource
     uint32_t size = 0;        // exact size of the image in bytes; 0: as small as it comes
     std::string body;         // the bytes of the data section
@@ -17,6 +18,6 @@ struct PeSpec {
 
 // Builds the image into *image. The image is padded with zero bytes after its last section up to
 // `size`. Returns false, saying why in *error, when headers, sections and body exceed `size`.
-bool BuildPe(const PeSpec& spec, std::string* image, std::string* error);
+bool BuildPe(const PeLayout& layout, std::string* image, std::string* error);
 
 }  // namespace pewriter

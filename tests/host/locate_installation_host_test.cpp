@@ -57,11 +57,11 @@ protected:
         } else {
             std::filesystem::create_directories(machine_->dir() + "/drive_" + static_cast<char>(folder[0] - 'A' + 'a'));
         }
-        pewriter::PeSpec spec;
-        spec.fileVersion = version;
-        spec.size = 4371968;
+        pewriter::PeLayout layout;
+        layout.fileVersion = version;
+        layout.size = 4371968;
         std::string image, error;
-        ASSERT_TRUE(pewriter::BuildPe(spec, &image, &error)) << error;
+        ASSERT_TRUE(pewriter::BuildPe(layout, &image, &error)) << error;
         std::string exe = folder + (folder.back() == '\\' ? "" : "\\") + "VKTARN.EXE";
         HANDLE h = platform::CreateFileA(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << exe;

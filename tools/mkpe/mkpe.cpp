@@ -13,11 +13,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: mkpe OUT [--version TEXT] [--size N] [--dll]\n");
         return 2;
     }
-    pewriter::PeSpec spec;
+    pewriter::PeLayout layout;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--version" && i + 1 < argc) {
-            spec.fileVersion = argv[++i];
+            layout.fileVersion = argv[++i];
         } else if (arg == "--size" && i + 1 < argc) {
             char* end = nullptr;
             unsigned long size = std::strtoul(argv[++i], &end, 10);
@@ -25,16 +25,16 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "mkpe: bad size '%s'\n", argv[i]);
                 return 2;
             }
-            spec.size = static_cast<uint32_t>(size);
+            layout.size = static_cast<uint32_t>(size);
         } else if (arg == "--dll") {
-            spec.dll = true;
+            layout.dll = true;
         } else {
             std::fprintf(stderr, "mkpe: unknown argument '%s'\n", arg.c_str());
             return 2;
         }
     }
     std::string image, error;
-    if (!pewriter::BuildPe(spec, &image, &error)) {
+    if (!pewriter::BuildPe(layout, &image, &error)) {
         std::fprintf(stderr, "mkpe: %s\n", error.c_str());
         return 1;
     }

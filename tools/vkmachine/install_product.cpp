@@ -41,13 +41,13 @@ uint32_t TableSize(const std::string& version) {
 }
 
 bool WriteImage(const std::string& path, const std::string& version, uint32_t size, bool dll, std::string* error) {
-    pewriter::PeSpec spec;
-    spec.fileVersion = version;
-    spec.size = size;
-    spec.dll = dll;
-    spec.body = "Velkor TARN " + version;
+    pewriter::PeLayout layout;
+    layout.fileVersion = version;
+    layout.size = size;
+    layout.dll = dll;
+    layout.body = "Velkor TARN " + version;
     std::string image;
-    if (!pewriter::BuildPe(spec, &image, error)) return false;
+    if (!pewriter::BuildPe(layout, &image, error)) return false;
     return WriteWholeFile(path, image, error);
 }
 
