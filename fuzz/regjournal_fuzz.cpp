@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fuzz/expect.h"
+#include "emulator/registry/reg_journal.h"
 #include "emulator/registry/regfile.h"
 
 namespace {

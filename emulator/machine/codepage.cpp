@@ -210,24 +210,26 @@ bool EndsWithBackslash(UINT codepage, const std::string& ansi) {
 
 bool EndsWithBackslash(const std::string& ansi) { return EndsWithBackslash(MachineCodepage(), ansi); }
 
-std::u16string FoldName(const std::string& ansi) {
+std::u16string Utf16KeepingBytes(const std::string& ansi, bool (*convert)(const std::string&, std::u16string*)) {
     std::u16string units;
-    if (!AnsiToUtf16(ansi, &units)) {
-        // Character by character; what does not convert keeps its bytes, out of the way of
-        // any text (unpaired low surrogates).
-        units.clear();
-        for (size_t i = 0; i < ansi.size();) {
-            size_t n = IsLeadByte(static_cast<unsigned char>(ansi[i])) && i + 1 < ansi.size() ? 2 : 1;
-            std::u16string one;
-            if (AnsiToUtf16(ansi.substr(i, n), &one)) {
-                units += one;
-            } else {
-                for (size_t k = 0; k < n; ++k)
-                    units += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(ansi[i + k]));
-            }
-            i += n;
+    if (convert(ansi, &units)) return units;
+    units.clear();
+    for (size_t i = 0; i < ansi.size();) {
+        size_t n = IsLeadByte(static_cast<unsigned char>(ansi[i])) && i + 1 < ansi.size() ? 2 : 1;
+        std::u16string one;
+        if (convert(ansi.substr(i, n), &one)) {
+            units += one;
+        } else {
+            for (size_t k = 0; k < n; ++k)
+                units += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(ansi[i + k]));
         }
+        i += n;
     }
+    return units;
+}
+
+std::u16string FoldName(const std::string& ansi) {
+    std::u16string units = Utf16KeepingBytes(ansi, AnsiToUtf16);
     for (char16_t& u : units) u = Upper(u);
     return units;
 }

@@ -51,6 +51,10 @@ bool AnsiToUtf8(const std::string& ansi, std::string* utf8);
 bool Utf8ToAnsi(const std::string& utf8, std::string* ansi);
 bool Utf16ToAnsi(const char16_t* text, size_t length, std::string* ansi);
 bool AnsiToUtf16(const std::string& ansi, std::u16string* text);
+// `ansi` in UTF-16 by `convert`, character by character when the whole does not convert: the
+// bytes of a character that does not convert are kept as unpaired low surrogates (0xDC00 +
+// byte), out of the way of any text.
+std::u16string Utf16KeepingBytes(const std::string& ansi, bool (*convert)(const std::string&, std::u16string*));
 bool Utf16ToUtf8(const char16_t* text, size_t length, std::string* utf8);
 // The same conversions in a given code page, for text of a machine not (yet) open.
 bool AnsiToUtf8(UINT codepage, const std::string& ansi, std::string* utf8);

@@ -1,9 +1,10 @@
 // The registry file codec: registry.reg text (regedit's "Windows Registry Editor Version 5.00"
-// format, UTF-8) to the registry tree and back, keeping every value's type and bytes exactly;
-// and the journal beside it, whose records are changes written in the same lines.
+// format, UTF-8) to the registry tree and back, keeping every value's type and bytes exactly.
+// The journal beside it (reg_journal.h) writes its changes in the same lines.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "emulator/registry/registry_store.h"
@@ -29,33 +30,21 @@ bool FormatRegFile(const RegTree& tree, std::string* text, std::string* error, c
 // unchanged: no line break, and it converts to UTF-8 and back to the same bytes.
 bool RegNameStorable(const std::string& name);
 
-// The journal: the first line of a registry file, "; journal NAME" (the stamp of the registry
-// file it belongs to) and a blank line, then one record per save. A record is the lines of its
-// changes as a .reg file writes them ("[key]" makes a key and is the key of the values below
-// it, "[-key]" deletes one, "name"=- deletes a value), then "; commit XXXXXXXX", the CRC-32 of
-// the record's lines. A record cut off (a process killed while writing it) ends the journal;
-// a damaged one does not end it quietly, since records after it would be lost with it.
+// The first line of every registry file, and the start of the second in one written with a
+// journal ("; journal NAME").
+inline constexpr char kRegFileHeader[] = "Windows Registry Editor Version 5.00";
+inline constexpr char kRegJournalLine[] = "; journal ";
 
-// The start of a journal of the registry file stamped `stamp`.
-std::string RegJournalHeader(const std::string& stamp);
-// The line that commits a record of the lines `lines`.
-std::string RegJournalCommitLine(const std::string& lines);
-// One record of `changes`, commit line included. Fails only for a name RegNameStorable refuses.
-bool FormatRegJournalRecord(const std::vector<RegChange>& changes, std::string* text, std::string* error);
-
-struct RegJournalRead {
-    std::string stamp;                              // from the header ("" when it is not whole)
-    std::vector<std::vector<RegChange>> records;    // the whole records, in order
-    size_t end = 0;                                 // just after the last of them
-    int lines = 0;                                  // lines before `end`
-};
-// Reads the records of journal text `text`, which starts with the header when `header` is
-// set and else at a record, on line `firstLine`. What follows the last whole record must be a
-// record cut off: lines a record holds, the last possibly cut inside. Damage fails with
-// "FILE:LINE: what is wrong": a record whole by its commit line that fails its check or does
-// not read, a line no record holds after the last one, a header not whole before records. A
-// header not yet whole and nothing after it gives no stamp and no record.
-bool ParseRegJournal(const std::string& text, bool header, int firstLine, const std::string& file,
-                     RegJournalRead* read, std::string* error);
+// The pieces the journal (reg_journal.h) writes and reads its records with, which are lines of
+// this format: a value's line(s), a value's name part ("name"= or @=), the lines of a record read
+// into changes (failing with "FILE:LINE: what is wrong"), a number of exactly `digits` hex
+// digits, and a line without its spaces on the left or the right.
+bool FormatRegValue(const RegValue& value, std::string* out, std::string* error);
+bool FormatRegValueHead(const RegValue& value, std::string* head, std::string* error);
+bool ParseRegChangeLines(std::string_view lines, int firstLine, const std::string& file,
+                         std::vector<RegChange>* changes, std::string* error);
+bool ParseRegHexNumber(std::string_view text, size_t digits, unsigned long* value);
+std::string_view TrimRegLineLeft(std::string_view line);
+std::string_view TrimRegLineRight(std::string_view line);
 
 }  // namespace platform::host

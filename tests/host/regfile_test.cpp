@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "emulator/machine/host.h"
+#include "emulator/registry/reg_journal.h"
 #include "emulator/registry/regfile.h"
 #include "support/temp_machine.h"
 
