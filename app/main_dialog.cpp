@@ -1,12 +1,13 @@
 // The updater's dialog: its message handler and what each message does.
 #include "app/main_dialog.h"
 
+#include "app/restart.h"
 #include "app/update_run.h"
 #include "platform/dialogs.h"
 #include "platform/resources.h"
 #include "process/process_state.h"
 #include "resources/resource.h"
-#include "text/load_text.h"
+#include "text/show_message.h"
 #include "text/text_ids.h"
 
 void InitMainDialog(HWND dialog) {
@@ -65,9 +66,7 @@ void ExitCommand(HWND dialog) {
         platform::EndDialog(dialog, 0);
         return;
     }
-    const char* caption = LoadText(AppModule, IDS_CAPTION);
-    const char* text = LoadText(AppModule, IDS_RESTART_QUESTION);
-    if (platform::MessageBoxA(dialog, text, caption, MB_YESNO | MB_ICONINFORMATION) != IDYES) {
+    if (ShowMessage(dialog, nullptr, IDS_RESTART_QUESTION, MB_YESNO | MB_ICONINFORMATION) != IDYES) {
         platform::EndDialog(dialog, 0);
         return;
     }

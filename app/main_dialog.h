@@ -17,5 +17,3 @@ INT_PTR TextBoxColors(HDC dc, HWND control);
 void StartCommand(HWND dialog);
 // WM_COMMAND 2: leaves the dialog, offering the restart after a successful update.
 void ExitCommand(HWND dialog);
-// Asks Windows to restart, with the shutdown privilege on the NT family.
-void RequestRestart();

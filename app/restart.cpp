@@ -1,4 +1,4 @@
-#include "app/main_dialog.h"
+#include "app/restart.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "process/process_state.h"

@@ -10,18 +10,11 @@
 #include "platform/dialogs.h"
 #include "process/process_state.h"
 #include "resources/resource.h"
-#include "text/load_text.h"
 #include "text/path_text.h"
+#include "text/show_message.h"
 #include "text/text_ids.h"
 
 namespace {
-
-// Shows string `textId` under the updater's caption, loaded before the text.
-int ShowMessage(HWND dialog, UINT textId, UINT style) {
-    const char* caption = LoadText(AppModule, IDS_CAPTION);
-    const char* text = LoadText(AppModule, textId);
-    return platform::MessageBoxA(dialog, text, caption, style);
-}
 
 // The engine's progress, on the dialog's bar.
 void ShowProgress(HWND dialog, int position) {
@@ -42,7 +35,7 @@ int RunUpdate(HWND dialog) {
                            FinishInterruptedReplacement)) {
         // Re-applying the update to the build it installs is the user's choice.
         if (alreadyCurrent != 0 &&
-            ShowMessage(dialog, IDS_ALREADY_CURRENT, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            ShowMessage(dialog, nullptr, IDS_ALREADY_CURRENT, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             return 0;
         }
         // A failed installation has reported itself; nothing more is shown.
@@ -53,7 +46,7 @@ int RunUpdate(HWND dialog) {
         outcome = IDS_UPDATE_DONE;
     }
 
-    ShowMessage(dialog, outcome, MB_OK | MB_ICONINFORMATION);
+    ShowMessage(dialog, nullptr, outcome, MB_OK | MB_ICONINFORMATION);
     // Set only once the user has closed the success message.
     if (outcome == IDS_UPDATE_DONE) {
         RestartPending = 1;

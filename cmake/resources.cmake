@@ -15,9 +15,9 @@ set(VK_GENERATED_DIR ${CMAKE_BINARY_DIR}/resources)
 set(VK_MKIMAGES ${VK_GENERATED_DIR}/mkimages)
 add_custom_command(OUTPUT ${VK_MKIMAGES}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VK_GENERATED_DIR}
-  COMMAND ${VK_HOST_CXX} -std=c++17 -O2 -Wall -Wextra
+  COMMAND ${VK_HOST_CXX} -std=c++17 -O2 -Wall -Wextra -I ${CMAKE_SOURCE_DIR}
           -o ${VK_MKIMAGES} ${CMAKE_SOURCE_DIR}/tools/mkimages/mkimages.cpp
-  DEPENDS ${CMAKE_SOURCE_DIR}/tools/mkimages/mkimages.cpp
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/mkimages/mkimages.cpp ${CMAKE_SOURCE_DIR}/formats/little_endian.h
   COMMENT "Building mkimages (host)")
 set(VK_GENERATED_RESOURCES
   ${VK_GENERATED_DIR}/side_picture.bmp
@@ -52,8 +52,8 @@ set(VK_MKPAYLOADS ${VK_GENERATED_DIR}/mkpayloads)
 set(VK_MKPAYLOADS_SOURCES
   ${CMAKE_SOURCE_DIR}/tools/mkpayloads/mkpayloads.cpp
   ${CMAKE_SOURCE_DIR}/tools/mkpayloads/standins.cpp
-  ${CMAKE_SOURCE_DIR}/tools/szdd/szdd.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pewriter/pe_writer.cpp
+  ${CMAKE_SOURCE_DIR}/formats/szdd.cpp
+  ${CMAKE_SOURCE_DIR}/formats/pe_writer.cpp
   ${CMAKE_SOURCE_DIR}/payload/payload_table.cpp)
 add_custom_command(OUTPUT ${VK_MKPAYLOADS}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VK_GENERATED_DIR}
@@ -62,8 +62,9 @@ add_custom_command(OUTPUT ${VK_MKPAYLOADS}
   DEPENDS ${VK_MKPAYLOADS_SOURCES}
           ${CMAKE_SOURCE_DIR}/tools/mkpayloads/payload_lengths.h
           ${CMAKE_SOURCE_DIR}/tools/mkpayloads/standins.h
-          ${CMAKE_SOURCE_DIR}/tools/szdd/szdd.h
-          ${CMAKE_SOURCE_DIR}/tools/pewriter/pe_writer.h
+          ${CMAKE_SOURCE_DIR}/formats/szdd.h
+          ${CMAKE_SOURCE_DIR}/formats/pe_writer.h
+          ${CMAKE_SOURCE_DIR}/formats/little_endian.h
           ${VK_PAYLOAD_TABLE_H} ${VK_RESOURCE_IDS}
   COMMENT "Building mkpayloads (host)")
 set(VK_PAYLOAD_FILES ${VK_PAYLOAD_DIR}/payloads.rc)

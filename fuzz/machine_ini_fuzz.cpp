@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz/expect.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace platform::host;

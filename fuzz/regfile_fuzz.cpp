@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz/expect.h"
-#include "platform/host/registry/regfile.h"
+#include "emulator/registry/regfile.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "fuzz/expect.h"
-#include "platform/host/registry/regfile.h"
+#include "emulator/registry/reg_journal.h"
+#include "emulator/registry/regfile.h"
 
 namespace {
 

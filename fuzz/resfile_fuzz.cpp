@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "fuzz/expect.h"
-#include "platform/host/resources/resfile.h"
+#include "formats/res_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace platform::host;
+    using namespace formats;
     std::vector<ResEntry> entries;
     std::string error;
     if (!ParseResFile(data, size, &entries, &error)) {

@@ -18,9 +18,9 @@
 #include <mspack.h>
 
 #include "fuzz/expect.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/version.h"
-#include "tools/szdd/szdd.h"
+#include "formats/szdd.h"
 
 namespace {
 

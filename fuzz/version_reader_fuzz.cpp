@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz/expect.h"
-#include "platform/host/version/version_reader.h"
+#include "emulator/version/version_reader.h"
 
 namespace {
 

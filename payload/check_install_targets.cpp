@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "payload/driver_service.h"
 #include "payload/pending_renames.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -9,10 +10,6 @@
 #include "text/path_text.h"
 
 namespace {
-
-const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingOperations[] = "PendingFileRenameOperations";
-const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
 int IsFolder(const char* path) {
     DWORD attributes = platform::GetFileAttributesA(path);
@@ -25,7 +22,7 @@ int IsFolder(const char* path) {
 // for writing writes nothing.
 int RestartReplacementPossible(int driverService) {
     HKEY key = nullptr;
-    if (driverService && platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_CREATE_SUB_KEY | KEY_SET_VALUE,
+    if (driverService && platform::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_CREATE_SUB_KEY | KEY_SET_VALUE,
                                                  &key) == ERROR_ACCESS_DENIED)
         return 0;
     if (key != nullptr) platform::RegCloseKey(key);

@@ -24,10 +24,11 @@ const ServiceValue kServiceValues[] = {
     {"Type", REG_DWORD, 1, nullptr, 4},
 };
 
-const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 const char kServiceName[] = "cdrvkvsd";
 
 }  // namespace
+
+const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 
 int RegisterDriverService() {
     HKEY services = nullptr;

@@ -10,12 +10,13 @@
 #include "payload/percent_of.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
-#include "postinstall/data_relocation.h"
+#include "postinstall/relocate_data_files.h"
+#include "postinstall/get_documents_folder.h"
 #include "postinstall/program_shortcut.h"
 #include "postinstall/settings_defaults.h"
 #include "process/process_state.h"
-#include "text/load_text.h"
 #include "text/path_text.h"
+#include "text/show_message.h"
 #include "text/text_ids.h"
 
 namespace {
@@ -25,12 +26,7 @@ const size_t kFailedPathSize = 2 * PATH_BUFFER_SIZE + 1;
 
 // A failure: the full path of the file that was to be installed, when one is given, then the
 // I/O-error text.
-void ReportFailure(HWND owner, const char* path) {
-    if (path != nullptr) platform::MessageBoxA(owner, path, LoadText(AppModule, IDS_CAPTION), MB_ICONERROR);
-    const char* caption = LoadText(AppModule, IDS_CAPTION);
-    const char* text = LoadText(AppModule, IDS_IO_ERROR);
-    platform::MessageBoxA(owner, text, caption, MB_ICONERROR);
-}
+void ReportFailure(HWND owner, const char* path) { ShowMessage(owner, path, IDS_IO_ERROR, MB_ICONERROR); }
 
 // A failed row: on the common route the path of its file in the install folder, then the
 // I/O-error text; on the family's route the I/O-error text alone.

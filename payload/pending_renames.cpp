@@ -6,10 +6,10 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 
-namespace {
-
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingOperations[] = "PendingFileRenameOperations";
+
+namespace {
 
 // The name without the "\??\" that marks a Win32 path in the NT namespace.
 const char* Plain(const char* name) {

@@ -4,6 +4,10 @@
 
 #include "platform_types.h"
 
+// Where Windows keeps the list: the value, under HKEY_LOCAL_MACHINE, of this key.
+extern const char kSessionManager[];
+extern const char kPendingOperations[];
+
 // The list as stored: pairs of NUL-terminated names (source, then target, "" for a delete, a
 // leading "!" for a rename that replaces), ended by an empty name. Empty when there is none.
 struct PendingRenames {

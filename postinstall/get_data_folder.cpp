@@ -1,6 +1,8 @@
 // The data folder in the user's documents folder, made when missing; else the module folder.
 #include "platform/files.h"
-#include "postinstall/data_relocation.h"
+#include "postinstall/get_data_folder.h"
+#include "postinstall/get_documents_folder.h"
+#include "postinstall/get_module_folder.h"
 #include "text/load_text.h"
 #include "text/path_text.h"
 

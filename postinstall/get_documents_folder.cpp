@@ -3,7 +3,8 @@
 // folder by its full path.
 #include "platform/module.h"
 #include "platform/shell.h"
-#include "postinstall/data_relocation.h"
+#include "postinstall/get_documents_folder.h"
+#include "postinstall/load_system_library.h"
 
 int GetDocumentsFolder(char* output, size_t outputSize) {
     if (outputSize == 0) return 0;

@@ -1,6 +1,6 @@
 // The folder of a module's executable: its drive and directory, by character of the code page.
 #include "platform/module.h"
-#include "postinstall/data_relocation.h"
+#include "postinstall/get_module_folder.h"
 #include "text/path_text.h"
 
 void GetModuleFolder(HINSTANCE module, char* output, size_t outputSize) {

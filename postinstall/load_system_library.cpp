@@ -3,7 +3,7 @@
 // file of that name.
 #include "platform/files.h"
 #include "platform/module.h"
-#include "postinstall/data_relocation.h"
+#include "postinstall/load_system_library.h"
 #include "text/path_text.h"
 
 HMODULE LoadSystemLibrary(const char* name) {

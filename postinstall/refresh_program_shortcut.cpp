@@ -2,6 +2,7 @@
 // Windows versions from 5.1 on, pointing at VKTARN.EXE in the install folder.
 #include <cstring>
 
+#include "discovery/known_versions.h"
 #include "platform/registry.h"
 #include "postinstall/program_shortcut.h"
 #include "process/process_state.h"
@@ -32,7 +33,7 @@ void RefreshProgramShortcut(const char* installFolder) {
     // Only the bytes the read gave count: the rest of the buffer holds nothing of the value.
     if (size == 0 || size > sizeof shortcut || strnlen(shortcut, size) == size) return;
     char target[MAX_PATH];
-    if (!JoinPath(target, sizeof target, installFolder, "VKTARN.EXE")) return;
+    if (!JoinPath(target, sizeof target, installFolder, KnownVersionTable[KNOWN_VERSION_COUNT - 1].fileName)) return;
     if (!AppendText(shortcut, sizeof shortcut, kShortcutName)) return;
     CreateShellShortcut(target, "", installFolder, SW_SHOWDEFAULT, shortcut);
 }

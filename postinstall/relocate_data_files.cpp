@@ -1,6 +1,7 @@
 // Moves "VKCDDB.DB", "CHG.LOG" and every "*.LST" of the install folder into the data folder.
 #include "platform/files.h"
-#include "postinstall/data_relocation.h"
+#include "postinstall/get_data_folder.h"
+#include "postinstall/relocate_data_files.h"
 #include "process/process_state.h"
 #include "text/path_text.h"
 #include "text/text_ids.h"

@@ -14,7 +14,7 @@
 #include "payload/install_engine.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/registry.h"
 #include "platform/resources.h"
 #include "platform/system.h"

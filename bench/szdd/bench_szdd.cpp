@@ -13,7 +13,7 @@
 #include <string>
 
 #include "bench/result_line.h"
-#include "tools/szdd/szdd.h"
+#include "formats/szdd.h"
 
 namespace {
 

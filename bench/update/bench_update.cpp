@@ -24,9 +24,9 @@
 
 #include "bench/result_line.h"
 #include "payload/payload_table.h"
-#include "platform/host/machine/host.h"
-#include "platform/host/registry/regfile.h"
-#include "platform/host/registry/registry_store.h"
+#include "emulator/machine/host.h"
+#include "emulator/registry/regfile.h"
+#include "emulator/registry/registry_store.h"
 #include "platform/registry.h"
 #include "platform/resources.h"
 

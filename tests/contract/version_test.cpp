@@ -6,7 +6,7 @@
 
 #include "contract/fixture.h"
 #include "platform/version.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 namespace {
 
@@ -15,11 +15,11 @@ using Version = Contract;
 const char kFileVersion[] = "\\StringFileInfo\\041104b0\\FileVersion";
 
 std::string Image(const std::string& version, uint32_t size) {
-    pewriter::PeSpec spec;
-    spec.fileVersion = version;
-    spec.size = size;
+    pewriter::PeLayout layout;
+    layout.fileVersion = version;
+    layout.size = size;
     std::string image, error;
-    EXPECT_TRUE(pewriter::BuildPe(spec, &image, &error)) << error;
+    EXPECT_TRUE(pewriter::BuildPe(layout, &image, &error)) << error;
     return image;
 }
 

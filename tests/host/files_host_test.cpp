@@ -11,8 +11,8 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
-#include "platform/host/files/wildcard.h"
+#include "emulator/machine/host.h"
+#include "emulator/files/wildcard.h"
 #include "platform/system.h"
 #include "support/temp_machine.h"
 

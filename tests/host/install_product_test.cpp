@@ -10,7 +10,7 @@
 
 #include "discovery/known_versions.h"
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "process/process_state.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"

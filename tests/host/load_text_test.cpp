@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "support/temp_machine.h"
 #include "text/load_text.h"
 #include "text/text_ids.h"

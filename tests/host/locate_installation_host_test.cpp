@@ -11,15 +11,15 @@
 #include "discovery/browse_for_install_folder.h"
 #include "discovery/locate_installation.h"
 #include "platform/files.h"
-#include "platform/host/dialogs/host_dialog.h"
-#include "platform/host/machine/host.h"
-#include "platform/host/shell/host_shell.h"
+#include "emulator/dialogs/host_dialog.h"
+#include "emulator/machine/host.h"
+#include "emulator/shell/host_shell.h"
 #include "platform/registry.h"
 #include "process/process_state.h"
 #include "support/temp_machine.h"
 #include "text/load_text.h"
 #include "text/path_text.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 namespace {
 
@@ -57,11 +57,11 @@ protected:
         } else {
             std::filesystem::create_directories(machine_->dir() + "/drive_" + static_cast<char>(folder[0] - 'A' + 'a'));
         }
-        pewriter::PeSpec spec;
-        spec.fileVersion = version;
-        spec.size = 4371968;
+        pewriter::PeLayout layout;
+        layout.fileVersion = version;
+        layout.size = 4371968;
         std::string image, error;
-        ASSERT_TRUE(pewriter::BuildPe(spec, &image, &error)) << error;
+        ASSERT_TRUE(pewriter::BuildPe(layout, &image, &error)) << error;
         std::string exe = folder + (folder.back() == '\\' ? "" : "\\") + "VKTARN.EXE";
         HANDLE h = platform::CreateFileA(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << exe;

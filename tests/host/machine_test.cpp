@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/system.h"
 #include "support/temp_folder.h"
 #include "support/temp_machine.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "support/temp_machine.h"

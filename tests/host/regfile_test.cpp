@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/machine/host.h"
-#include "platform/host/registry/regfile.h"
+#include "emulator/machine/host.h"
+#include "emulator/registry/reg_journal.h"
+#include "emulator/registry/regfile.h"
 #include "support/temp_machine.h"
 
 namespace host = platform::host;

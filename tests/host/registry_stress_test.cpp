@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/machine/host.h"
-#include "platform/host/registry/registry_store.h"
+#include "emulator/machine/host.h"
+#include "emulator/registry/registry_store.h"
 #include "platform/registry.h"
 #include "support/temp_machine.h"
 

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "platform/dialogs.h"
-#include "platform/host/machine/host.h"
-#include "platform/host/resources/resfile.h"
+#include "emulator/machine/host.h"
+#include "emulator/resources/module_resources.h"
+#include "formats/res_file.h"
 #include "platform/resources.h"
 #include "platform/system.h"
 #include "resources/resource.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-using platform::host::ResEntry;
+using formats::ResEntry;
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -56,7 +57,7 @@ struct ResFile {
     std::vector<ResEntry> entries;
     ResFile() {
         std::string error;
-        EXPECT_TRUE(platform::host::ParseResFile(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(),
+        EXPECT_TRUE(formats::ParseResFile(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(),
                                                  &entries, &error))
             << error;
     }
@@ -136,7 +137,7 @@ TEST(ResourceFile, DamagedImagesAreRejected) {
     std::vector<ResEntry> entries;
     std::string error;
     auto parse = [&](const std::string& b) {
-        return platform::host::ParseResFile(reinterpret_cast<const BYTE*>(b.data()), b.size(), &entries, &error);
+        return formats::ParseResFile(reinterpret_cast<const BYTE*>(b.data()), b.size(), &entries, &error);
     };
     EXPECT_FALSE(parse(good.substr(0, good.size() - 8)));  // last entry's data cut short
     EXPECT_TRUE(entries.empty());

@@ -1,5 +1,7 @@
-// The logic's layers, read from its sources: it reaches the machine only through platform/*.h,
-// a step never reaches back into the run that calls it, and discovery stands before payload.
+// The layers, read from their sources: the logic reaches the machine only through platform/*.h,
+// a step never reaches back into the run that calls it, discovery stands before payload, and the
+// boundary (platform/) knows nothing of the emulated machine (emulator/) that implements it, and
+// the file formats (formats/) lie below the machine, which lies below the tools.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,10 +11,13 @@
 
 namespace {
 
-// Every #include of the files of `folder`: where it stands (file:line) and the name included.
+// Every #include of the files of `folder` and its subfolders: where it stands (file:line) and
+// the name included.
 std::vector<std::pair<std::string, std::string>> Includes(const std::string& folder) {
     std::vector<std::pair<std::string, std::string>> found;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(VK_SOURCE_DIR) + "/" + folder)) {
+    const std::filesystem::path root = std::string(VK_SOURCE_DIR);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root / folder)) {
+        if (!entry.is_regular_file()) continue;
         std::ifstream in(entry.path());
         std::string line;
         for (int number = 1; std::getline(in, line); ++number) {
@@ -21,7 +26,7 @@ std::vector<std::pair<std::string, std::string>> Includes(const std::string& fol
             size_t open = line.find_first_of("\"<", at + 8);
             size_t close = open == std::string::npos ? open : line.find_first_of("\">", open + 1);
             if (close == std::string::npos) continue;
-            found.push_back({folder + "/" + entry.path().filename().string() + ":" + std::to_string(number),
+            found.push_back({entry.path().lexically_relative(root).string() + ":" + std::to_string(number),
                              line.substr(open + 1, close - open - 1)});
         }
     }
@@ -36,8 +41,17 @@ TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
         std::string forbidden;  // start of an included name
     } rules[] = {
         // The logic reaches the machine only through the platform headers.
-        {logic, "platform/host/"},
+        {logic, "emulator/"},
         {logic, "windows.h"},
+        // The boundary names the calls; the machine that implements them lies behind it.
+        {{"platform"}, "emulator/"},
+        // The file formats serve the machine and the tools, not the product.
+        {logic, "formats/"},
+        {{"formats"}, "emulator/"},
+        {{"formats"}, "tools/"},
+        {{"formats"}, "platform"},
+        // The tools use the machine; the machine uses no tool.
+        {{"emulator"}, "tools/"},
         // The steps take the state they share from below them, and the run orders them.
         {belowTheRun, "app/"},
         // Discovery calls no installation step: the run hands it what it needs.

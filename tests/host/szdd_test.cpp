@@ -8,7 +8,7 @@
 #include <string>
 
 #include "support/temp_folder.h"
-#include "tools/szdd/szdd.h"
+#include "formats/szdd.h"
 
 namespace {
 

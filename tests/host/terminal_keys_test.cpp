@@ -1,7 +1,7 @@
 // Keys in the terminal's message boxes answer as MessageBoxA takes them.
 #include <gtest/gtest.h>
 
-#include "platform/host/dialogs/terminal_view.h"
+#include "emulator/dialogs/terminal_view.h"
 
 namespace {
 
@@ -25,9 +25,8 @@ TEST(TerminalMessageBox, KeysAnswerAsWindowsBoxesTakeThem) {
         {Key::End, question, IDNO}, {Key::End, error, IDOK},
         // A Yes/No box has no Cancel: Esc does nothing there (an OK box takes it as OK); keys
         // of other buttons neither.
-        {Key::Esc, restart, 0}, {Key::Exit, restart, 0}, {Key::Ok, restart, 0}, {Key::Start, question, 0},
-        {Key::Exit, error, 0},
-        {Key::Yes, error, 0}, {Key::No, error, 0}, {Key::Start, error, 0}, {Key::None, error, 0},
+        {Key::Esc, restart, 0}, {Key::Letter, restart, 0}, {Key::Ok, restart, 0}, {Key::Letter, question, 0},
+        {Key::Yes, error, 0}, {Key::No, error, 0}, {Key::Letter, error, 0}, {Key::None, error, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(BoxAnswer(c.key, c.style), c.answer) << "key " << static_cast<int>(c.key) << " style " << c.style;

@@ -9,8 +9,8 @@
 
 #include "app/main_dialog.h"
 #include "platform/dialogs.h"
-#include "platform/host/dialogs/host_dialog.h"
-#include "platform/host/machine/host.h"
+#include "emulator/dialogs/host_dialog.h"
+#include "emulator/machine/host.h"
 #include "platform/system.h"
 #include "process/process_state.h"
 #include "resources/resource.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/version.h"
 #include "support/temp_machine.h"
 

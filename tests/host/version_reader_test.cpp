@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/version/version_reader.h"
-#include "tools/pewriter/pe_writer.h"
+#include "emulator/version/version_reader.h"
+#include "formats/pe_writer.h"
 
 namespace {
 
@@ -17,10 +17,10 @@ namespace host = platform::host;
 const char kPath[] = "\\StringFileInfo\\041104b0\\FileVersion";
 
 std::string Image() {
-    pewriter::PeSpec spec;
-    spec.fileVersion = "3, 1, 6, 0";
+    pewriter::PeLayout layout;
+    layout.fileVersion = "3, 1, 6, 0";
     std::string image, error;
-    EXPECT_TRUE(pewriter::BuildPe(spec, &image, &error)) << error;
+    EXPECT_TRUE(pewriter::BuildPe(layout, &image, &error)) << error;
     return image;
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/registry.h"
 #include "support/run_command.h"
 #include "support/temp_folder.h"

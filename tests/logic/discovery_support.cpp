@@ -3,19 +3,19 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 
 namespace vktest {
 
 const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\VKTARN.EXE";
 
 std::string VersionedImage(const std::string& version, uint32_t size) {
-    pewriter::PeSpec spec;
-    spec.fileVersion = version;
-    spec.size = size;
-    spec.body = "discovery test";
+    pewriter::PeLayout layout;
+    layout.fileVersion = version;
+    layout.size = size;
+    layout.body = "discovery test";
     std::string image, error;
-    EXPECT_TRUE(pewriter::BuildPe(spec, &image, &error)) << error;
+    EXPECT_TRUE(pewriter::BuildPe(layout, &image, &error)) << error;
     return image;
 }
 

@@ -9,7 +9,7 @@
 #include "payload/install_engine.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
-#include "postinstall/data_relocation.h"
+#include "postinstall/get_documents_folder.h"
 #include "process/process_state.h"
 
 namespace {

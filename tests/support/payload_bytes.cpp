@@ -8,7 +8,7 @@
 
 #include <map>
 
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/resources.h"
 #include "support/temp_machine.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 
 namespace vktest {
 

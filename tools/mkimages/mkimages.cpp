@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/little_endian.h"
+
 namespace {
 
 const size_t kWelcomeLength = 4478;
@@ -40,29 +42,19 @@ struct Image {
     }
 };
 
-void PutWord(std::string* out, unsigned v) {
-    out->push_back(static_cast<char>(v & 0xFF));
-    out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-
-void PutDword(std::string* out, uint32_t v) {
-    PutWord(out, v & 0xFFFF);
-    PutWord(out, v >> 16);
-}
-
 // BITMAPINFOHEADER; `height` as stored (icons store twice the image height).
 void PutInfoHeader(std::string* out, int width, int height, int bits, uint32_t imageSize, int colours) {
-    PutDword(out, 40);
-    PutDword(out, static_cast<uint32_t>(width));
-    PutDword(out, static_cast<uint32_t>(height));
-    PutWord(out, 1);
-    PutWord(out, static_cast<unsigned>(bits));
-    PutDword(out, 0);  // BI_RGB
-    PutDword(out, imageSize);
-    PutDword(out, 2835);  // 72 dots per inch
-    PutDword(out, 2835);
-    PutDword(out, static_cast<uint32_t>(colours));
-    PutDword(out, 0);
+    formats::Put32(out, 40);
+    formats::Put32(out, static_cast<uint32_t>(width));
+    formats::Put32(out, static_cast<uint32_t>(height));
+    formats::Put16(out, 1);
+    formats::Put16(out, static_cast<unsigned>(bits));
+    formats::Put32(out, 0);  // BI_RGB
+    formats::Put32(out, imageSize);
+    formats::Put32(out, 2835);  // 72 dots per inch
+    formats::Put32(out, 2835);
+    formats::Put32(out, static_cast<uint32_t>(colours));
+    formats::Put32(out, 0);
 }
 
 void PutPalette(std::string* out, const std::vector<Rgb>& palette) {
@@ -79,9 +71,9 @@ std::string BmpFile(const Image& image) {
     uint32_t imageSize = static_cast<uint32_t>(stride) * image.height;
     uint32_t offset = 14 + 40 + 256 * 4;
     std::string out = "BM";
-    PutDword(&out, offset + imageSize);
-    PutDword(&out, 0);
-    PutDword(&out, offset);
+    formats::Put32(&out, offset + imageSize);
+    formats::Put32(&out, 0);
+    formats::Put32(&out, offset);
     PutInfoHeader(&out, image.width, image.height, 8, imageSize, 256);
     PutPalette(&out, image.palette);
     for (int y = image.height - 1; y >= 0; --y) {
@@ -284,9 +276,9 @@ std::string IconImage(int size) {
 std::string IconFile() {
     std::string images[2] = {IconImage(32), IconImage(16)};
     std::string out;
-    PutWord(&out, 0);
-    PutWord(&out, 1);  // icon
-    PutWord(&out, 2);
+    formats::Put16(&out, 0);
+    formats::Put16(&out, 1);  // icon
+    formats::Put16(&out, 2);
     uint32_t offset = 6 + 2 * 16;
     for (int i = 0; i < 2; ++i) {
         int size = i == 0 ? 32 : 16;
@@ -294,10 +286,10 @@ std::string IconFile() {
         out.push_back(static_cast<char>(size));
         out.push_back(16);  // colours
         out.push_back(0);
-        PutWord(&out, 1);  // planes
-        PutWord(&out, 4);  // bits per pixel
-        PutDword(&out, static_cast<uint32_t>(images[i].size()));
-        PutDword(&out, offset);
+        formats::Put16(&out, 1);  // planes
+        formats::Put16(&out, 4);  // bits per pixel
+        formats::Put32(&out, static_cast<uint32_t>(images[i].size()));
+        formats::Put32(&out, offset);
         offset += static_cast<uint32_t>(images[i].size());
     }
     return out + images[0] + images[1];

@@ -22,7 +22,7 @@
 #include "payload/payload_table.h"
 #include "tools/mkpayloads/payload_lengths.h"
 #include "tools/mkpayloads/standins.h"
-#include "tools/szdd/szdd.h"
+#include "formats/szdd.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "tools/pewriter/pe_writer.h"
-#include "tools/szdd/szdd.h"
+#include "formats/pe_writer.h"
+#include "formats/szdd.h"
 
 namespace mkpayloads {
 namespace {
@@ -127,12 +127,12 @@ bool Content(Kind kind, const std::string& targetPath, uint32_t seed, uint32_t e
     switch (kind) {
     case Kind::Program:
     case Kind::Library: {
-        pewriter::PeSpec spec;
-        spec.fileVersion = kVersion;
-        spec.size = expanded;
-        spec.body = CodeBytes(seed, structured);
-        spec.dll = kind == Kind::Library;
-        return pewriter::BuildPe(spec, content, error);
+        pewriter::PeLayout layout;
+        layout.fileVersion = kVersion;
+        layout.size = expanded;
+        layout.body = CodeBytes(seed, structured);
+        layout.dll = kind == Kind::Library;
+        return pewriter::BuildPe(layout, content, error);
     }
     case Kind::Vxd:
         *content = VxdImage(seed, structured, expanded);

@@ -6,8 +6,8 @@
 #include <iostream>
 
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
-#include "platform/host/registry/registry_store.h"
+#include "emulator/machine/host.h"
+#include "emulator/registry/registry_store.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tools/vkmachine/machine_files.h"

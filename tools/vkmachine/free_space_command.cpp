@@ -9,7 +9,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "tools/vkmachine/machine_files.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 
 namespace {
 

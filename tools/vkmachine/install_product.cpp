@@ -13,10 +13,10 @@
 #include "discovery/known_versions.h"
 #include "payload/driver_service.h"
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "tools/pewriter/pe_writer.h"
+#include "formats/pe_writer.h"
 #include "tools/vkmachine/machine_files.h"
 
 namespace {
@@ -41,13 +41,13 @@ uint32_t TableSize(const std::string& version) {
 }
 
 bool WriteImage(const std::string& path, const std::string& version, uint32_t size, bool dll, std::string* error) {
-    pewriter::PeSpec spec;
-    spec.fileVersion = version;
-    spec.size = size;
-    spec.dll = dll;
-    spec.body = "Velkor TARN " + version;
+    pewriter::PeLayout layout;
+    layout.fileVersion = version;
+    layout.size = size;
+    layout.dll = dll;
+    layout.body = "Velkor TARN " + version;
     std::string image;
-    if (!pewriter::BuildPe(spec, &image, error)) return false;
+    if (!pewriter::BuildPe(layout, &image, error)) return false;
     return WriteWholeFile(path, image, error);
 }
 

@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/system.h"
 
 namespace host = platform::host;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tools/vkmachine/edit_commands.h"

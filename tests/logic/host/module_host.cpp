@@ -1,4 +1,4 @@
 #include "logic/logic_fixture.h"
-#include "platform/host/machine/host.h"
+#include "emulator/machine/host.h"
 
 HINSTANCE TestModule() { return platform::host::ModuleHandle(); }

@@ -6,8 +6,8 @@
 
 #include "logic/postinstall_support.h"
 #include "platform/files.h"
-#include "platform/host/machine/host.h"
-#include "platform/host/registry/registry_store.h"
+#include "emulator/machine/host.h"
+#include "emulator/registry/registry_store.h"
 #include "support/run_command.h"
 
 namespace {
