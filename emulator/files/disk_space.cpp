@@ -86,6 +86,16 @@ DWORD DriveOfPath(LPCSTR path, bool rootOnly, char* drive) {
     return ERROR_SUCCESS;
 }
 
+// The clusters of the drive a call names (see DriveOfPath); false with the last error set.
+bool PathClusters(LPCSTR path, bool rootOnly, uint64_t* total, uint64_t* free) {
+    char drive = 0;
+    DWORD error = DriveOfPath(path, rootOnly, &drive);
+    if (error == ERROR_SUCCESS) error = DriveClusters(drive, total, free);
+    if (error == ERROR_SUCCESS) return true;
+    SetError(error);
+    return false;
+}
+
 }  // namespace
 
 std::string DriveFolder(char drive) {
@@ -119,15 +129,8 @@ DWORD RoomToWrite(const std::string& host, int fd, uint64_t bytes) {
 
 BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR folder, PULARGE_INTEGER availableToCaller, PULARGE_INTEGER totalBytes,
                                 PULARGE_INTEGER freeBytes) {
-    if (InjectedFailure(Call::GetDiskFreeSpaceExA)) return FALSE;
-    char drive = 0;
     uint64_t total = 0, free = 0;
-    DWORD error = DriveOfPath(folder, false, &drive);
-    if (error == ERROR_SUCCESS) error = DriveClusters(drive, &total, &free);
-    if (error != ERROR_SUCCESS) {
-        SetError(error);
-        return FALSE;
-    }
+    if (InjectedFailure(Call::GetDiskFreeSpaceExA) || !PathClusters(folder, false, &total, &free)) return FALSE;
     // No disk quotas: what this user may take is what is free.
     if (availableToCaller != nullptr) availableToCaller->QuadPart = free * kClusterBytes;
     if (totalBytes != nullptr) totalBytes->QuadPart = total * kClusterBytes;
@@ -142,15 +145,8 @@ namespace platform {
 BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
                        LPDWORD totalClusters) {
     using namespace host;
-    if (InjectedFailure(Call::GetDiskFreeSpaceA)) return FALSE;
-    char drive = 0;
     uint64_t total = 0, free = 0;
-    DWORD error = DriveOfPath(root, true, &drive);
-    if (error == ERROR_SUCCESS) error = DriveClusters(drive, &total, &free);
-    if (error != ERROR_SUCCESS) {
-        SetError(error);
-        return FALSE;
-    }
+    if (InjectedFailure(Call::GetDiskFreeSpaceA) || !PathClusters(root, true, &total, &free)) return FALSE;
     uint64_t largest = Config().platformId == VER_PLATFORM_WIN32_WINDOWS ? kLargestOldReport : 0xFFFFFFFFull;
     if (sectorsPerCluster != nullptr) *sectorsPerCluster = kSectorsPerCluster;
     if (bytesPerSector != nullptr) *bytesPerSector = kSectorBytes;
