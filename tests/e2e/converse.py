@@ -3,6 +3,7 @@
 checks every event the dialog writes against them, in order.
 
   converse.py VKUPDATE STRINGS_RC < steps
+  converse.py --text STRINGS_RC ID     prints string ID as the dialog's events write it
 
 Steps, one a line:
   > LINE                    send LINE (a decision: start, exit, yes, no, ok, a path, or nothing)
@@ -143,4 +144,7 @@ def main(program, rc):
 
 
 if __name__ == "__main__":
+    if sys.argv[1] == "--text":
+        print(string_table(sys.argv[2])[sys.argv[3]])
+        sys.exit(0)
     sys.exit(main(sys.argv[1], sys.argv[2]))

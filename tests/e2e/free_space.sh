@@ -9,13 +9,7 @@ src=$VK_SOURCE_DIR
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL [$case]: $*"; }
-text() { /usr/bin/python3 - "$src/resources/strings.rc" "$1" <<'EOF'
-import sys
-sys.path.insert(0, sys.argv[1].rsplit("/resources/", 1)[0] + "/tests/e2e")
-import converse
-print(converse.string_table(sys.argv[1])[sys.argv[2]])
-EOF
-}
+text() { /usr/bin/python3 "$src/tests/e2e/converse.py" --text "$src/resources/strings.rc" "$1"; }
 done_text=$(text IDS_UPDATE_DONE)
 cluster=4096
 

@@ -10,13 +10,7 @@ trap 'rm -rf "$work"' EXIT
 outcome() { /usr/bin/python3 "$src/tools/compare/outcome.py" "$@"; }
 failures=0
 fail() { echo "FAIL [$family]: $*"; failures=$((failures + 1)); }
-text() { /usr/bin/python3 - "$src/resources/strings.rc" "$1" <<'EOF'
-import sys
-sys.path.insert(0, sys.argv[1].rsplit("/resources/", 1)[0] + "/tests/e2e")
-import converse
-print(converse.string_table(sys.argv[1])[sys.argv[2]])
-EOF
-}
+text() { /usr/bin/python3 "$src/tests/e2e/converse.py" --text "$src/resources/strings.rc" "$1"; }
 done_text=$(text IDS_UPDATE_DONE)
 
 # family | vkmachine create options
