@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/module.h"
 #include "platform/system.h"
+#include "platform/version.h"
 #include "support/temp_machine.h"
 
 namespace {
@@ -63,6 +64,11 @@ TEST(HostDiskSpace, ASizedDriveHasWhatItsFilesLeaveAndRefusesWritesPastIt) {
     EXPECT_FALSE(platform::CopyFileA("C:\\one.bin", "C:\\two.bin", TRUE));
     EXPECT_EQ(platform::GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
     EXPECT_EQ(platform::GetFileAttributesA("C:\\two.bin"), INVALID_FILE_ATTRIBUTES);  // no partial copy left
+    char tempName[MAX_PATH] = {};
+    UINT tempLength = sizeof tempName;
+    DWORD installed = platform::VerInstallFileA(VIFF_FORCEINSTALL, "one.bin", "three.bin", "C:\\", "C:\\", nullptr,
+                                                tempName, &tempLength);
+    EXPECT_NE(installed & VIF_OUTOFSPACE, 0u) << installed;
     // Deleting gives the space back, as Windows counts it at once.
     ASSERT_TRUE(platform::DeleteFileA("C:\\fill.bin"));
     EXPECT_EQ(FreeClusters(), before - 1);

@@ -53,6 +53,12 @@ TEST(Machine, AKeyGivenTwiceIsRefused) {
         {"[windows]\nminor = 1\n[folders]\nminor = C:\\x\n", "m.ini:4: unknown key \"minor\" in [folders]"},
         {"[windows]\n[windows]\nmajor = 4\n", ""},
         {"", ""},
+        // A drive is one letter whatever its case, its size a number of bytes above 0.
+        {"[drives]\nc = 4096\nC = 8192\n", "m.ini:3: key \"C\" given twice in [drives] (first on line 2)"},
+        {"[drives]\nCD = 4096\n", "m.ini:2: a drive is a letter A to Z, not \"CD\""},
+        {"[drives]\nD = 0\n", "m.ini:2: the size of drive D: must be a number of bytes above 0"},
+        {"[drives]\nD = -5\n", "m.ini:2: the size of drive D: must be a number of bytes above 0"},
+        {"[drives]\nd = 8589934592\n", ""},
     };
     for (const Case& c : cases) {
         host::MachineConfig config;
