@@ -52,14 +52,6 @@ int Report(const Failure& f) {
     return f.code;
 }
 
-bool Number(const std::string& text, unsigned long long limit, unsigned long long* value) {
-    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
-    char* end = nullptr;
-    errno = 0;
-    *value = std::strtoull(text.c_str(), &end, 0);
-    return errno == 0 && *end == '\0' && *value <= limit;
-}
-
 bool HexBytes(const std::string& text, std::string* bytes) {
     bytes->clear();
     size_t i = 0;

@@ -3,8 +3,6 @@
 // file written later takes from that space; "host" gives the drive the host's free space again.
 #include "tools/vkmachine/free_space_command.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -51,13 +49,8 @@ int FreeSpaceCommand(const std::vector<std::string>& args) {
     if (letter < 'A' || letter > 'Z') return UsageError("a drive is a letter and a colon, such as C:, not \"" + args[1] + "\"");
     unsigned long long free = 0;
     bool hostSize = args[2] == "host";
-    if (!hostSize) {
-        char* end = nullptr;
-        errno = 0;
-        free = std::strtoull(args[2].c_str(), &end, 10);
-        if (args[2].empty() || args[2][0] < '0' || args[2][0] > '9' || *end != '\0' || errno != 0 || free > (1ull << 50))
-            return UsageError("free-space needs a number of bytes up to 2^50, or host, not \"" + args[2] + "\"");
-    }
+    if (!hostSize && !Number(args[2], 1ull << 50, &free))
+        return UsageError("free-space needs a number of bytes up to 2^50, or host, not \"" + args[2] + "\"");
     std::string error;
     if (!host::OpenMachine(dir, &error)) {
         std::cerr << "vkmachine: " << error << "\n";

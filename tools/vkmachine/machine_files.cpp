@@ -1,6 +1,8 @@
 #include "tools/vkmachine/machine_files.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -122,4 +124,12 @@ std::string ParentFolder(const std::string& path) {
             cut = i;
     }
     return cut < 3 ? path.substr(0, 3) : path.substr(0, cut);
+}
+
+bool Number(const std::string& text, unsigned long long limit, unsigned long long* value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    char* end = nullptr;
+    errno = 0;
+    *value = std::strtoull(text.c_str(), &end, 0);
+    return errno == 0 && *end == '\0' && *value <= limit;
 }

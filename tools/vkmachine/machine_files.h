@@ -9,6 +9,9 @@
 // Returns the exit code of a usage error, 2.
 int UsageError(const std::string& why);
 
+// A number of the command line, decimal or 0x... hexadecimal, without a sign, up to `limit`.
+bool Number(const std::string& text, unsigned long long limit, unsigned long long* value);
+
 // While one exists, MakeFolders and WriteWholeFile note what they make (the folders, and the
 // files that were not there), so that a command that fails can take it away: Undo removes
 // them, the last first, each folder only when nothing else is in it.
