@@ -253,36 +253,44 @@ bool Decode(const std::string& file, std::string* data) {
     data->clear();
     if (!HasMagic(file) || file.size() < kHeaderSize) return false;
     if (file[8] != 'A') return true;  // another mode: nothing Windows can expand
-    std::vector<unsigned char> window(kWindow, ' ');
-    uint32_t pos = kStart;
-    data->reserve(file.size() * 2);
-    size_t in = kHeaderSize;
-    bool whole = true;
-    while (in < file.size() && whole) {
-        unsigned flags = static_cast<unsigned char>(file[in++]);
-        for (int bit = 0; bit < 8 && in < file.size(); ++bit) {
-            if (flags & (1u << bit)) {
-                unsigned char c = static_cast<unsigned char>(file[in++]);
-                data->push_back(static_cast<char>(c));
-                window[pos] = c;
-                pos = (pos + 1) & (kWindow - 1);
+    // The window holds the last kWindow bytes written, spaces before the first: a match at
+    // window position `from` copies from `back` bytes before the next byte, and the bytes
+    // before the data's start are those spaces. Written straight into `data`, which grows by
+    // halves and is cut to what was written at the end.
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(file.data());
+    const size_t size = file.size();
+    const size_t kMostPerGroup = 8 * kMaxMatch;
+    uint32_t stated = 0;
+    StatedLength(file, &stated);
+    data->resize(std::min<size_t>(stated, (size - kHeaderSize) * 9) + kMostPerGroup);
+    size_t out = 0;
+    size_t at = kHeaderSize;
+    while (at < size) {
+        if (data->size() - out < kMostPerGroup) data->resize(data->size() + data->size() / 2 + kMostPerGroup);
+        char* const o = &(*data)[0];
+        unsigned flags = in[at++];
+        for (int bit = 0; bit < 8 && at < size; ++bit, flags >>= 1) {
+            if (flags & 1u) {
+                o[out++] = static_cast<char>(in[at++]);
                 continue;
             }
-            if (in + 2 > file.size()) {
-                whole = false;  // the stream ends inside a match
-                break;
+            if (size - at < 2) {
+                data->resize(out);  // the stream ends inside a match
+                return true;
             }
-            uint32_t b0 = static_cast<unsigned char>(file[in]), b1 = static_cast<unsigned char>(file[in + 1]);
-            in += 2;
-            uint32_t from = b0 | (b1 & 0xF0) << 4;
-            for (uint32_t k = 0; k < (b1 & 0x0F) + kMinMatch; ++k) {
-                unsigned char c = window[(from + k) & (kWindow - 1)];
-                data->push_back(static_cast<char>(c));
-                window[pos] = c;
-                pos = (pos + 1) & (kWindow - 1);
+            const uint32_t from = in[at] | (in[at + 1] & 0xF0u) << 4;
+            const uint32_t length = (in[at + 1] & 0x0Fu) + kMinMatch;
+            at += 2;
+            const uint32_t pos = static_cast<uint32_t>((kStart + out) & (kWindow - 1));
+            const size_t back = ((pos - from - 1) & (kWindow - 1)) + 1;
+            if (back <= out) {
+                for (uint32_t k = 0; k < length; ++k, ++out) o[out] = o[out - back];
+            } else {
+                for (uint32_t k = 0; k < length; ++k, ++out) o[out] = out >= back ? o[out - back] : ' ';
             }
         }
     }
+    data->resize(out);
     return true;
 }
 

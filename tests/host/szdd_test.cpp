@@ -1,5 +1,6 @@
 // The SZDD compressor: round trips through libmspack, the size of the best parse against the
-// all-literal bound, and token streams shaped to exact sizes.
+// all-literal bound, and token streams shaped to exact sizes; the expander against libmspack on
+// streams no compressor makes.
 #include <gtest/gtest.h>
 #include <mspack.h>
 
@@ -99,6 +100,35 @@ TEST_F(Szdd, ShapedStreamsHaveTheAskedSizeAndExpandUnchanged) {
         std::string file = szdd::Encode(data, tokens);
         EXPECT_EQ(file.size(), size);
         EXPECT_TRUE(Expand(file) == data) << size;
+    }
+}
+
+// Streams of any tokens: matches of every window position, into the leading spaces, onto the
+// byte about to be written and past what was written, each cut at every point of its last
+// groups. The expander gives what libmspack gives for the length it reached.
+TEST_F(Szdd, ExpandsAnyStreamAsLibmspackDoes) {
+    std::string header = szdd::Compress("");
+    ASSERT_EQ(header.size(), szdd::kHeaderSize);
+    const struct {
+        const char* name;
+        std::string stream;
+    } cases[] = {
+        {"random bytes", Random(6000, 11)},
+        {"matches only", [] { std::string s = Random(9000, 12); for (size_t i = 0; i < s.size(); i += 17) s[i] = 0; return s; }()},
+        {"literals then matches", std::string(1, '\xFF') + "abcdefgh" + std::string(1, '\0') +
+                                      "\xF0\x0F\xF1\x0F\xF2\x0F\x00\x00\xEF\xFF\xF0\xF3\x01\x02\x10\x10"},
+    };
+    for (const auto& c : cases) {
+        for (size_t cut : {c.stream.size(), c.stream.size() - 1, c.stream.size() - 2, c.stream.size() - 17, size_t{1},
+                           size_t{2}, size_t{10}}) {
+            std::string file = header + c.stream.substr(0, cut);
+            std::string ours;
+            ASSERT_TRUE(szdd::Decode(file, &ours));
+            for (int s = 0; s < 4; ++s) file[10 + s] = static_cast<char>((ours.size() >> (8 * s)) & 0xFF);
+            std::string theirs = Expand(file);
+            EXPECT_EQ(theirs.size(), ours.size()) << c.name << ", cut at " << cut;
+            EXPECT_TRUE(theirs == ours) << c.name << ", cut at " << cut;
+        }
     }
 }
 
