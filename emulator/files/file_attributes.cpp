@@ -2,7 +2,6 @@
 // store that keeps the READONLY/HIDDEN/SYSTEM/ARCHIVE bits in attributes.txt beside the drives.
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -51,11 +50,7 @@ DWORD Save(const Store& store) {
         text << hex << '\t' << key << '\n';
         any = true;
     }
-    if (!any) {
-        if (std::remove(path.c_str()) != 0 && errno != ENOENT) return ErrorFromErrno(errno);
-        return ERROR_SUCCESS;
-    }
-    return ReplaceFileDurably(path, text.str());
+    return WriteSideFile(path, any ? text.str() : "");
 }
 
 }  // namespace

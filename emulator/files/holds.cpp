@@ -53,17 +53,14 @@ std::vector<Hold> LoadHolds() {
 
 DWORD SaveHolds(const std::vector<Hold>& holds) {
     MachineLock lock;
-    if (holds.empty()) {
-        if (std::remove(HoldsFile().c_str()) != 0 && errno != ENOENT) return ErrorFromErrno(errno);
-        return ERROR_SUCCESS;
-    }
+    if (holds.empty()) return WriteSideFile(HoldsFile(), "");
     std::string text = "# Files other programs hold open: access, share mode, kind, state, path\n";
     for (const Hold& h : holds) {
         text += Letters(h.read, h.write, h.del, h.execute, h.attributes) + " " +
                 Letters(h.share & FILE_SHARE_READ, h.share & FILE_SHARE_WRITE, h.share & FILE_SHARE_DELETE) +
                 (h.driver ? " driver " : h.image ? " image " : " open ") + (h.deletePending ? "deleted" : "-") + "\t" + h.key + "\n";
     }
-    return ReplaceFileDurably(HoldsFile(), text);
+    return WriteSideFile(HoldsFile(), text);
 }
 
 DWORD ReleaseHolds(const std::string& host, HoldsEnd end) {

@@ -67,7 +67,7 @@ DWORD HostEntryName(const std::string& ansi, std::string* entry) {
         std::ostringstream text;
         text << "# Windows names too long for the host, by the hash in their stand-in's name\n";
         for (const auto& [h, name] : table) text << h << '\t' << name << '\n';
-        DWORD error = ReplaceFileDurably(TableFile(), text.str());
+        DWORD error = WriteSideFile(TableFile(), text.str());
         if (error != ERROR_SUCCESS) return error;
     }
     *entry = Utf8Prefix(utf8, kStandInPrefixBytes) + ":" + hash;

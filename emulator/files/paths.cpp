@@ -31,12 +31,15 @@ bool ValidComponent(const std::string& part, bool wildcards) {
 
 // The entry of host folder `dir` that names `part` (machine code page): the exact spelling if
 // it exists, else the first entry whose name, or alias, is equal without regard to case.
-// False when there is none.
-bool FindEntry(const std::string& dir, const std::string& part, std::string* entry) {
+// False when there is none. `mode` gets the entry's type as lstat gives it when the exact
+// spelling was found, 0 when it is not known.
+bool FindEntry(const std::string& dir, const std::string& part, std::string* entry, mode_t* mode) {
     std::string host;
     struct stat st;
+    *mode = 0;
     if (HostEntryName(part, &host) == ERROR_SUCCESS && lstat((dir + "/" + host).c_str(), &st) == 0) {
         *entry = host;
+        *mode = st.st_mode;
         return true;
     }
     std::vector<FolderEntry> entries = FolderEntriesNamed(dir, part);
@@ -49,6 +52,39 @@ bool FindEntry(const std::string& dir, const std::string& part, std::string* ent
     if (entries.empty()) return false;
     *entry = entries[0].host;  // named by its alias
     return true;
+}
+
+// Whether host path `path` is a folder, from the type an lstat of it gave (0: not known), which
+// answers for anything but a link without asking the host again.
+bool IsFolder(const std::string& path, mode_t mode) {
+    if (mode != 0 && !S_ISLNK(mode)) return S_ISDIR(mode);
+    return IsDirectory(path);
+}
+
+// MapWindowsPath, and whether the mapped folder is known to be a folder (`isDir`).
+DWORD MapFolders(const WindowsPath& path, size_t count, std::string* hostPath, bool* isDir) {
+    if (!MachineIsOpen()) return ERROR_PATH_NOT_FOUND;
+    std::string dir = DriveFolder(path.drive);
+    if (count > path.parts.size()) count = path.parts.size();
+    bool matching = true;
+    mode_t mode = S_IFDIR;
+    for (size_t i = 0; i < count; ++i) {
+        std::string entry;
+        if (matching && FindEntry(dir, path.parts[i], &entry, &mode)) {
+            dir += "/" + entry;
+            continue;
+        }
+        // A drive whose first component was found exists; otherwise it is asked.
+        if (i == 0 && !IsDirectory(dir)) return ERROR_PATH_NOT_FOUND;
+        matching = false;  // below a missing component nothing exists
+        DWORD error = HostEntryName(path.parts[i], &entry);
+        if (error != ERROR_SUCCESS) return error;
+        dir += "/" + entry;
+    }
+    if (count == 0 && !IsDirectory(dir)) return ERROR_PATH_NOT_FOUND;
+    *isDir = matching && IsFolder(dir, mode);
+    *hostPath = dir;
+    return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -132,24 +168,8 @@ DWORD ParseWindowsPath(const std::string& path, bool wildcardLast, WindowsPath* 
 }
 
 DWORD MapWindowsPath(const WindowsPath& path, size_t count, std::string* hostPath) {
-    if (!MachineIsOpen()) return ERROR_PATH_NOT_FOUND;
-    std::string dir = DriveFolder(path.drive);
-    if (!IsDirectory(dir)) return ERROR_PATH_NOT_FOUND;
-    if (count > path.parts.size()) count = path.parts.size();
-    bool matching = true;
-    for (size_t i = 0; i < count; ++i) {
-        std::string entry;
-        if (matching && FindEntry(dir, path.parts[i], &entry)) {
-            dir += "/" + entry;
-            continue;
-        }
-        matching = false;  // below a missing component nothing exists
-        DWORD error = HostEntryName(path.parts[i], &entry);
-        if (error != ERROR_SUCCESS) return error;
-        dir += "/" + entry;
-    }
-    *hostPath = dir;
-    return ERROR_SUCCESS;
+    bool isDir = false;
+    return MapFolders(path, count, hostPath, &isDir);
 }
 
 DWORD ToHostPath(const std::string& windowsPath, std::string* hostPath) {
@@ -165,9 +185,11 @@ DWORD ResolveTarget(LPCSTR name, Target* target) {
     DWORD error = ParseWindowsPath(name, false, &t.win);
     if (error != ERROR_SUCCESS) return error;
     size_t n = t.win.parts.size();
-    error = MapWindowsPath(t.win, n == 0 ? 0 : n - 1, &t.parentHost);
+    error = MapFolders(t.win, n == 0 ? 0 : n - 1, &t.parentHost, &t.parentIsDir);
     if (error != ERROR_SUCCESS) return error;
-    t.parentIsDir = IsDirectory(t.parentHost);
+    // What the lookups learnt of the target's type answers unless it is a link or unknown.
+    mode_t mode = t.parentIsDir ? S_IFDIR : 0;
+    bool found = t.parentIsDir;
     if (n == 0) {
         t.host = t.leafHost = t.parentHost;
     } else {
@@ -175,13 +197,21 @@ DWORD ResolveTarget(LPCSTR name, Target* target) {
         error = HostEntryName(t.win.parts.back(), &leaf);
         if (error != ERROR_SUCCESS) return error;
         t.leafHost = t.parentHost + "/" + leaf;
-        t.host = t.parentIsDir && FindEntry(t.parentHost, t.win.parts.back(), &entry)
-                     ? t.parentHost + "/" + entry
-                     : t.leafHost;
+        found = t.parentIsDir && FindEntry(t.parentHost, t.win.parts.back(), &entry, &mode);
+        t.host = found ? t.parentHost + "/" + entry : t.leafHost;
     }
     struct stat st;
-    t.exists = stat(t.host.c_str(), &st) == 0;
-    t.isDir = t.exists && S_ISDIR(st.st_mode);
+    if (!t.parentIsDir) {
+        t.exists = false;  // nothing lies below what is not a folder
+    } else if (!found) {
+        t.exists = false;  // neither the spelling nor any name of the folder
+    } else if (mode != 0 && !S_ISLNK(mode)) {
+        t.exists = true;
+    } else {
+        t.exists = stat(t.host.c_str(), &st) == 0;
+        mode = t.exists ? st.st_mode : 0;
+    }
+    t.isDir = t.exists && S_ISDIR(mode);
     if (t.win.trailingSeparator && t.exists && !t.isDir) {
         // "file.txt\" is the nameless entry of a folder "file.txt" that does not exist.
         t.fileWithSeparator = true;

@@ -230,6 +230,7 @@ bool OpenMachineFromEnvironment(std::string* error) {
 
 void CloseMachine() {
     if (Current().open) UnloadRegistry();
+    ForgetMachineLock();
     Current() = State();
 }
 

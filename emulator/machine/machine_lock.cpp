@@ -1,12 +1,21 @@
 // The lock that serialises the processes working on one machine (updaters, tools, tests):
 // flock on <machine>/machine.lock, taken once per process however deeply calls nest.
+//
+// machine.lock also counts the writes of the machine's side files (attributes.txt, holds.txt,
+// longnames.txt), which are made only here and only under the lock: a process keeps the lines
+// it read of a side file and reads them again only when the count has moved since.
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "emulator/machine/machine_state.h"
@@ -14,14 +23,64 @@
 namespace platform::host {
 namespace {
 
+using Lines = std::vector<std::pair<std::string, std::string>>;
+
 struct LockState {
     int depth = 0;
+    // machine.lock, open for the machine it was opened for: another machine opens its own.
     int fd = -1;
+    std::string dir;
+    bool locked = false;
+    bool counted = false;  // `writes` read in this hold
+    uint64_t writes = 0;   // side-file writes, as machine.lock counts them
+    std::map<std::string, std::pair<uint64_t, Lines>> kept;  // side file: (writes when read, lines)
 };
 
+void CloseLockFile(LockState& s) {
+    if (s.fd >= 0) close(s.fd);
+    s.fd = -1;
+    s.locked = false;
+    s.kept.clear();
+}
+
 LockState& State() {
-    static LockState state;
-    return state;
+    static LockState* state = [] {
+        // A forked child shares its parent's open machine.lock, and with it the parent's lock:
+        // it closes its copy (which leaves the parent's lock as it is) and opens its own.
+        pthread_atfork(nullptr, nullptr, [] { CloseLockFile(*state); });
+        return new LockState;  // outlives every static destructor
+    }();
+    return *state;
+}
+
+// The count of side-file writes; false when machine.lock cannot be read.
+bool ReadWrites(LockState& s) {
+    if (s.counted) return true;
+    unsigned char bytes[8] = {};
+    ssize_t n;
+    do n = pread(s.fd, bytes, sizeof bytes, 0);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return false;
+    s.writes = 0;
+    for (int i = 7; i >= 0; --i) s.writes = s.writes << 8 | bytes[i];
+    s.counted = true;
+    return true;
+}
+
+Lines ParseLines(std::istream& in) {
+    Lines lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t tab = line.find('\t');
+        if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
+        lines.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return lines;
+}
+
+Lines ReadLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return ParseLines(in);
 }
 
 }  // namespace
@@ -30,28 +89,34 @@ MachineLock::MachineLock() {
     LockState& s = State();
     if (s.depth++ > 0) return;  // this process holds it already
     if (!MachineIsOpen()) return;
-    // Opened anew for every hold: a forked child never shares its parent's lock.
-    std::string path = MachineDir() + "/machine.lock";
-    s.fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (s.fd < 0) return;
-    while (flock(s.fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            close(s.fd);
-            s.fd = -1;
-            return;
-        }
+    if (s.fd >= 0 && s.dir != MachineDir()) CloseLockFile(s);
+    if (s.fd < 0) {
+        std::string path = MachineDir() + "/machine.lock";
+        s.fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (s.fd < 0) return;
+        s.dir = MachineDir();
     }
+    while (flock(s.fd, LOCK_EX) != 0) {
+        if (errno != EINTR) return;
+    }
+    s.locked = true;
+    s.counted = false;
 }
 
 MachineLock::~MachineLock() {
     LockState& s = State();
-    if (--s.depth > 0 || s.fd < 0) return;
+    if (--s.depth > 0 || !s.locked) return;
     flock(s.fd, LOCK_UN);
-    close(s.fd);
-    s.fd = -1;
+    s.locked = false;
 }
 
-bool MachineLock::held() const { return State().fd >= 0; }
+bool MachineLock::held() const { return State().locked; }
+
+void ForgetMachineLock() {
+    LockState& s = State();
+    if (s.depth == 0) CloseLockFile(s);
+    s.kept.clear();
+}
 
 int WriteAll(int fd, const void* data, size_t size, size_t* written) {
     const char* bytes = static_cast<const char*>(data);
@@ -93,15 +158,38 @@ DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes) {
 }
 
 std::vector<std::pair<std::string, std::string>> ReadTabbedLines(const std::string& path) {
-    std::vector<std::pair<std::string, std::string>> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        size_t tab = line.find('\t');
-        if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
-        lines.emplace_back(line.substr(0, tab), line.substr(tab + 1));
-    }
+    LockState& s = State();
+    if (!s.locked || !ReadWrites(s)) return ReadLines(path);
+    auto it = s.kept.find(path);
+    if (it != s.kept.end() && it->second.first == s.writes) return it->second.second;
+    Lines lines = ReadLines(path);
+    s.kept[path] = {s.writes, lines};
     return lines;
+}
+
+DWORD WriteSideFile(const std::string& path, const std::string& text) {
+    LockState& s = State();
+    if (s.locked && ReadWrites(s)) {
+        auto it = s.kept.find(path);
+        std::istringstream lines(text);
+        if (it != s.kept.end() && it->second.first == s.writes && it->second.second == ParseLines(lines))
+            return ERROR_SUCCESS;  // the file holds these lines already
+    }
+    s.kept.erase(path);
+    // Counted before the file changes: a reader that finds the old count finds the old file.
+    if (s.locked && ReadWrites(s)) {
+        uint64_t writes = s.writes + 1;
+        unsigned char bytes[8];
+        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(writes >> (8 * i));
+        ssize_t n;
+        do n = pwrite(s.fd, bytes, sizeof bytes, 0);
+        while (n < 0 && errno == EINTR);
+        if (n != static_cast<ssize_t>(sizeof bytes)) return ErrorFromErrno(n < 0 ? errno : ENOSPC);
+        s.writes = writes;
+    }
+    if (!text.empty()) return ReplaceFileDurably(path, text);
+    if (std::remove(path.c_str()) != 0 && errno != ENOENT) return ErrorFromErrno(errno);
+    return ERROR_SUCCESS;
 }
 
 }  // namespace platform::host

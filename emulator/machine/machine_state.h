@@ -33,10 +33,16 @@ int WriteAll(int fd, const void* data, size_t size, size_t* written = nullptr);
 // Replaces the host file `path` by `bytes`: a temporary file of its own beside it, synced,
 // renamed over it, and the folder synced. ERROR_SUCCESS or the Windows error of the failure.
 DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes);
-// The lines of one of the machine's side files (attributes.txt, names.txt, holds.txt), each
+// The lines of one of the machine's side files (attributes.txt, longnames.txt, holds.txt), each
 // "FIELDS<TAB>TEXT" as (FIELDS, TEXT); comment lines (#) and lines without a tab are skipped.
-// None when the file does not exist.
+// None when the file does not exist. Under the machine's lock, the lines read before are given
+// again while no side file has been written since.
 std::vector<std::pair<std::string, std::string>> ReadTabbedLines(const std::string& path);
+// Writes a side file, as ReplaceFileDurably, or removes it when `text` is empty, and counts the
+// write in machine.lock. Made under the machine's lock.
+DWORD WriteSideFile(const std::string& path, const std::string& text);
+// Closes this process's machine.lock and forgets the side files read (the machine closes).
+void ForgetMachineLock();
 // ERROR_* for an errno from a host call (paths.cpp).
 DWORD ErrorFromErrno(int error);
 

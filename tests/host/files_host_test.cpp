@@ -573,6 +573,25 @@ TEST(HostFolders, AForkedChildLeavesItsParentTheNewsOfItsFolders) {
     EXPECT_NE(platform::GetFileAttributesA("C:\\f\\MADE.TXT"), INVALID_FILE_ATTRIBUTES);
 }
 
+// A process keeps the side files it has read; what another process writes in between is read
+// again, and a later write of this process keeps it.
+TEST(HostAttributes, WhatAnotherProcessWroteMeanwhileIsReadAndKept) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(Write("C:\\a.txt", "a"));
+    ASSERT_TRUE(Write("C:\\b.txt", "b"));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\a.txt"), DWORD{FILE_ATTRIBUTE_ARCHIVE});
+    pid_t pid = fork();
+    if (pid == 0) _exit(platform::SetFileAttributesA("C:\\a.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN) ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\a.txt"), DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
+    ASSERT_TRUE(platform::SetFileAttributesA("C:\\b.txt", FILE_ATTRIBUTE_SYSTEM));
+    m.Reopen();
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\a.txt"), DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\b.txt"), DWORD{FILE_ATTRIBUTE_SYSTEM});
+}
+
 TEST(HostNames, NamesLongerThanTheHostAllowsAreKeptWholeAndFoldedAsWindowsFolds) {
     vktest::TempMachine m;
     ASSERT_TRUE(platform::CreateDirectoryA("C:\\d", nullptr));
