@@ -2,9 +2,13 @@
 // that GetFileVersionInfoA fills holds the resource's VS_VERSIONINFO tree, then the mark
 // "FE2X", then room of the tree's size where VerQueryValueA puts each text value converted
 // to the machine code page, at the value's own offset (so that every value keeps its place).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,20 +53,36 @@ DWORD ReadVersionTree(LPCSTR file, std::vector<unsigned char>* tree) {
     if (!target.parentIsDir) return ERROR_PATH_NOT_FOUND;
     if (!target.exists) return ERROR_FILE_NOT_FOUND;
     if (target.isDir) return ERROR_ACCESS_DENIED;
-    std::ifstream in(target.host, std::ios::binary | std::ios::ate);
-    if (!in) return ERROR_ACCESS_DENIED;
-    std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<uint64_t>(size) > kMaxImage) return ERROR_RESOURCE_DATA_NOT_FOUND;
-    std::vector<unsigned char> image(static_cast<size_t>(size));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(image.data()), size)) return ERROR_ACCESS_DENIED;
+    int fd = open(target.host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ERROR_ACCESS_DENIED;
+    struct stat st;
+    DWORD refused = fstat(fd, &st) != 0 ? ERROR_ACCESS_DENIED
+                    : static_cast<uint64_t>(st.st_size) > kMaxImage ? ERROR_RESOURCE_DATA_NOT_FOUND
+                                                                    : ERROR_SUCCESS;
+    if (refused != ERROR_SUCCESS) {
+        close(fd);
+        return refused;
+    }
+    // Read into memory left as it is: the image is megabytes, and clearing it first took as
+    // long as reading it.
+    std::unique_ptr<unsigned char[]> image(new unsigned char[static_cast<size_t>(st.st_size) + 1]);
+    size_t size = 0;
+    bool failed = false;
+    while (size < static_cast<size_t>(st.st_size)) {
+        ssize_t n = read(fd, image.get() + size, static_cast<size_t>(st.st_size) - size);
+        if (n < 0 && errno == EINTR) continue;
+        failed = n < 0;
+        if (n <= 0) break;  // shorter than it was: what there is
+        size += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (failed) return ERROR_ACCESS_DENIED;
     size_t offset = 0, length = 0;
     // A file without a version resource, PE image or not, has no version data.
-    if (!host::FindVersionResource(image.data(), image.size(), &offset, &length)) return ERROR_RESOURCE_DATA_NOT_FOUND;
-    size_t treeLength = host::VersionTreeLength(image.data() + offset, length);
+    if (!host::FindVersionResource(image.get(), size, &offset, &length)) return ERROR_RESOURCE_DATA_NOT_FOUND;
+    size_t treeLength = host::VersionTreeLength(image.get() + offset, length);
     if (treeLength == 0) return ERROR_RESOURCE_DATA_NOT_FOUND;
-    tree->assign(image.begin() + static_cast<std::ptrdiff_t>(offset),
-                 image.begin() + static_cast<std::ptrdiff_t>(offset + treeLength));
+    tree->assign(image.get() + offset, image.get() + offset + treeLength);
     tree->resize((treeLength + 3) & ~static_cast<size_t>(3), 0);
     return ERROR_SUCCESS;
 }
