@@ -2,6 +2,8 @@
 // modules that implement the file calls. Not for the logic, tools or tests.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,6 +50,17 @@ std::vector<FolderEntry> ListFolder(const std::string& dir, bool dots);
 // The entries of host folder `dir` that `name` (no wildcards) names without regard to case, by
 // their Windows name or their alias, in the order Windows lists them, with their aliases.
 std::vector<FolderEntry> FolderEntriesNamed(const std::string& dir, const std::string& name);
+
+// FindKeptEntry's answers.
+enum class KeptAnswer { kFound, kMissing, kNotKept };
+// The entry of host folder `dir` that names `part` (machine code page), as a lookup finds it:
+// the exact spelling, else the first entry whose name, or alias, is equal without regard to
+// case; with its S_IF* type in `mode` (0: not known). Answered from the kept folders while
+// `dir` and every folder above it are kept (no host call but the reading of the host's
+// reports, which the later lookups of one path may leave out: `drain`); kNotKept when they
+// are not.
+KeptAnswer FindKeptEntry(const std::string& dir, const std::string& part, bool drain, std::string* entry,
+                         mode_t* mode);
 
 // What a file call needs to know about its path.
 struct Target {

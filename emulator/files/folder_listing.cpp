@@ -40,9 +40,12 @@ struct Folder {
     dev_t dev = 0;
     ino_t ino = 0;
     int watch = -1;
+    uint64_t serial = 0;        // which kept folder this is: none is made twice
+    uint64_t parentSerial = 0;  // the kept folder above that listed it when it was found there
     UINT codepage = 0;  // what the names were read with
     bool shortnames = false;
     std::unordered_map<std::string, std::string> names;            // host entry -> Windows name
+    std::unordered_map<std::string, mode_t> types;                 // host entry -> S_IF* type, 0: not known
     std::unordered_multimap<std::u16string, std::string> byName;   // folded Windows name -> host entry
     // In Windows order with aliases, made from `names` when needed; empty while out of date.
     bool ordered = false;
@@ -50,12 +53,13 @@ struct Folder {
     std::unordered_multimap<std::u16string, size_t> byAlias;  // folded alias -> index in `entries`
     std::unordered_map<std::string, size_t> position;         // host entry -> index in `entries`
 
-    void Add(const std::string& host) {
+    void Add(const std::string& host, mode_t type) {
         std::string name;
         Remove(host);
         if (!WindowsEntryName(host, &name)) return;  // holds no file of the machine
         byName.emplace(FoldName(name), host);
         names.emplace(host, std::move(name));
+        types[host] = type;
     }
 
     void Remove(const std::string& host) {
@@ -70,6 +74,7 @@ struct Folder {
             }
         }
         names.erase(it);
+        types.erase(host);
     }
 
     void Order() {
@@ -105,7 +110,8 @@ void ReadFolder(int fd, Folder* folder) {
         return;
     }
     while (struct dirent* e = readdir(d)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) folder->Add(e->d_name);
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            folder->Add(e->d_name, e->d_type == DT_UNKNOWN ? 0 : DTTOIF(e->d_type));
     }
     closedir(d);
 }
@@ -152,8 +158,45 @@ public:
             return scratch;
         }
         folder->watch = watch;
+        folder->serial = ++serials_;
         watched_.emplace(watch, dir);
         return kept_.emplace(dir, std::move(folder)).first->second.get();
+    }
+
+    // The kept folder at host path `dir` when it and every folder above it up to its drive
+    // folder are kept, each found in the one above as it is kept now: then no report has said
+    // that any of them moved or went, and the folder is the one at that path now without
+    // asking the host. Reports are applied first when `drain` says so.
+    Folder* Anchored(const std::string& dir, bool drain) {
+        if (drain) Drain();
+        Folder* folder = Kept(dir);
+        if (folder == nullptr) return nullptr;
+        std::string path = dir;
+        for (Folder* below = folder;;) {
+            std::string parent, name;
+            if (!Split(path, &parent, &name)) return nullptr;
+            if (parent == MachineDir()) return folder;  // the drive folder
+            Folder* above = Kept(parent);
+            if (above == nullptr || above->serial != below->parentSerial || above->names.count(name) == 0)
+                return nullptr;
+            path = parent;
+            below = above;
+        }
+    }
+
+    // Anchored, after the host has been asked for the folder at `dir` (read when it is not
+    // kept as it is): found in the anchored folder above, it is anchored below it.
+    Folder* Anchor(const std::string& dir) {
+        Folder scratch;
+        Folder* folder = Get(dir, &scratch);
+        std::string parent, name;
+        if (folder == nullptr || folder == &scratch || !Split(dir, &parent, &name)) return nullptr;
+        if (parent != MachineDir()) {
+            Folder* above = Anchored(parent, false);
+            if (above == nullptr || above->names.count(name) == 0) return nullptr;
+            folder->parentSerial = above->serial;
+        }
+        return Anchored(dir, false);
     }
 
     static Folders& Instance() {
@@ -208,7 +251,7 @@ private:
             if (e.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
                 Forget(it);
             } else if (e.len > 0 && (e.mask & (IN_CREATE | IN_MOVED_TO))) {
-                it->second->Add(e.name);
+                it->second->Add(e.name, (e.mask & IN_ISDIR) ? S_IFDIR : 0);
             } else if (e.len > 0 && (e.mask & (IN_DELETE | IN_MOVED_FROM))) {
                 it->second->Remove(e.name);
             }
@@ -236,7 +279,25 @@ private:
         while (!kept_.empty()) Forget(kept_.begin());
     }
 
+    // The kept folder at `dir` if it was read with the machine's present naming.
+    Folder* Kept(const std::string& dir) {
+        auto it = kept_.find(dir);
+        if (it == kept_.end() || it->second->codepage != Config().codepage ||
+            it->second->shortnames != Config().shortnames)
+            return nullptr;
+        return it->second.get();
+    }
+
+    static bool Split(const std::string& path, std::string* parent, std::string* name) {
+        size_t slash = path.rfind('/');
+        if (slash == std::string::npos) return false;
+        *parent = path.substr(0, slash);
+        *name = path.substr(slash + 1);
+        return true;
+    }
+
     int notices_ = -1;
+    uint64_t serials_ = 0;
     std::map<std::string, std::unique_ptr<Folder>> kept_;  // by host path
     std::multimap<int, std::string> watched_;              // watch -> host paths (one folder, many spellings)
 };
@@ -255,6 +316,40 @@ std::vector<FolderEntry> ListFolder(const std::string& dir, bool dots) {
     }
     entries.insert(entries.end(), folder->entries.begin(), folder->entries.end());
     return entries;
+}
+
+KeptAnswer FindKeptEntry(const std::string& dir, const std::string& part, bool drain, std::string* entry, mode_t* mode) {
+    Folders& folders = Folders::Instance();
+    Folder* folder = folders.Anchored(dir, drain);
+    if (folder == nullptr) folder = folders.Anchor(dir);
+    if (folder == nullptr) return KeptAnswer::kNotKept;
+    std::string host;
+    std::u16string folded = FoldName(part);
+    if (HostEntryName(part, &host) == ERROR_SUCCESS && folder->names.count(host) != 0) {
+        *entry = host;
+    } else {
+        // The first entry equal without regard to case, by its name and then by its alias.
+        std::vector<FolderEntry> found;
+        auto [first, last] = folder->byName.equal_range(folded);
+        for (auto it = first; it != last; ++it) found.push_back(folder->Entry(it->second));
+        if (folder->shortnames && MayBeAlias(folded)) {
+            folder->Order();
+            auto [from, to] = folder->byAlias.equal_range(folded);
+            for (auto it = from; it != to; ++it) found.push_back(folder->entries[it->second]);
+        }
+        if (found.empty()) return KeptAnswer::kMissing;
+        std::sort(found.begin(), found.end(), EntryBefore);
+        auto same = std::find_if(found.begin(), found.end(), [&](const FolderEntry& e) { return SameName(e.name, part); });
+        *entry = same != found.end() ? same->host : found[0].host;
+    }
+    // The type, asked of the host once for an entry whose listing or report did not give it.
+    mode_t& type = folder->types[*entry];
+    if (type == 0) {
+        struct stat st;
+        if (lstat((dir + "/" + *entry).c_str(), &st) == 0) type = st.st_mode & S_IFMT;
+    }
+    *mode = type;
+    return KeptAnswer::kFound;
 }
 
 std::vector<FolderEntry> FolderEntriesNamed(const std::string& dir, const std::string& name) {

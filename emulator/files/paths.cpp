@@ -31,9 +31,14 @@ bool ValidComponent(const std::string& part, bool wildcards) {
 
 // The entry of host folder `dir` that names `part` (machine code page): the exact spelling if
 // it exists, else the first entry whose name, or alias, is equal without regard to case.
-// False when there is none. `mode` gets the entry's type as lstat gives it when the exact
-// spelling was found, 0 when it is not known.
-bool FindEntry(const std::string& dir, const std::string& part, std::string* entry, mode_t* mode) {
+// False when there is none. `mode` gets the entry's type when it is known, else 0. `first`:
+// the first lookup of a path, which takes in the host's reports of changes.
+bool FindEntry(const std::string& dir, const std::string& part, bool first, std::string* entry, mode_t* mode) {
+    switch (FindKeptEntry(dir, part, first, entry, mode)) {
+    case KeptAnswer::kFound: return true;
+    case KeptAnswer::kMissing: return false;
+    case KeptAnswer::kNotKept: break;
+    }
     std::string host;
     struct stat st;
     *mode = 0;
@@ -70,7 +75,7 @@ DWORD MapFolders(const WindowsPath& path, size_t count, std::string* hostPath, b
     mode_t mode = S_IFDIR;
     for (size_t i = 0; i < count; ++i) {
         std::string entry;
-        if (matching && FindEntry(dir, path.parts[i], &entry, &mode)) {
+        if (matching && FindEntry(dir, path.parts[i], i == 0, &entry, &mode)) {
             dir += "/" + entry;
             continue;
         }
@@ -197,7 +202,7 @@ DWORD ResolveTarget(LPCSTR name, Target* target) {
         error = HostEntryName(t.win.parts.back(), &leaf);
         if (error != ERROR_SUCCESS) return error;
         t.leafHost = t.parentHost + "/" + leaf;
-        found = t.parentIsDir && FindEntry(t.parentHost, t.win.parts.back(), &entry, &mode);
+        found = t.parentIsDir && FindEntry(t.parentHost, t.win.parts.back(), n == 1, &entry, &mode);
         t.host = found ? t.parentHost + "/" + entry : t.leafHost;
     }
     struct stat st;

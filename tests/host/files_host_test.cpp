@@ -556,6 +556,25 @@ TEST(HostFolders, ChangesMadeBehindTheMachineAreSeenAtOnce) {
     }
 }
 
+// A folder looked into stays the folder at its path only while the folders above it do, and an
+// entry keeps its type only while it is not made anew.
+TEST(HostFolders, FoldersAboveAndTypesChangedBehindTheMachineAreSeen) {
+    vktest::TempMachine m;
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\p", nullptr));
+    ASSERT_TRUE(platform::CreateDirectoryA("C:\\p\\f", nullptr));
+    ASSERT_TRUE(Write("C:\\p\\f\\Old.txt", "old"));
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\p\\f\\old.TXT"), DWORD{FILE_ATTRIBUTE_ARCHIVE});
+    const std::string p = m.host("C:\\p");
+    fs::rename(p, p + ".gone");
+    fs::create_directories(p + "/f");
+    vktest::TempMachine::WriteHostFile(p + "/f/Other.txt", "x");
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\p\\f\\OLD.TXT"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\p\\f\\other.txt"), DWORD{FILE_ATTRIBUTE_ARCHIVE});
+    fs::remove(p + "/f/Other.txt");
+    fs::create_directory(p + "/f/Other.txt");
+    EXPECT_EQ(platform::GetFileAttributesA("C:\\p\\f\\other.txt"), DWORD{FILE_ATTRIBUTE_DIRECTORY});
+}
+
 TEST(HostFolders, AForkedChildLeavesItsParentTheNewsOfItsFolders) {
     vktest::TempMachine m;
     ASSERT_TRUE(platform::CreateDirectoryA("C:\\f", nullptr));
