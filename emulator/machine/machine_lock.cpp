@@ -3,10 +3,12 @@
 //
 // machine.lock also counts the writes of the machine's side files (attributes.txt, holds.txt,
 // longnames.txt), which are made only here and only under the lock: a process keeps the lines
-// it read of a side file and reads them again only when the count has moved since.
+// it read of a side file and reads them again only when the count has moved since. The count
+// is mapped shared, so reading it asks nothing of the host.
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,16 +33,44 @@ struct LockState {
     int fd = -1;
     std::string dir;
     bool locked = false;
-    bool counted = false;  // `writes` read in this hold
-    uint64_t writes = 0;   // side-file writes, as machine.lock counts them
-    std::map<std::string, std::pair<uint64_t, Lines>> kept;  // side file: (writes when read, lines)
+    // The count of side-file writes: the first 8 bytes of machine.lock, little-endian, shared
+    // with every process that maps it; nullptr when it could not be mapped (`countError`).
+    unsigned char* count = nullptr;
+    int countError = 0;
+    std::map<std::string, std::pair<uint64_t, Lines>> kept;  // side file: (count when read, lines)
 };
 
+const size_t kCountBytes = 8;
+
 void CloseLockFile(LockState& s) {
+    if (s.count != nullptr) munmap(s.count, kCountBytes);
+    s.count = nullptr;
     if (s.fd >= 0) close(s.fd);
     s.fd = -1;
     s.locked = false;
     s.kept.clear();
+}
+
+// Maps the count of machine.lock, made 8 bytes long first if it is shorter.
+void MapCount(LockState& s) {
+    struct stat st;
+    s.countError = 0;
+    if (fstat(s.fd, &st) != 0 || (st.st_size < static_cast<off_t>(kCountBytes) && ftruncate(s.fd, kCountBytes) != 0)) {
+        s.countError = errno;
+        return;
+    }
+    void* mapped = mmap(nullptr, kCountBytes, PROT_READ | PROT_WRITE, MAP_SHARED, s.fd, 0);
+    if (mapped == MAP_FAILED) {
+        s.countError = errno;
+        return;
+    }
+    s.count = static_cast<unsigned char*>(mapped);
+}
+
+uint64_t Count(const LockState& s) {
+    uint64_t value = 0;
+    for (size_t i = kCountBytes; i-- > 0;) value = value << 8 | s.count[i];
+    return value;
 }
 
 LockState& State() {
@@ -51,20 +81,6 @@ LockState& State() {
         return new LockState;  // outlives every static destructor
     }();
     return *state;
-}
-
-// The count of side-file writes; false when machine.lock cannot be read.
-bool ReadWrites(LockState& s) {
-    if (s.counted) return true;
-    unsigned char bytes[8] = {};
-    ssize_t n;
-    do n = pread(s.fd, bytes, sizeof bytes, 0);
-    while (n < 0 && errno == EINTR);
-    if (n < 0) return false;
-    s.writes = 0;
-    for (int i = 7; i >= 0; --i) s.writes = s.writes << 8 | bytes[i];
-    s.counted = true;
-    return true;
 }
 
 Lines ParseLines(std::istream& in) {
@@ -95,12 +111,12 @@ MachineLock::MachineLock() {
         s.fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (s.fd < 0) return;
         s.dir = MachineDir();
+        MapCount(s);
     }
     while (flock(s.fd, LOCK_EX) != 0) {
         if (errno != EINTR) return;
     }
     s.locked = true;
-    s.counted = false;
 }
 
 MachineLock::~MachineLock() {
@@ -159,34 +175,27 @@ DWORD ReplaceFileDurably(const std::string& path, const std::string& bytes) {
 
 std::vector<std::pair<std::string, std::string>> ReadTabbedLines(const std::string& path) {
     LockState& s = State();
-    if (!s.locked || !ReadWrites(s)) return ReadLines(path);
+    if (!s.locked || s.count == nullptr) return ReadLines(path);
     auto it = s.kept.find(path);
-    if (it != s.kept.end() && it->second.first == s.writes) return it->second.second;
+    if (it != s.kept.end() && it->second.first == Count(s)) return it->second.second;
     Lines lines = ReadLines(path);
-    s.kept[path] = {s.writes, lines};
+    s.kept[path] = {Count(s), lines};
     return lines;
 }
 
 DWORD WriteSideFile(const std::string& path, const std::string& text) {
     LockState& s = State();
-    if (s.locked && ReadWrites(s)) {
+    if (s.locked && s.count == nullptr) return ErrorFromErrno(s.countError);  // others could not know
+    if (s.locked) {
         auto it = s.kept.find(path);
         std::istringstream lines(text);
-        if (it != s.kept.end() && it->second.first == s.writes && it->second.second == ParseLines(lines))
+        if (it != s.kept.end() && it->second.first == Count(s) && it->second.second == ParseLines(lines))
             return ERROR_SUCCESS;  // the file holds these lines already
+        // Counted before the file changes: a reader that finds the old count finds the old file.
+        uint64_t writes = Count(s) + 1;
+        for (size_t i = 0; i < kCountBytes; ++i) s.count[i] = static_cast<unsigned char>(writes >> (8 * i));
     }
     s.kept.erase(path);
-    // Counted before the file changes: a reader that finds the old count finds the old file.
-    if (s.locked && ReadWrites(s)) {
-        uint64_t writes = s.writes + 1;
-        unsigned char bytes[8];
-        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(writes >> (8 * i));
-        ssize_t n;
-        do n = pwrite(s.fd, bytes, sizeof bytes, 0);
-        while (n < 0 && errno == EINTR);
-        if (n != static_cast<ssize_t>(sizeof bytes)) return ErrorFromErrno(n < 0 ? errno : ENOSPC);
-        s.writes = writes;
-    }
     if (!text.empty()) return ReplaceFileDurably(path, text);
     if (std::remove(path.c_str()) != 0 && errno != ENOENT) return ErrorFromErrno(errno);
     return ERROR_SUCCESS;
