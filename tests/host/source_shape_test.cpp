@@ -34,8 +34,9 @@ std::vector<std::pair<std::string, std::string>> Includes(const std::string& fol
 }
 
 TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
-    const std::vector<std::string> logic = {"app", "process", "text", "discovery", "payload", "postinstall"};
-    const std::vector<std::string> belowTheRun = {"process", "text", "discovery", "payload", "postinstall"};
+    const std::vector<std::string> logic = {"app", "process", "text", "files", "discovery", "payload", "postinstall"};
+    const std::vector<std::string> belowTheRun = {"process", "text", "files", "discovery", "payload", "postinstall"};
+    const std::vector<std::string> belowTheSteps = {"process", "text", "files"};
     struct Rule {
         std::vector<std::string> folders;
         std::string forbidden;  // start of an included name
@@ -57,10 +58,10 @@ TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
         // Discovery calls no installation step: the run hands it what it needs.
         {{"discovery"}, "payload/"},
         {{"discovery"}, "postinstall/"},
-        // The process state and the texts lie below every step.
-        {{"process", "text"}, "discovery/"},
-        {{"process", "text"}, "payload/"},
-        {{"process", "text"}, "postinstall/"},
+        // The process state, the texts and the file lengths lie below every step.
+        {belowTheSteps, "discovery/"},
+        {belowTheSteps, "payload/"},
+        {belowTheSteps, "postinstall/"},
     };
     int includes = 0;
     for (const Rule& rule : rules) {
