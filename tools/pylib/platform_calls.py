@@ -1,10 +1,11 @@
-"""Reads platform/platform_calls.def, the table of every platform call the logic makes, for the
+"""Reads platform/platform_calls.def, the table of every platform call, for the
 programs that are not compiled with it: the fault sweep and the executable's import check."""
 import collections
 import os
 import re
 
-TABLE = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "platform", "platform_calls.def")
+TABLE = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "platform",
+                     "platform_calls.def")
 
 # name as the machine spells it; dll such as "kernel32.dll", None when not imported; made by the
 # product (else only by tests and tools); counted by the fault setting; the natural error (0 for
