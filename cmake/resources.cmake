@@ -96,7 +96,7 @@ if(WIN32)
     DEPENDS ${VK_RES_FILE})
 else()
   set(VK_RES_BLOB_SOURCE ${CMAKE_BINARY_DIR}/vkupdate_res_blob.S)
-  file(WRITE ${VK_RES_BLOB_SOURCE}
+  vk_write_if_changed(${VK_RES_BLOB_SOURCE}
     "    .section .rodata\n"
     "    .balign 16\n"
     "    .globl vk_res_begin\n"

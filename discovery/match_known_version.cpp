@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "discovery/known_versions.h"
-#include "platform/files.h"
+#include "files/file_length.h"
 #include "platform/system.h"
 #include "platform/version.h"
 #include "process/process_state.h"
@@ -12,24 +12,13 @@
 
 namespace {
 
-// The low 32 bits of the size of `path`'s directory entry; 0 when it cannot be found.
-int FileSizeLow(const char* path, DWORD* size) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = platform::FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    platform::FindClose(search);
-    *size = found.nFileSizeLow;
-    return 1;
-}
-
 // The entry that `versionText` and the file at `path` match, or -1.
 int FindEntry(const char* versionText, const char* path) {
     for (int i = 0; i < KNOWN_VERSION_COUNT; ++i) {
         const KnownVersionEntry& entry = KnownVersionTable[i];
         if (platform::lstrcmpiA(versionText, entry.versionText) != 0) continue;
         if (entry.expectedSize == 0) return i;
-        DWORD size = 0;
-        if (FileSizeLow(path, &size) && size == entry.expectedSize) return i;
+        if (HasLength(path, entry.expectedSize)) return i;
     }
     return -1;
 }

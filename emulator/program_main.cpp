@@ -1,4 +1,7 @@
-// The host process entry: opens the emulated machine and runs the updater on it.
+// The host process entry: opens the emulated machine and runs the updater on it, its dialog
+// driven from the terminal or by a script on standard input.
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 
@@ -7,6 +10,8 @@
 #include "emulator/machine/host.h"
 
 int main() {
+    // A script answers the main dialog by its Start and Exit buttons.
+    platform::host::SetDialogIo(&std::cin, &std::cout, isatty(0) != 0, {{"start", IDOK}, {"exit", IDCANCEL}});
     std::string error;
     if (!platform::host::OpenMachineFromEnvironment(&error)) {
         std::cerr << "vkupdate: " << error << "\n";

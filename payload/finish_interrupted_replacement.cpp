@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "payload/has_length.h"
+#include "files/file_length.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"

@@ -56,9 +56,9 @@ VKUPDATE_MACHINE="$machine" build/host/vkupdate || status=$?
 
 echo
 echo "What changed on machines/demo:"
-/usr/bin/python3 scripts/machine_view.py changes "$before" "$machine"
+/usr/bin/python3 tools/pylib/machine_view.py changes "$before" "$machine"
 # What the summary cannot say by itself.
-temp=$(/usr/bin/python3 scripts/machine_view.py path "$machine" 'C:\WINDOWS\TEMP\vk038.tmp')
+temp=$(/usr/bin/python3 tools/pylib/machine_view.py path "$machine" 'C:\WINDOWS\TEMP\vk038.tmp')
 if [ -f "$temp" ] && ! cmp -s "$temp" "$before/${temp#"$machine"/}" 2>/dev/null; then
   echo "  vk038.tmp in the temporary folder is the new driver as the updater unpacked it from itself"
   echo "  (still compressed); it expanded it into the system folder and leaves this copy behind."

@@ -85,7 +85,7 @@ registry() {
 }
 before=$(mktemp -d "$root/build/wine/before-XXXXXX")
 trap 'end_prefix; rm -rf "$before"' EXIT
-/usr/bin/python3 scripts/machine_view.py snapshot "$WINEPREFIX" "$before/files" || exit 1
+/usr/bin/python3 tools/pylib/machine_view.py snapshot "$WINEPREFIX" "$before/files" || exit 1
 registry >"$before/registry"
 
 echo
@@ -129,7 +129,7 @@ fi
 
 echo
 echo "What changed in the prefix $WINEPREFIX:"
-/usr/bin/python3 scripts/machine_view.py files "$before/files" "$WINEPREFIX"
+/usr/bin/python3 tools/pylib/machine_view.py files "$before/files" "$WINEPREFIX"
 registry >"$before/after"
 awk -F '\t' '
   FILENAME == ARGV[1] { had[$1] = 1; seen[$0] = 1; next }

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "emulator/machine/host.h"
 #include "emulator/dialogs/host_dialog.h"
@@ -22,6 +24,7 @@ struct Session {
     std::istream* in = &std::cin;
     std::ostream* out = &std::cout;
     bool interactive = isatty(0) != 0;
+    std::vector<ScriptWord> words;  // what a script line may say at the dialog
     Window* dialog = nullptr;  // the running modal dialog
     DLGPROC proc = nullptr;
     int scroll = 0;
@@ -87,8 +90,16 @@ void Redraw() {
     DrawDialog(session.dialog, session.scroll, white, session.restarts > 0);
 }
 
-// The next command for the dialog: IDOK or IDCANCEL, as the key pressing its button; 0 at the
-// end of input.
+// The words a script may answer the dialog with, as an error names them: "start or exit".
+std::string WordList() {
+    std::string list;
+    for (size_t i = 0; i < session.words.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == session.words.size() ? " or " : ", ") + session.words[i].word;
+    return list.empty() ? "no word" : list;
+}
+
+// The next command for the dialog: the button a key presses, or the command of a script's
+// word; 0 at the end of input.
 int NextCommand() {
     if (session.interactive) {
         for (;;) {
@@ -108,19 +119,20 @@ int NextCommand() {
     }
     std::string line;
     while (ReadLine(&line)) {
-        if (line == "start") return IDOK;
-        if (line == "exit") return IDCANCEL;
-        std::cerr << "vkupdate: the dialog expects start or exit, not \"" << line << "\"\n";
+        for (const ScriptWord& word : session.words)
+            if (line == word.word) return word.command;
+        std::cerr << "vkupdate: the dialog expects " << WordList() << ", not \"" << line << "\"\n";
     }
     return 0;
 }
 
 }  // namespace
 
-void SetDialogIo(std::istream* in, std::ostream* out, bool interactive) {
+void SetDialogIo(std::istream* in, std::ostream* out, bool interactive, std::vector<ScriptWord> words) {
     session.in = in;
     session.out = out;
     session.interactive = interactive;
+    session.words = std::move(words);
 }
 
 void EmitProgress(int pos) {

@@ -3,15 +3,24 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "platform_types.h"
 
 namespace platform::host {
 
+// A word a script answers the dialog with, and the command it sends (the id of the button it
+// presses).
+struct ScriptWord {
+    std::string word;
+    int command;
+};
+
 // Decisions come from `in` and events go to `out`: JSON lines when `interactive` is false,
-// a terminal drawing with single keys when it is true. Defaults: standard input and output,
-// interactive when standard input is a terminal.
-void SetDialogIo(std::istream* in, std::ostream* out, bool interactive);
+// a terminal drawing with single keys when it is true. A scripted dialog takes the lines of
+// `words`, which the program names for its dialog's buttons; any other line is refused.
+// Defaults: standard input and output, interactive when standard input is a terminal, no words.
+void SetDialogIo(std::istream* in, std::ostream* out, bool interactive, std::vector<ScriptWord> words = {});
 
 // Builds the windows of a dialog template without running it, for tests; nullptr when the
 // template cannot be found or read.

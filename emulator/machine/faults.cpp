@@ -61,8 +61,8 @@ int& SystemDepth() {
 
 // The names of the calls the machine counts, in the order of Call.
 const char* const kCallNames[] = {
-#define PLATFORM_CALL(name, dll, fault, error) PLATFORM_CALL_NAME_##fault(#name)
-#define PLATFORM_METHOD(interface, method, dll, fault, error) PLATFORM_CALL_NAME_##fault(#interface "::" #method)
+#define PLATFORM_CALL(name, dll, user, fault, error) PLATFORM_CALL_NAME_##fault(#name)
+#define PLATFORM_METHOD(interface, method, dll, user, fault, error) PLATFORM_CALL_NAME_##fault(#interface "::" #method)
 #define PLATFORM_CALL_NAME_COUNTED(name) name,
 #define PLATFORM_CALL_NAME_UNCOUNTED(name)
 #include "platform/platform_calls.def"

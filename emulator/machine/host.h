@@ -94,8 +94,8 @@ DWORD ToHostPath(const std::string& windowsPath, std::string* hostPath);
 // The platform calls the machine counts and can fail: the COUNTED rows of
 // platform/platform_calls.def, a method as interface_method.
 enum class Call {
-#define PLATFORM_CALL(name, dll, fault, error) PLATFORM_CALL_ENUM_##fault(name)
-#define PLATFORM_METHOD(interface, method, dll, fault, error) PLATFORM_CALL_ENUM_##fault(interface##_##method)
+#define PLATFORM_CALL(name, dll, user, fault, error) PLATFORM_CALL_ENUM_##fault(name)
+#define PLATFORM_METHOD(interface, method, dll, user, fault, error) PLATFORM_CALL_ENUM_##fault(interface##_##method)
 #define PLATFORM_CALL_ENUM_COUNTED(id) id,
 #define PLATFORM_CALL_ENUM_UNCOUNTED(id)
 #include "platform/platform_calls.def"

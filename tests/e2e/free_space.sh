@@ -9,7 +9,7 @@ src=$VK_SOURCE_DIR
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL [$case]: $*"; }
-text() { /usr/bin/python3 "$src/tests/e2e/converse.py" --text "$src/resources/strings.rc" "$1"; }
+text() { /usr/bin/python3 "$src/tools/pylib/converse.py" --text "$src/resources/strings.rc" "$1"; }
 done_text=$(text IDS_UPDATE_DONE)
 cluster=4096
 

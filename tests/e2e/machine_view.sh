@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# scripts/machine_view.py, the independent reader of a machine: the pending operations of
+# tools/pylib/machine_view.py, the independent reader of a machine: the pending operations of
 # either type with the replace marker, every bad input a one-line error with exit code 1 (a
 # damaged machine.ini in the host vkupdate's words), a wrong command line one line and exit 2.
 set -u
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$VKMACHINE" create "$work/m" >/dev/null || { echo "FAIL: vkmachine create"; exit 1; }
-exec /usr/bin/python3 - "$VK_SOURCE_DIR/scripts/machine_view.py" "$work" <<'EOF'
+exec /usr/bin/python3 - "$VK_SOURCE_DIR/tools/pylib/machine_view.py" "$work" <<'EOF'
 import os, shutil, subprocess, sys
 
 view, work = sys.argv[1], sys.argv[2]

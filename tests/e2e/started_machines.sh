@@ -10,7 +10,7 @@ trap 'rm -rf "$work"' EXIT
 outcome() { /usr/bin/python3 "$src/tools/compare/outcome.py" "$@"; }
 failures=0
 fail() { echo "FAIL [$family]: $*"; failures=$((failures + 1)); }
-text() { /usr/bin/python3 "$src/tests/e2e/converse.py" --text "$src/resources/strings.rc" "$1"; }
+text() { /usr/bin/python3 "$src/tools/pylib/converse.py" --text "$src/resources/strings.rc" "$1"; }
 done_text=$(text IDS_UPDATE_DONE)
 
 # family | vkmachine create options

@@ -5,13 +5,15 @@
 # run that writes into its seed instead of a copy (made so by --run-on-seed) fails the sweep,
 # naming the seed, where the same run on a copy passes.
 set -u
-/usr/bin/python3 - "$VK_SOURCE_DIR/tools/sweep" <<'PY' || exit 1
+/usr/bin/python3 - "$VK_SOURCE_DIR/tools" <<'PY' || exit 1
+import os
 import sys
 sys.dont_write_bytecode = True
-sys.path.insert(0, sys.argv[1])
-import sweep
+sys.path[:0] = [sys.argv[1], os.path.join(sys.argv[1], "sweep")]
+from fault_sweep import seed_of
+from machines import PIECE as P
+from reference import database_copy
 
-P = sweep.PIECE
 head = [("CreateFileA", "1"), ("CopyFileA", "1")]
 tail = [("MoveFileA", "1"), ("CopyFileA", "2")]
 large = head + [(P, str(n)) for n in range(1, 6)] + tail + [(P, "6")]
@@ -25,7 +27,7 @@ for number, (a, b, inside, extra) in enumerate([
         (large, large, None, 0),                                         # no piece fewer
         (head + [("ReadFile", "1")] * 4 + tail, head + tail, None, 0)]):  # what is more is no piece
     try:
-        got = sweep.database_copy(a, b)
+        got = database_copy(a, b)
     except SystemExit:
         got = None
     if got != (None if inside is None else (inside, extra)):
@@ -37,7 +39,7 @@ ref.small, ref.copy_points, ref.extra_points = "small", range(3, 8), 3
 for case, want in [(("kill", 2), ("small", 2)), (("kill", 3), ("large", 3)), (("kill", 7), ("large", 7)),
                    (("kill", 8), ("small", 5)), (("fault", "CopyFileA:1"), ("small", "CopyFileA:1")),
                    (("timed", 0.5), ("large", 0.5))]:
-    seed, value = sweep.seed_of(ref, *case)
+    seed, value = seed_of(ref, *case)
     got = ("small" if seed == "small" else "large", value)
     if got != want:
         failures.append("%s %s ran as %s, expected %s" % (case + (got, want)))

@@ -14,12 +14,12 @@ product='C:\Program Files\Orvane\Velkor TARN'
 failures=0
 
 fail() { echo "FAIL [$family]: $*"; failures=$((failures + 1)); }
-view() { /usr/bin/python3 "$src/scripts/machine_view.py" "$@"; }
+view() { /usr/bin/python3 "$src/tools/pylib/machine_view.py" "$@"; }
 hpath() { view path "$m" "$1"; }
 reg() { view query "$m" "$@" 2>/dev/null; }
 # One run of the dialog over the machine, its steps on standard input (see converse.py).
 converse() {
-  VKUPDATE_MACHINE=$m /usr/bin/python3 "$src/tests/e2e/converse.py" "$VKUPDATE" "$src/resources/strings.rc" \
+  VKUPDATE_MACHINE=$m /usr/bin/python3 "$src/tools/pylib/converse.py" "$VKUPDATE" "$src/resources/strings.rc" \
     >"$work/transcript" || { cat "$work/transcript"; fail "$1"; return 1; }
 }
 # Content hash of every file below a host folder, by path relative to it.

@@ -174,7 +174,7 @@ TEST(RegistryJournal, ADamagedJournalRefusesTheMachineAndKeepsBothFiles) {
             // The outside reader refuses it as well.
             if (&d != &damages[0] && &d != &damages[2]) continue;
             std::string out;
-            EXPECT_EQ(vktest::RunCommand("/usr/bin/python3 " VK_SOURCE_DIR "/scripts/machine_view.py query " +
+            EXPECT_EQ(vktest::RunCommand("/usr/bin/python3 " VK_SOURCE_DIR "/tools/pylib/machine_view.py query " +
                                              m.machine.dir() + " 'HKCU\\Software\\Maker'",
                                          &out),
                       1);
@@ -228,7 +228,7 @@ TEST(RegistryJournal, TheOutsideReaderReadsTheJournalAsTheStoreDoes) {
     ASSERT_EQ(Set("Cut", "c"), ERROR_SUCCESS);
     vktest::TempMachine::WriteHostFile(m.journal(), Read(m.journal()).substr(0, before.size() + 10));
     std::string out;
-    const std::string view = "/usr/bin/python3 " VK_SOURCE_DIR "/scripts/machine_view.py query " + m.machine.dir() +
+    const std::string view = "/usr/bin/python3 " VK_SOURCE_DIR "/tools/pylib/machine_view.py query " + m.machine.dir() +
                              " 'HKCU\\Software\\Maker'";
     ASSERT_EQ(vktest::RunCommand(view, &out), 0) << out;
     EXPECT_EQ(out, "First\tREG_BINARY\t31\nJournal\tREG_BINARY\t6a\nSet\tREG_BINARY\t0102\n");

@@ -4,12 +4,16 @@
 // the file formats (formats/) lie below the machine, which lies below the tools.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The updater's logic, written once for both builds.
+const std::vector<std::string> kLogic = {"app", "process", "text", "files", "discovery", "payload", "postinstall"};
 
 // Every #include of the files of `folder` and its subfolders: where it stands (file:line) and
 // the name included.
@@ -34,8 +38,9 @@ std::vector<std::pair<std::string, std::string>> Includes(const std::string& fol
 }
 
 TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
-    const std::vector<std::string> logic = {"app", "process", "text", "discovery", "payload", "postinstall"};
-    const std::vector<std::string> belowTheRun = {"process", "text", "discovery", "payload", "postinstall"};
+    const std::vector<std::string>& logic = kLogic;
+    const std::vector<std::string> belowTheRun = {"process", "text", "files", "discovery", "payload", "postinstall"};
+    const std::vector<std::string> belowTheSteps = {"process", "text", "files"};
     struct Rule {
         std::vector<std::string> folders;
         std::string forbidden;  // start of an included name
@@ -57,10 +62,10 @@ TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
         // Discovery calls no installation step: the run hands it what it needs.
         {{"discovery"}, "payload/"},
         {{"discovery"}, "postinstall/"},
-        // The process state and the texts lie below every step.
-        {{"process", "text"}, "discovery/"},
-        {{"process", "text"}, "payload/"},
-        {{"process", "text"}, "postinstall/"},
+        // The process state, the texts and the file lengths lie below every step.
+        {belowTheSteps, "discovery/"},
+        {belowTheSteps, "payload/"},
+        {belowTheSteps, "postinstall/"},
     };
     int includes = 0;
     for (const Rule& rule : rules) {
@@ -72,6 +77,61 @@ TEST(SourceShape, LayersIncludeOnlyWhatLiesBelowThem) {
         }
     }
     EXPECT_GT(includes, 100) << "the includes were read";
+}
+
+// The code of the files of `folder` and its subfolders, or of one file, without its comments.
+std::string CodeOf(const std::string& place) {
+    std::string code;
+    const std::filesystem::path root = std::string(VK_SOURCE_DIR);
+    std::vector<std::filesystem::path> files;
+    if (std::filesystem::is_directory(root / place)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root / place))
+            if (entry.is_regular_file()) files.push_back(entry.path());
+    } else {
+        files.push_back(root / place);
+    }
+    for (const auto& file : files) {
+        std::ifstream in(file);
+        std::string line;
+        while (std::getline(in, line)) code += line.substr(0, line.find("//")) + "\n";
+    }
+    return code;
+}
+
+// Whether `code` names `word` as a whole identifier.
+bool Names(const std::string& code, const std::string& word) {
+    auto identifier = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    for (size_t at = code.find(word); at != std::string::npos; at = code.find(word, at + 1)) {
+        size_t end = at + word.size();
+        if ((at == 0 || !identifier(code[at - 1])) && (end == code.size() || !identifier(code[end]))) return true;
+    }
+    return false;
+}
+
+// The call table marks each call PRODUCT when the updater makes it (its logic or the Windows
+// process entry names it: a call, or a name looked up at run time) and TESTS when only tests
+// and tools do.
+TEST(SourceShape, CallTableSaysWhichCallsTheProductMakes) {
+    struct Row {
+        const char* name;  // a method by its own name
+        bool product;
+    } rows[] = {
+#define PRODUCT true
+#define TESTS false
+#define PLATFORM_CALL(name, dll, user, fault, error) {#name, user},
+#define PLATFORM_METHOD(interface, method, dll, user, fault, error) {#method, user},
+#include "platform/platform_calls.def"
+#undef PLATFORM_CALL
+#undef PLATFORM_METHOD
+#undef PRODUCT
+#undef TESTS
+    };
+    std::string product = CodeOf("platform/win32/program_main.cpp");
+    for (const std::string& folder : kLogic) product += CodeOf(folder);
+    ASSERT_GT(product.size(), 10000u) << "the product's code was read";
+    for (const Row& row : rows)
+        EXPECT_EQ(Names(product, row.name), row.product)
+            << row.name << " is marked " << (row.product ? "PRODUCT" : "TESTS") << " in platform_calls.def";
 }
 
 }  // namespace

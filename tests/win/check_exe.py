@@ -15,9 +15,10 @@ import sys
 
 import pefile
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
-                                "scripts"))
-import platform_calls  # noqa: E402  the table of platform calls
+                                "tools"))
+from pylib import platform_calls  # noqa: E402  the table of platform calls
 
 # Where each library the executable imports is known to come from the system folder, whatever
 # lies beside the program, on every Windows family it runs on. A library off this table (it would

@@ -40,8 +40,8 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(SOURCE, "scripts"))
-import machine_view  # noqa: E402  the independent reader of a machine
+sys.path.insert(0, os.path.join(SOURCE, "tools"))
+from pylib import machine_view  # noqa: E402  the independent reader of a machine
 
 INSTALL = "C:\\Program Files\\Orvane\\Velkor TARN"
 # Keys the update writes: compared whole.

@@ -1,14 +1,16 @@
-"""Reads platform/platform_calls.def, the table of every platform call the logic makes, for the
+"""Reads platform/platform_calls.def, the table of every platform call, for the
 programs that are not compiled with it: the fault sweep and the executable's import check."""
 import collections
 import os
 import re
 
-TABLE = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "platform", "platform_calls.def")
+TABLE = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "platform",
+                     "platform_calls.def")
 
-# name as the machine spells it; dll such as "kernel32.dll", None when not imported; counted by
-# the fault setting; the natural error (0 for a call not counted).
-PlatformCall = collections.namedtuple("PlatformCall", "name dll counted error")
+# name as the machine spells it; dll such as "kernel32.dll", None when not imported; made by the
+# product (else only by tests and tools); counted by the fault setting; the natural error (0 for
+# a call not counted).
+PlatformCall = collections.namedtuple("PlatformCall", "name dll product counted error")
 
 ROW = re.compile(r"^PLATFORM_(CALL|METHOD)\(([^)]*)\)")
 
@@ -25,11 +27,11 @@ def read(path=TABLE):
         cells = [cell.strip() for cell in m.group(2).split(",")]
         if m.group(1) == "METHOD":
             cells[0:2] = ["%s::%s" % (cells[0], cells[1])]
-        name, dll, fault, error = cells
-        if fault not in ("COUNTED", "UNCOUNTED"):
-            raise ValueError("%s:%d: %s: fault is %s" % (path, number, name, fault))
+        name, dll, user, fault, error = cells
+        if user not in ("PRODUCT", "TESTS") or fault not in ("COUNTED", "UNCOUNTED"):
+            raise ValueError("%s:%d: %s: user is %s, fault %s" % (path, number, name, user, fault))
         calls.append(PlatformCall(name, None if dll == "NOT_IMPORTED" else dll + ".dll",
-                                  fault == "COUNTED", int(error, 0)))
+                                  user == "PRODUCT", fault == "COUNTED", int(error, 0)))
     return calls
 
 

@@ -1,4 +1,4 @@
-#include "payload/has_length.h"
+#include "files/file_length.h"
 
 #include "platform/files.h"
 
