@@ -31,7 +31,6 @@ where the payloads are staged, <documents> the user's documents (the data folder
 the shared folders (system, temp, program menu) by what the run changed in them. Paths inside
 values are written with these names.
 """
-import hashlib
 import json
 import os
 import shutil
@@ -145,9 +144,6 @@ def side(kind, root, probe=None):
     return folders, keys, attributes
 
 
-def sha1(path):
-    with open(path, "rb") as f:
-        return hashlib.sha1(f.read()).hexdigest()
 
 
 def shortcut(path):
@@ -197,7 +193,7 @@ def capture(kind, root, probe, before_path):
                 entry = [st.st_size, st.st_mtime_ns, attributes(folder + "\\" + rel), None]
                 old = before["files"][role].get(rel) if before else None
                 if role in WHOLE_FOLDERS or (before is not None and (old is None or old[:3] != entry[:3])):
-                    entry[3] = sha1(path)
+                    entry[3] = machine_view.file_sha1(path)
                 files[role][rel] = entry
                 if role == "programs" and name.lower().endswith(".lnk") and entry[3] is not None:
                     shortcuts[rel] = shortcut(path)

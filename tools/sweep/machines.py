@@ -84,8 +84,7 @@ def folder_digest(folder):
         for name in folders:
             found[os.path.relpath(os.path.join(at, name), folder)] = "folder"
         for name in files:
-            with open(os.path.join(at, name), "rb") as f:
-                found[os.path.relpath(os.path.join(at, name), folder)] = hashlib.sha1(f.read()).hexdigest()
+            found[os.path.relpath(os.path.join(at, name), folder)] = machine_view.file_sha1(os.path.join(at, name))
     return found
 
 
