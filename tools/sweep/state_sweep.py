@@ -10,7 +10,7 @@ import tempfile
 import time
 
 import states  # the catalogue of machine states
-from machines import (DATA_FILE, DATABASE_SIZE, MACHINES, OLD_BUILD, PRODUCT, TEMP_NAME, attributes,
+from machines import (DATA_FILE, MACHINES, OLD_BUILD, PRODUCT, SMALL_DATABASE_SIZE, TEMP_NAME, attributes,
                       copy_machine, ini_value, listing, load_registry, rel, under, value_of, values)
 from pylib import machine_view  # the independent reader of a machine
 from reference import Reference, prepare, reference_run
@@ -83,7 +83,7 @@ class StateSweep:
             problem = self.apply(seed, state.before, layout.places)
         if not problem:
             code, output = self.runner.vkmachine("install-product", seed, "--version", OLD_BUILD,
-                                                "--database-size", str(DATABASE_SIZE),
+                                                "--database-size", str(SMALL_DATABASE_SIZE),
                                                 *states.expand_all(state.install, layout.places))
             problem = "vkmachine install-product: " + output.strip() if code != 0 else None
         if problem:
@@ -93,7 +93,7 @@ class StateSweep:
         layout.places = self.places(seed, kind, layout.install)
         self.runner.seal(seed)
         if key == (kind, (), (), ()):
-            layout.ref = default
+            layout.ref = default.small  # the kind's own machine, with the same small database
             return layout
         layout.ref, failure = reference_run(self.runner, kind, seed, base, layout.install, {})
         if failure:
