@@ -50,6 +50,9 @@ std::vector<FolderEntry> ListFolder(const std::string& dir, bool dots);
 // The entries of host folder `dir` that `name` (no wildcards) names without regard to case, by
 // their Windows name or their alias, in the order Windows lists them, with their aliases.
 std::vector<FolderEntry> FolderEntriesNamed(const std::string& dir, const std::string& name);
+// Of the entries a name names (FolderEntriesNamed), the one a lookup takes: the first whose
+// Windows name it is, else the first it is the alias of. False when there is none.
+bool PickEntry(const std::vector<FolderEntry>& named, const std::string& part, std::string* entry);
 
 // FindKeptEntry's answers.
 enum class KeptAnswer { kFound, kMissing, kNotKept };

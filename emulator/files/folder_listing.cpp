@@ -93,6 +93,22 @@ struct Folder {
         ordered = true;
     }
 
+    // The entries that `name` names without regard to case, by their Windows name or their
+    // alias, in the order Windows lists them.
+    std::vector<FolderEntry> Named(const std::string& name) {
+        std::vector<FolderEntry> found;
+        std::u16string folded = FoldName(name);
+        auto [first, last] = byName.equal_range(folded);
+        for (auto it = first; it != last; ++it) found.push_back(Entry(it->second));
+        if (shortnames && MayBeAlias(folded)) {
+            Order();
+            auto [from, to] = byAlias.equal_range(folded);
+            for (auto it = from; it != to; ++it) found.push_back(entries[it->second]);
+        }
+        std::sort(found.begin(), found.end(), EntryBefore);
+        return found;
+    }
+
     // The entry of `host` with its alias.
     FolderEntry Entry(const std::string& host) {
         const std::string& name = names.at(host);
@@ -324,24 +340,10 @@ KeptAnswer FindKeptEntry(const std::string& dir, const std::string& part, bool d
     if (folder == nullptr) folder = folders.Anchor(dir);
     if (folder == nullptr) return KeptAnswer::kNotKept;
     std::string host;
-    std::u16string folded = FoldName(part);
-    if (HostEntryName(part, &host) == ERROR_SUCCESS && folder->names.count(host) != 0) {
+    if (HostEntryName(part, &host) == ERROR_SUCCESS && folder->names.count(host) != 0)
         *entry = host;
-    } else {
-        // The first entry equal without regard to case, by its name and then by its alias.
-        std::vector<FolderEntry> found;
-        auto [first, last] = folder->byName.equal_range(folded);
-        for (auto it = first; it != last; ++it) found.push_back(folder->Entry(it->second));
-        if (folder->shortnames && MayBeAlias(folded)) {
-            folder->Order();
-            auto [from, to] = folder->byAlias.equal_range(folded);
-            for (auto it = from; it != to; ++it) found.push_back(folder->entries[it->second]);
-        }
-        if (found.empty()) return KeptAnswer::kMissing;
-        std::sort(found.begin(), found.end(), EntryBefore);
-        auto same = std::find_if(found.begin(), found.end(), [&](const FolderEntry& e) { return SameName(e.name, part); });
-        *entry = same != found.end() ? same->host : found[0].host;
-    }
+    else if (!PickEntry(folder->Named(part), part, entry))
+        return KeptAnswer::kMissing;
     // The type, asked of the host once for an entry whose listing or report did not give it.
     mode_t& type = folder->types[*entry];
     if (type == 0) {
@@ -355,18 +357,14 @@ KeptAnswer FindKeptEntry(const std::string& dir, const std::string& part, bool d
 std::vector<FolderEntry> FolderEntriesNamed(const std::string& dir, const std::string& name) {
     Folder scratch;
     Folder* folder = Folders::Instance().Get(dir, &scratch);
-    std::vector<FolderEntry> found;
-    if (folder == nullptr) return found;
-    std::u16string folded = FoldName(name);
-    auto [first, last] = folder->byName.equal_range(folded);
-    for (auto it = first; it != last; ++it) found.push_back(folder->Entry(it->second));
-    if (folder->shortnames && MayBeAlias(folded)) {
-        folder->Order();
-        auto [from, to] = folder->byAlias.equal_range(folded);
-        for (auto it = from; it != to; ++it) found.push_back(folder->entries[it->second]);
-    }
-    std::sort(found.begin(), found.end(), EntryBefore);
-    return found;
+    return folder != nullptr ? folder->Named(name) : std::vector<FolderEntry>();
+}
+
+bool PickEntry(const std::vector<FolderEntry>& named, const std::string& part, std::string* entry) {
+    if (named.empty()) return false;
+    auto same = std::find_if(named.begin(), named.end(), [&](const FolderEntry& e) { return SameName(e.name, part); });
+    *entry = same != named.end() ? same->host : named[0].host;  // else named by its alias
+    return true;
 }
 
 }  // namespace platform::host

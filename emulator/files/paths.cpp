@@ -47,16 +47,7 @@ bool FindEntry(const std::string& dir, const std::string& part, bool first, std:
         *mode = st.st_mode;
         return true;
     }
-    std::vector<FolderEntry> entries = FolderEntriesNamed(dir, part);
-    for (const FolderEntry& e : entries) {
-        if (SameName(e.name, part)) {
-            *entry = e.host;
-            return true;
-        }
-    }
-    if (entries.empty()) return false;
-    *entry = entries[0].host;  // named by its alias
-    return true;
+    return PickEntry(FolderEntriesNamed(dir, part), part, entry);
 }
 
 // Whether host path `path` is a folder, from the type an lstat of it gave (0: not known), which
