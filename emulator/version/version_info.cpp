@@ -3,12 +3,13 @@
 // "FE2X", then room of the tree's size where VerQueryValueA puts each text value converted
 // to the machine code page, at the value's own offset (so that every value keeps its place).
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,51 @@ DWORD FindVersionFile(LPCSTR file, host::Target* target) {
     return ERROR_SUCCESS;  // not found: the target as given, which does not exist
 }
 
+// A file as an image read where the version reader looks: its pages are mapped empty, and
+// each 64 KB block is read when a byte of it is first asked for (the version of a program of
+// megabytes lies in a few kilobytes).
+class FileImage : public host::ImageLoader {
+public:
+    ~FileImage() override {
+        if (bytes != nullptr) munmap(bytes, size);
+        if (fd_ >= 0) close(fd_);
+    }
+    bool Open(const std::string& path) {
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        if (fd_ < 0 || fstat(fd_, &st) != 0) return false;
+        size = static_cast<size_t>(st.st_size);
+        if (size == 0 || size > kMaxImage) return true;
+        void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) return false;
+        bytes = static_cast<unsigned char*>(mapped);
+        loaded_.assign((size + kBlock - 1) / kBlock, false);
+        return true;
+    }
+    bool Load(size_t at, size_t count) override {
+        if (bytes == nullptr || at > size || count > size - at) return false;
+        for (size_t block = at / kBlock; count > 0 && block <= (at + count - 1) / kBlock; ++block) {
+            if (loaded_[block]) continue;
+            size_t from = block * kBlock, want = std::min(kBlock, size - from), got = 0;
+            while (got < want) {
+                ssize_t n = pread(fd_, bytes + from + got, want - got, static_cast<off_t>(from + got));
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) return false;  // unreadable, or shorter than it was
+                got += static_cast<size_t>(n);
+            }
+            loaded_[block] = true;
+        }
+        return true;
+    }
+    unsigned char* bytes = nullptr;
+    size_t size = 0;
+
+private:
+    static constexpr size_t kBlock = 64 << 10;
+    int fd_ = -1;
+    std::vector<bool> loaded_;
+};
+
 // The version tree of `file`, padded to a multiple of 4. ERROR_SUCCESS or the error to report.
 DWORD ReadVersionTree(LPCSTR file, std::vector<unsigned char>* tree) {
     if (file == nullptr) return ERROR_INVALID_PARAMETER;
@@ -53,36 +99,16 @@ DWORD ReadVersionTree(LPCSTR file, std::vector<unsigned char>* tree) {
     if (!target.parentIsDir) return ERROR_PATH_NOT_FOUND;
     if (!target.exists) return ERROR_FILE_NOT_FOUND;
     if (target.isDir) return ERROR_ACCESS_DENIED;
-    int fd = open(target.host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ERROR_ACCESS_DENIED;
-    struct stat st;
-    DWORD refused = fstat(fd, &st) != 0 ? ERROR_ACCESS_DENIED
-                    : static_cast<uint64_t>(st.st_size) > kMaxImage ? ERROR_RESOURCE_DATA_NOT_FOUND
-                                                                    : ERROR_SUCCESS;
-    if (refused != ERROR_SUCCESS) {
-        close(fd);
-        return refused;
-    }
-    // Read into memory left as it is: the image is megabytes, and clearing it first took as
-    // long as reading it.
-    std::unique_ptr<unsigned char[]> image(new unsigned char[static_cast<size_t>(st.st_size) + 1]);
-    size_t size = 0;
-    bool failed = false;
-    while (size < static_cast<size_t>(st.st_size)) {
-        ssize_t n = read(fd, image.get() + size, static_cast<size_t>(st.st_size) - size);
-        if (n < 0 && errno == EINTR) continue;
-        failed = n < 0;
-        if (n <= 0) break;  // shorter than it was: what there is
-        size += static_cast<size_t>(n);
-    }
-    close(fd);
-    if (failed) return ERROR_ACCESS_DENIED;
+    FileImage image;
+    if (!image.Open(target.host)) return ERROR_ACCESS_DENIED;
+    if (image.size > kMaxImage) return ERROR_RESOURCE_DATA_NOT_FOUND;
     size_t offset = 0, length = 0;
     // A file without a version resource, PE image or not, has no version data.
-    if (!host::FindVersionResource(image.get(), size, &offset, &length)) return ERROR_RESOURCE_DATA_NOT_FOUND;
-    size_t treeLength = host::VersionTreeLength(image.get() + offset, length);
+    if (!host::FindVersionResource(image.bytes, image.size, &offset, &length, &image))
+        return ERROR_RESOURCE_DATA_NOT_FOUND;
+    size_t treeLength = host::VersionTreeLength(image.bytes + offset, length);
     if (treeLength == 0) return ERROR_RESOURCE_DATA_NOT_FOUND;
-    tree->assign(image.get() + offset, image.get() + offset + treeLength);
+    tree->assign(image.bytes + offset, image.bytes + offset + treeLength);
     tree->resize((treeLength + 3) & ~static_cast<size_t>(3), 0);
     return ERROR_SUCCESS;
 }

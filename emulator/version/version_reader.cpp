@@ -8,19 +8,25 @@
 namespace platform::host {
 namespace {
 
-// A window of bytes; reads outside it fail.
+// A window of bytes; reads outside it fail. With a loader, the window starts `base` bytes into
+// the image, and what is read is loaded first.
 struct View {
     const unsigned char* data;
     size_t size;
+    ImageLoader* loader = nullptr;
+    size_t base = 0;
 
     bool Has(size_t at, size_t count) const { return at <= size && count <= size - at; }
+    bool Read(size_t at, size_t count) const {
+        return Has(at, count) && (loader == nullptr || loader->Load(base + at, count));
+    }
     bool U16(size_t at, uint16_t* out) const {
-        if (!Has(at, 2)) return false;
+        if (!Read(at, 2)) return false;
         *out = static_cast<uint16_t>(data[at] | (data[at + 1] << 8));
         return true;
     }
     bool U32(size_t at, uint32_t* out) const {
-        if (!Has(at, 4)) return false;
+        if (!Read(at, 4)) return false;
         *out = static_cast<uint32_t>(data[at]) | (static_cast<uint32_t>(data[at + 1]) << 8) |
                (static_cast<uint32_t>(data[at + 2]) << 16) | (static_cast<uint32_t>(data[at + 3]) << 24);
         return true;
@@ -135,8 +141,9 @@ bool KeyIs(const View& block, const Node& node, const std::string& name) {
 
 }  // namespace
 
-bool FindVersionResource(const unsigned char* data, size_t size, size_t* offset, size_t* length) {
-    View image = {data, size};
+bool FindVersionResource(const unsigned char* data, size_t size, size_t* offset, size_t* length,
+                         ImageLoader* loader) {
+    View image = {data, size, loader, 0};
     uint16_t magic = 0;
     uint32_t pe = 0, signature = 0;
     if (!image.U16(0, &magic) || magic != 0x5A4D || !image.U32(0x3C, &pe) || !image.U32(pe, &signature) ||
@@ -163,7 +170,7 @@ bool FindVersionResource(const unsigned char* data, size_t size, size_t* offset,
 
     size_t base = 0, room = 0;
     if (!MapRva(image, sections, sectionCount, resourceRva, &base, &room)) return false;
-    View resources = {data + base, room};
+    View resources = {data + base, room, loader, base};
     // Type, then name (the first), then language (the first): three levels, no further.
     uint32_t target = 0;
     if (!DirectoryEntry(resources, 0, kRtVersion, &target) || (target & kSubdirectory) == 0) return false;
@@ -175,6 +182,7 @@ bool FindVersionResource(const unsigned char* data, size_t size, size_t* offset,
     if (!resources.U32(target, &dataRva) || !resources.U32(target + 4, &dataSize) || dataSize == 0) return false;
     size_t at = 0;
     if (!MapRva(image, sections, sectionCount, dataRva, &at, &room) || dataSize > room) return false;
+    if (loader != nullptr && !loader->Load(at, dataSize)) return false;
     *offset = at;
     *length = dataSize;
     return true;

@@ -7,10 +7,20 @@
 
 namespace platform::host {
 
+// The bytes of an image that is read where it is looked at, not whole (a file of megabytes
+// whose version lies in a few kilobytes).
+class ImageLoader {
+public:
+    virtual ~ImageLoader() = default;
+    // Makes the image's bytes [at, at + count) hold the file's; false when they cannot.
+    virtual bool Load(size_t at, size_t count) = 0;
+};
+
 // The RT_VERSION resource of the 32- or 64-bit PE image `image` (`size` bytes): where its data
 // lies in the image. False when the image is no PE, has no such resource, or the resource lies
-// outside the image.
-bool FindVersionResource(const unsigned char* image, size_t size, size_t* offset, size_t* length);
+// outside the image. With a `loader`, each byte is loaded before it is read.
+bool FindVersionResource(const unsigned char* image, size_t size, size_t* offset, size_t* length,
+                         ImageLoader* loader = nullptr);
 
 // The length of the VS_VERSIONINFO tree at the start of `block` (`size` bytes): its root's
 // stated length when the root is whole and inside the block; 0 when it is not.
