@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "discovery/known_versions.h"
-#include "files/file_length.h"
+#include "platform/files.h"
 #include "platform/system.h"
 #include "platform/version.h"
 #include "process/process_state.h"

@@ -16,7 +16,6 @@
 
 #include <cstdint>
 
-#include "files/file_length.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"

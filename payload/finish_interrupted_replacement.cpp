@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "files/file_length.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"
 #include "platform/files.h"

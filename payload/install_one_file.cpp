@@ -1,6 +1,5 @@
 #include "payload/install_one_file.h"
 
-#include "files/file_length.h"
 #include "payload/extract_payload.h"
 #include "payload/payload_length.h"
 #include "payload/payload_table.h"

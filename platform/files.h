@@ -1,6 +1,8 @@
 // File and folder calls the logic makes: the ANSI Win32 calls, same arguments and results.
 #pragma once
 
+#include <cstdint>
+
 #include "platform_types.h"
 
 namespace platform {
@@ -32,3 +34,23 @@ typedef BOOL(WINAPI* GetDiskFreeSpaceExAProc)(LPCSTR folder, PULARGE_INTEGER ava
                                                PULARGE_INTEGER totalBytes, PULARGE_INTEGER freeBytes);
 
 }  // namespace platform
+
+// A file's length as its directory entry gives it, the whole 64 bits, read through the calls
+// above: the one size check of the steps, written here so that each step reaches it as it
+// reaches the machine.
+// 1 when `path` is a file (not a folder), with its length in `length`; 0 otherwise.
+inline int FileLength(const char* path, uint64_t* length) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = platform::FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    platform::FindClose(search);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    *length = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+    return 1;
+}
+
+// 1 when `path` is a file (not a folder) of exactly `length` bytes.
+inline int HasLength(const char* path, uint32_t length) {
+    uint64_t found = 0;
+    return FileLength(path, &found) && found == length;
+}

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "files/file_length.h"
 #include "platform/files.h"
 #include "support/temp_machine.h"
 
