@@ -138,6 +138,22 @@ status, out, _ = run("--help")
 if status != 0 or not out.startswith("Reads an emulated machine") or not out.endswith(".\n"):
     failures.append("--help: exit %d, %r" % (status, out[-80:]))
 
+# snapshot: every file's SHA-1 as sha1sum gives it, files read a buffer at a time included
+# (empty, one byte, at and around the megabyte buffer, several buffers and a piece).
+sizes = {"empty": 0, "one": 1, "below": (1 << 20) - 1, "at": 1 << 20, "above": (1 << 20) + 1, "more": (3 << 20) + 7}
+files = machine("hashed")
+for name, size in sizes.items():
+    with open(os.path.join(files, "drive_c", name + ".bin"), "wb") as f:
+        f.write(bytes((i * 7 + size) & 0xFF for i in range(size)))
+status, _, err = run("snapshot", files, os.path.join(work, "snap.json"))
+import json
+kept = json.load(open(os.path.join(work, "snap.json"))) if status == 0 else {}
+for name in sizes:
+    rel = os.path.join("drive_c", name + ".bin")
+    want = subprocess.run(["sha1sum", os.path.join(files, rel)], capture_output=True, text=True).stdout.split()[0]
+    if kept.get(rel) != want:
+        failures.append("snapshot of %s: %s, sha1sum says %s %s" % (name, kept.get(rel), want, err.strip()))
+
 for f in failures:
     print("FAIL:", f)
 if failures:
