@@ -556,6 +556,32 @@ TEST(HostFolders, ChangesMadeBehindTheMachineAreSeenAtOnce) {
     }
 }
 
+// A forked child that goes on with its parent's open machine takes the machine's lock for itself:
+// both change attributes.txt at once, and no change is lost.
+TEST(HostAttributes, AForkedChildAndItsParentChangeAttributesInTurn) {
+    vktest::TempMachine m;
+    const int kFiles = 60;
+    for (int i = 0; i < kFiles; ++i) ASSERT_TRUE(Write("C:\\f" + std::to_string(i) + ".txt", "x"));
+    auto mark = [](int parity) {
+        bool ok = true;
+        for (int round = 0; round < 3; ++round)
+            for (int i = parity; i < kFiles; i += 2)
+                ok = platform::SetFileAttributesA(("C:\\f" + std::to_string(i) + ".txt").c_str(),
+                                                  round == 2 ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_SYSTEM) && ok;
+        return ok;
+    };
+    pid_t pid = fork();
+    if (pid == 0) _exit(mark(1) ? 0 : 1);
+    EXPECT_TRUE(mark(0));
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    m.Reopen();
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_EQ(platform::GetFileAttributesA(("C:\\f" + std::to_string(i) + ".txt").c_str()),
+                  DWORD{FILE_ATTRIBUTE_HIDDEN}) << i;
+}
+
 // A folder looked into stays the folder at its path only while the folders above it do, and an
 // entry keeps its type only while it is not made anew.
 TEST(HostFolders, FoldersAboveAndTypesChangedBehindTheMachineAreSeen) {
